@@ -1,6 +1,7 @@
 #include "world/chunk_record.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "platform/files/byte_reader.h"
 
@@ -28,17 +29,17 @@ bool SkipCountedList(ByteReader& reader, size_t recordSize) {
 // the map: col, row, int16 height, then the value.
 template <typename Value, size_t kRecordSize>
 void ReadCellList(ByteReader& reader, int32_t count, CellValueMap& map) {
+  static_assert(4 + sizeof(Value) == kRecordSize);
+  std::span<const uint8_t> records;
+  if (!reader.ReadView(static_cast<uint64_t>(count) * kRecordSize, records)) return;
   map.reserve(map.size() + static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
-    uint8_t col = 0, row = 0;
+  for (size_t offset = 0; offset < records.size(); offset += kRecordSize) {
+    const uint8_t* record = records.data() + offset;
     int16_t height = 0;
     Value value = 0;
-    reader.ReadU8(col);
-    reader.ReadU8(row);
-    reader.ReadI16(height);
-    reader.ReadBytes(std::span(reinterpret_cast<uint8_t*>(&value), sizeof(Value)));
-    static_assert(4 + sizeof(Value) == kRecordSize);
-    map.insert_or_assign(MakeCellKey(col, row, height), static_cast<int32_t>(value));
+    std::memcpy(&height, record + 2, sizeof(height));
+    std::memcpy(&value, record + 4, sizeof(value));
+    map.insert_or_assign(MakeCellKey(record[0], record[1], height), static_cast<int32_t>(value));
   }
 }
 
@@ -64,7 +65,16 @@ std::optional<size_t> DecodedSizeOfBlob(std::span<const uint8_t> blob) {
 }
 
 void DecodeChunkRecordLists(std::span<const uint8_t> record, ChunkRecordLists& lists) {
-  lists = ChunkRecordLists{};
+  // The maps keep their room from earlier records: a loader decodes one chunk after another.
+  lists.rotations.clear();
+  lists.customBlocks.clear();
+  lists.hasLists = false;
+  lists.hasHeightRange = false;
+  lists.MinHeight = 0;
+  lists.MaxHeight = 0;
+  lists.rotationCount = 0;
+  lists.customBlockCountOffset.reset();
+  lists.customBlockCount = 0;
   if (record.size() <= kChunkSizeWithoutLists) return;
   lists.hasLists = true;
   ByteReader reader(record);

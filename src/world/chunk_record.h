@@ -5,8 +5,9 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#include "world/cell_value_map.h"
 
 namespace orelens::world {
 
@@ -70,10 +71,9 @@ struct CustomBlockRecord {
   int32_t value = 0;
 };
 
-// Values of a record list by cell; a later record for a cell replaces an earlier one.
-using CellValueMap = std::unordered_map<CellKey, int32_t>;
 
 // What the section walk of a decoded record yields.
+// In both lists a later record for a cell replaces an earlier one.
 struct ChunkRecordLists {
   CellValueMap rotations;     // rotation value (signed byte) by cell
   CellValueMap customBlocks;  // custom block id by cell

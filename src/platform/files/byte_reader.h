@@ -38,6 +38,13 @@ class ByteReader {
   bool ReadI64(int64_t& value) { return ReadLittleEndian(value); }
   bool ReadF32(float& value) { return ReadLittleEndian(value); }
   bool ReadF64(double& value) { return ReadLittleEndian(value); }
+  // A view of the next `count` bytes, which the reader then moves past.
+  bool ReadView(uint64_t count, std::span<const uint8_t>& view) {
+    if (count > Remaining()) return false;
+    view = bytes_.subspan(position_, static_cast<size_t>(count));
+    position_ += static_cast<size_t>(count);
+    return true;
+  }
   bool ReadBytes(std::span<uint8_t> out) {
     if (out.size() > Remaining()) return false;
     if (!out.empty()) std::memcpy(out.data(), bytes_.data() + position_, out.size());
