@@ -39,4 +39,13 @@ bool MySqlClientApi::Resolve(const std::function<void*(std::string_view)>& resol
   return all;
 }
 
+MySqlClientSession::MySqlClientSession(std::shared_ptr<void> library, const MySqlClientApi& api)
+    : library_(std::move(library)), api_(api) {
+  // Initialises the client once, on the thread that loads it, before any other thread opens a
+  // connection (mysql_init would do it lazily, which is not safe from two threads at once).
+  api_.server_init(0, nullptr, nullptr);
+}
+
+MySqlClientSession::~MySqlClientSession() { api_.server_end(); }
+
 }  // namespace orelens::platform

@@ -3,6 +3,7 @@
 #include <mariadb/mysql.h>  // types only: the client library is loaded at run time
 
 #include <functional>
+#include <memory>
 #include <string_view>
 
 namespace orelens::platform {
@@ -35,6 +36,22 @@ struct MySqlClientApi {
 
   // Fills every function from resolve(name); false when any one is missing.
   bool Resolve(const std::function<void*(std::string_view)>& resolve);
+};
+
+// The loaded client library, initialised for as long as a driver or a connection uses it.
+class MySqlClientSession {
+ public:
+  // library keeps the shared object loaded; api holds its resolved functions.
+  MySqlClientSession(std::shared_ptr<void> library, const MySqlClientApi& api);
+  ~MySqlClientSession();
+  MySqlClientSession(const MySqlClientSession&) = delete;
+  MySqlClientSession& operator=(const MySqlClientSession&) = delete;
+
+  const MySqlClientApi& Api() const { return api_; }
+
+ private:
+  std::shared_ptr<void> library_;
+  MySqlClientApi api_;
 };
 
 }  // namespace orelens::platform

@@ -16,7 +16,8 @@ namespace orelens::platform {
 // the thread that uses it is the only one touching it.
 class MySqlDatabase {
  public:
-  MySqlDatabase(const MySqlClientApi& api, MYSQL* connection) : api_(api), connection_(connection) {}
+  MySqlDatabase(std::shared_ptr<const MySqlClientSession> client, MYSQL* connection)
+      : client_(std::move(client)), api_(client_->Api()), connection_(connection) {}
   ~MySqlDatabase();
   MySqlDatabase(const MySqlDatabase&) = delete;
   MySqlDatabase& operator=(const MySqlDatabase&) = delete;
@@ -40,7 +41,8 @@ class MySqlDatabase {
  private:
   void RememberClientError();
 
-  const MySqlClientApi& api_;
+  std::shared_ptr<const MySqlClientSession> client_;
+  const MySqlClientApi& api_;  // client_'s functions
   MYSQL* connection_;
   MYSQL_RES* result_ = nullptr;  // rows of the current query, read one by one
   SqlParameterList parameters_;
