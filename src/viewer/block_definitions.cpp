@@ -5,6 +5,7 @@
 #include "platform/draw2d/drawing_session.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/gui/gui.h"
+#include "platform/text/integer_text.h"
 #include "viewer/block_definitions_file.h"
 
 namespace orelens::viewer {
@@ -14,36 +15,6 @@ constexpr int kCharactersPerRow = 14;
 constexpr int kPlaceholderSize = 128;
 constexpr int kBlendAlpha = 3;
 constexpr const char* kAlphaBlockElement = "AlphaBlock";
-
-// Integer text as the program reads it everywhere: blanks and tabs skipped, an optional sign,
-// then decimal digits, "$" and hexadecimal digits, or "%" and binary digits, up to the first
-// other character; no digits give 0. Values beyond 64 bits wrap around.
-int64_t ParseIntegerText(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
-  unsigned base = 10;
-  if (at < text.size() && text[at] == '$') {
-    base = 16;
-    ++at;
-  } else if (at < text.size() && text[at] == '%') {
-    base = 2;
-    ++at;
-  }
-  uint64_t value = 0;
-  for (; at < text.size(); ++at) {
-    const char c = text[at];
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    else break;
-    if (digit >= base) break;
-    value = value * base + digit;
-  }
-  return static_cast<int64_t>(negative ? 0 - value : value);
-}
 
 // The number of bytes that the first `count` characters of UTF-8 `text` take.
 size_t BytesOfCharacters(std::string_view text, size_t count) {
@@ -155,9 +126,9 @@ int LoadBlockDefinitions(BlockDefinitions& blocks, platform::Engine3D& engine, p
     ElementState state;
     for (const auto& [attribute, value] : element.attributes) {
       if (attribute == "id") {
-        id = ParseIntegerText(value);
+        id = platform::ParseIntegerText(value);
       } else if (attribute == "textype") {
-        textype = ParseIntegerText(value);
+        textype = platform::ParseIntegerText(value);
       } else if (attribute == "mesh") {
         state.meshFile = value;
       } else if (const int face = FaceNumberOf(attribute); face >= 0) {
