@@ -4,13 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "customblocks/dds_thumbnail.h"
 #include "customblocks/import_progress_window.h"
 #include "fixtures/dds_writer.h"
+#include "platform/files/file.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/gui/scripted_gui.h"
 
@@ -60,8 +59,8 @@ BENCHMARK(BM_DrawDdsThumbnail2048)->Unit(benchmark::kMillisecond);
 void BM_ReadWholeDdsFile2048(benchmark::State& state) {
   DdsFile file;
   for (auto _ : state) {
-    std::ifstream in(file.Path(), std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    platform::File whole = platform::File::Open(file.Path(), platform::FileMode::kRead);
+    const std::vector<uint8_t> bytes = whole.ReadAll();
     benchmark::DoNotOptimize(bytes.data());
   }
 }

@@ -158,6 +158,18 @@ TEST_F(BlockPreviewTest, ASlowOptimiserIsEnded) {
   EXPECT_TRUE(std::filesystem::exists(scratch_.File("9.png")));
 }
 
+TEST_F(BlockPreviewTest, TheBundledOptimiserLeavesAPngOfTheSamePicture) {
+  scene_->engine->PBO_CreateCamera(1, 50, 50, 50, 50);
+  scene_->engine->PBO_CameraBackColor(1, platform::PackRgb(10, 200, 30));
+  BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings(ORELENS_SOURCE_DIR "/tools/pingo"));
+  maker.MakeBlockPreview(Block(6, 1));
+  const DecodedPng png = DecodePng(scratch_.File("6.png"));
+  ASSERT_TRUE(png.pixels);
+  EXPECT_EQ(png.width, 512);
+  EXPECT_EQ(png.At(0, 0) >> 24, 0u);
+  EXPECT_EQ(png.At(511, 511), platform::PackRgba(10, 200, 30, 255));
+}
+
 TEST_F(BlockPreviewTest, MissingFolderOrOptimiserIsNotAnError) {
   BlockPreviewSettings settings = Settings();
   settings.previewFolder = scratch_.File("no-such-folder") + "/";
