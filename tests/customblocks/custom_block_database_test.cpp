@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "customblocks/import_progress_window.h"
@@ -113,6 +118,46 @@ TEST_F(CustomBlockDatabaseTest, ConnectsOnAWorkerThreadThreaded) {
   EXPECT_FALSE(refused.ConnectCustomBlockDatabase());
   CustomBlockDatabaseConnector withoutClient(gui, nullptr, settings);
   EXPECT_FALSE(withoutClient.ConnectCustomBlockDatabase());
+}
+
+// A server that takes the connection but never says a word.
+class SilentServer {
+ public:
+  SilentServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(socket_, 4) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentServer() { ::close(socket_); }
+  unsigned Port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  unsigned port_ = 0;
+};
+
+TEST(CustomBlockDatabaseConnector, KeepsTheWindowsAliveWhileAServerStallsThreaded) {
+  auto driver = platform::LoadMySqlDriver(platform::LibraryLocator());
+  ASSERT_TRUE(driver);
+  SilentServer server;
+  ASSERT_NE(server.Port(), 0u);
+  platform::ScriptedGui gui;
+  OpenImportProgressWindow(gui);
+  CustomBlockDatabaseSettings settings;
+  settings.host = "127.0.0.1";
+  settings.port = server.Port();
+  settings.connectTimeoutSeconds = 1;
+  CustomBlockDatabaseConnector connector(gui, driver, settings);
+  EXPECT_FALSE(connector.ConnectCustomBlockDatabase());
+  // Polled every 10 ms while the attempt ran out its second.
+  EXPECT_GE(gui.NoWaitCalls(), 20);
+  EXPECT_EQ(gui.GetGadgetText(kImportStatusText), "Trying to connect to custom block database,\n\rplease stand by...");
 }
 
 TEST(CustomBlockDatabaseSettings, ConnectionTextNamesHostPortAndDatabase) {
