@@ -178,13 +178,5 @@ TEST_F(BlockPreviewTest, MissingFolderOrOptimiserIsNotAnError) {
   EXPECT_FALSE(std::filesystem::exists(scratch_.Path() / "no-such-folder"));
 }
 
-TEST_F(BlockPreviewTest, TheSecondPreviewOfAnIdReplacesTheFirst) {
-  BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings());
-  maker.MakeBlockPreview(Block(8, 1));
-  std::filesystem::resize_file(scratch_.File("8.png"), 10);
-  maker.MakeBlockPreview(Block(8, 1));
-  EXPECT_TRUE(DecodePng(scratch_.File("8.png")).pixels);
-}
-
 }  // namespace
 }  // namespace orelens::customblocks
