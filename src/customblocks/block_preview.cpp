@@ -51,7 +51,7 @@ int GrabWindowRegion(platform::Engine3D& engine, int number, int x, int y, int w
     picture->pixels = grabbed.pixels;
     engine.MarkSpriteChanged(sprite);
   }
-  return sprite;
+  return number == -1 ? sprite : number;
 }
 
 BlockPreviewMaker::BlockPreviewMaker(platform::Engine3D& engine, platform::Gui& gui, BlockPreviewSettings settings)
