@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "customblocks/optimiser_run.h"
 #include "platform/files/path_resolver.h"
 #include "platform/image/png_writer.h"
-#include "platform/system/process.h"
 
 namespace orelens::customblocks {
 
@@ -84,8 +84,7 @@ void BlockPreviewMaker::MakeBlockPreview(const viewer::CustomBlockDefinition& en
 
   // An argument vector, never a shell command line: the path goes to the optimiser unchanged.
   if (!settings_.optimiserProgram.empty()) {
-    platform::RunHiddenAndWait(settings_.optimiserProgram, {"-pngpalette=40", previewFile}, "",
-                               settings_.optimiserTimeoutMs);
+    RunOptimiser(settings_.optimiserProgram, {"-pngpalette=40", previewFile}, settings_.optimiserTimeoutMs);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(settings_.pauseAfterPreviewMs));
   gui_.HandlePendingEvents();
