@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "world/block_kind_table.h"
+#include "world/block_record.h"
+
+namespace orelens::world {
+
+inline constexpr int kChunkColumns = 32;   // along X
+inline constexpr int kChunkRows = 32;      // along Z
+inline constexpr int kChunkHeight = 800;   // along Y
+inline constexpr size_t kBlockPlaneSize = 819'200;
+inline constexpr int kHeightBandCount = 16;
+inline constexpr int kHeightBandSize = 50;
+
+// One list of visible blocks per height band of 50 heights (band = height / 50).
+using HeightBandLists = std::array<std::vector<BlockRecord>, kHeightBandCount>;
+
+// Per-cell values of a chunk record (rotations, custom block ids), keyed "col,row,height".
+using CellValueMap = std::unordered_map<std::string, int32_t>;
+
+// The block planes a walk looks at: the chunk's own and its four side neighbours', each
+// 819,200 bytes laid out col + 32 * row + 1024 * height. A neighbour that was not read is all air.
+struct ChunkPlanes {
+  std::span<const uint8_t> chunk;
+  std::span<const uint8_t> minusX;  // the chunk at x - 16
+  std::span<const uint8_t> plusX;   // the chunk at x + 16
+  std::span<const uint8_t> plusZ;   // the chunk at z + 16
+  std::span<const uint8_t> minusZ;  // the chunk at z - 16
+};
+
+// The height range a walk covers (inclusive).
+struct HeightRange {
+  int lo = 0;
+  int hi = kChunkHeight - 1;
+};
+
+// Works out which blocks of a chunk can be seen and which of their faces to draw.
+// Kind lookups are precomputed from the kind table once; the walk runs over whole rows of 32
+// cells at a time as bit masks, so one object per loader thread reuses its scratch space.
+class BlockWalker {
+ public:
+  explicit BlockWalker(const BlockKindTable& kinds);
+
+  // Fills `bands` (emptied first) with a record for every visible block of `range`, each band
+  // sorted by extra value, then block type, then column, row and height. A range reaching outside
+  // 0..799 is cut to the plane; a plane of the wrong size counts as all air.
+  // `extra` is the custom block id of a type-66 cell and the rotation of a mesh-block cell, when
+  // the record lists one for the cell; every other block carries 0.
+  void Walk(const ChunkPlanes& planes, HeightRange range, const CellValueMap& rotations,
+            const CellValueMap& customIds, HeightBandLists& bands);
+
+ private:
+  void MarkOpaqueLines(std::span<const uint8_t> plane, int lo, int hi);
+  void MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi);
+  int32_t ExtraOf(uint8_t type, int col, int row, int height, const CellValueMap& rotations,
+                  const CellValueMap& customIds) const;
+
+  BlockKindTable kinds_;
+  std::array<bool, 256> opaque_{};     // kind 0: hides the faces next to it
+  std::array<bool, 256> drawnWhole_{}; // drawn, but not as an opaque cube (kinds 1, 2, 3, ...)
+  std::vector<uint8_t> airPlane_;      // stands in for a plane of the wrong size
+  // Scratch, one bit per column: opaque cells and other drawn cells of each (height, row) line.
+  std::vector<uint32_t> opaqueLines_;
+  std::vector<uint32_t> drawnLines_;
+  // Opaque cells of the neighbours' facing edges, per height: bit = row (X sides) or col (Z sides).
+  std::vector<uint32_t> edgeMinusX_, edgePlusX_, edgePlusZ_, edgeMinusZ_;
+};
+
+}  // namespace orelens::world
