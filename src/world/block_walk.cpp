@@ -20,10 +20,6 @@ uint64_t OrderKey(const BlockRecord& r) {
          (static_cast<uint64_t>(r.row) << 10) | static_cast<uint64_t>(r.height);
 }
 
-std::string CellKey(int col, int row, int height) {
-  return std::to_string(col) + ',' + std::to_string(row) + ',' + std::to_string(height);
-}
-
 }  // namespace
 
 BlockWalker::BlockWalker(const BlockKindTable& kinds)
@@ -89,7 +85,7 @@ int32_t BlockWalker::ExtraOf(uint8_t type, int col, int row, int height, const C
     values = &rotations;
   }
   if (values == nullptr || values->empty()) return 0;
-  const auto found = values->find(CellKey(col, row, height));
+  const auto found = values->find(MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(height)));
   return found == values->end() ? 0 : found->second;
 }
 

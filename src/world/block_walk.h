@@ -3,27 +3,19 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "world/block_kind_table.h"
 #include "world/block_record.h"
+#include "world/chunk_record.h"
 
 namespace orelens::world {
 
-inline constexpr int kChunkColumns = 32;   // along X
-inline constexpr int kChunkRows = 32;      // along Z
-inline constexpr int kChunkHeight = 800;   // along Y
-inline constexpr size_t kBlockPlaneSize = 819'200;
 inline constexpr int kHeightBandCount = 16;
 inline constexpr int kHeightBandSize = 50;
 
 // One list of visible blocks per height band of 50 heights (band = height / 50).
 using HeightBandLists = std::array<std::vector<BlockRecord>, kHeightBandCount>;
-
-// Per-cell values of a chunk record (rotations, custom block ids), keyed "col,row,height".
-using CellValueMap = std::unordered_map<std::string, int32_t>;
 
 // The block planes a walk looks at: the chunk's own and its four side neighbours', each
 // 819,200 bytes laid out col + 32 * row + 1024 * height. A neighbour that was not read is all air.

@@ -182,10 +182,10 @@ TEST_F(WalkFixture, ExtraComesFromTheRecordListsByKind) {
   chunk.Set(4, 5, 6, kTorch);
   chunk.Set(7, 8, 9, kBlockCustom);  // no entry: 0
   chunk.Set(10, 11, 12, kStone);     // entries for other kinds are not used
-  customIds["1,2,3"] = 123456;
-  rotations["4,5,6"] = -2;
-  rotations["10,11,12"] = 9;
-  customIds["10,11,12"] = 9;
+  customIds[MakeCellKey(1, 2, 3)] = 123456;
+  rotations[MakeCellKey(4, 5, 6)] = -2;
+  rotations[MakeCellKey(10, 11, 12)] = 9;
+  customIds[MakeCellKey(10, 11, 12)] = 9;
   Walk();
   EXPECT_EQ(Find(1, 2, 3)->extra, 123456);
   EXPECT_EQ(Find(4, 5, 6)->extra, -2);
@@ -195,11 +195,11 @@ TEST_F(WalkFixture, ExtraComesFromTheRecordListsByKind) {
 
 TEST_F(WalkFixture, BandsAreOrderedByExtraThenTypeThenWalkOrder) {
   chunk.Set(0, 0, 10, kBlockCustom);
-  customIds["0,0,10"] = 7;
+  customIds[MakeCellKey(0, 0, 10)] = 7;
   chunk.Set(5, 0, 10, kBlockCustom);
-  customIds["5,0,10"] = 4;
+  customIds[MakeCellKey(5, 0, 10)] = 4;
   chunk.Set(9, 9, 10, kBlockCustom);
-  customIds["9,9,10"] = -3;
+  customIds[MakeCellKey(9, 9, 10)] = -3;
   chunk.Set(20, 3, 11, kGlass);
   chunk.Set(3, 20, 12, kGlass);
   chunk.Set(3, 4, 12, kGlass);
