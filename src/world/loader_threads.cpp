@@ -165,7 +165,10 @@ void LoaderThread::LoadAndWalk(const PickedChunk& chunk, HeightRange range) {
   const auto neighbourIds = NeighbourIds(chunk);
 
   chunk_.record.assign(kChunkHeadAndPlaneSize, kBlockAir);
-  chunk_.lists = ChunkRecordLists{};
+  chunk_.lists.rotations.clear();  // the maps keep their room from chunk to chunk
+  chunk_.lists.customBlocks.clear();
+  chunk_.lists.hasLists = false;
+  chunk_.lists.hasHeightRange = false;
   reader_->ReadChunk(chunk.id, chunk_);
   for (size_t i = 0; i < neighbourPlanes_.size(); ++i) {
     neighbourPlanes_[i].assign(kNeighbourPlaneBufferSize, kBlockAir);
@@ -183,8 +186,8 @@ void LoaderThread::LoadAndWalk(const PickedChunk& chunk, HeightRange range) {
                            planeOf(neighbourPlanes_[2]), planeOf(neighbourPlanes_[3])};
   walker_->Walk(planes, range, chunk_.lists.rotations, chunk_.lists.customBlocks, bands_);
 
-  // The record buffers are per chunk; keep only the face lists.
-  chunk_ = LoaderChunk{};
+  // The record buffers are per chunk; the face lists and the maps stay with the thread.
+  chunk_.record = {};
   for (auto& plane : neighbourPlanes_) plane = {};
 }
 

@@ -19,6 +19,7 @@ constexpr uint8_t kStone = 1;
 // loaders run, except the gate that holds reads back.
 struct FakeChunks {
   std::map<int32_t, std::vector<uint8_t>> records;  // decoded records by chunk id
+  std::map<int32_t, std::pair<int16_t, int16_t>> heightRanges;  // MinHeight, MaxHeight by chunk id
   std::mutex gateMutex;
   std::condition_variable gateOpened;
   bool gateClosed = false;  // guarded by gateMutex
@@ -54,6 +55,12 @@ class FakeReader : public LoaderChunkReader {
     chunks_->PassGate();
     const auto found = chunks_->records.find(chunkId);
     if (found != chunks_->records.end()) chunk.record = found->second;
+    const auto range = chunks_->heightRanges.find(chunkId);
+    if (range != chunks_->heightRanges.end()) {
+      chunk.lists.hasLists = chunk.lists.hasHeightRange = true;
+      chunk.lists.MinHeight = range->second.first;
+      chunk.lists.MaxHeight = range->second.second;
+    }
   }
   void ReadNeighbourPlane(int32_t chunkId, std::vector<uint8_t>& buffer) override {
     const auto found = chunks_->records.find(chunkId);
@@ -219,6 +226,48 @@ TEST(ChunkStreamingThreaded, NeighbourChunksHideTheFacesAtTheBorder) {
   EXPECT_EQ(band[0].faceMask, 0x3F & ~kFaceMinusX);  // the neighbour's stone hides -X
   EXPECT_EQ(band[1].col, 31);
   EXPECT_EQ(band[1].faceMask, 0x3F);  // nothing listed at x + 16: air
+}
+
+TEST(ChunkStreamingThreaded, SlotsFromTheViewDistanceOnNeverPick) {
+  StreamingRig rig;
+  rig.settings.ViewDistance = 5;  // no spiral index qualifies; only slots 0..4 may take the base cell
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  std::vector<int> slots;
+  ASSERT_TRUE(WaitFor([&] {
+    for (int slot = 0; slot < kLoaderSlotCount; ++slot)
+      if (streaming.Slot(slot).ready.load() == 1) slots.push_back(slot);
+    return !slots.empty();
+  }));
+  std::this_thread::sleep_for(200ms);
+  streaming.StopChunkLoaders();
+  ASSERT_EQ(slots.size(), 1u);
+  EXPECT_LT(slots[0], 5);
+  EXPECT_EQ(LoadedCount(rig, streaming), 1u);
+}
+
+TEST(ChunkStreamingThreaded, StoredHeightRangeReplacesTheDefaultAndIsKeptInsideThePlane) {
+  StreamingRig rig;
+  rig.settings.ViewDistance = 1;
+  rig.settings.NarrowRenderHeight = 1;  // 100..249 only for chunks without a stored range
+  rig.worldChunkMap["-8,-8"] = 1;
+  rig.chunks->records[1] = AirRecord();
+  for (int height : {0, 5, 300, 799}) rig.chunks->records[1][CellOffset(2, 2, height)] = kStone;
+  rig.chunks->heightRanges[1] = {-300, 30000};  // damaged: walked as 0..799
+
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  std::vector<PublishedChunk> taken;
+  ASSERT_TRUE(WaitFor([&] {
+    auto more = TakeReadySlots(streaming);
+    taken.insert(taken.end(), more.begin(), more.end());
+    return !taken.empty();
+  }));
+  streaming.StopChunkLoaders();
+  std::vector<int> heights;
+  for (const auto& band : taken[0].faces)
+    for (const auto& record : band) heights.push_back(record.height);
+  EXPECT_EQ(heights, (std::vector<int>{0, 5, 300, 799}));
 }
 
 TEST(ChunkStreamingThreaded, FullMapOrPauseKeepsEveryLoaderIdle) {
