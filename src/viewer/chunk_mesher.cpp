@@ -1,6 +1,7 @@
 #include "viewer/chunk_mesher.h"
 
 #include "platform/engine3d/engine3d.h"
+#include "viewer/face_templates.h"
 #include "viewer/unknown_custom_block.h"
 
 namespace orelens::viewer {
@@ -12,8 +13,6 @@ constexpr int64_t kTimeSliceMs = 15;
 constexpr float kGeometrySizeX = 32.0f;
 constexpr float kGeometrySizeY = 50.0f;
 constexpr float kGeometrySizeZ = 32.0f;
-constexpr int kCrossedQuadEntity = 16;
-constexpr int kFirstFaceEntity = 10;  // 10..15: top, bottom, -X, +X, +Z, -Z
 constexpr uint8_t kMeshBlockKind = 3;
 constexpr uint8_t kCustomBlockType = 66;
 
@@ -204,7 +203,7 @@ void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
   const BlockDefinition& definition = definitions_[type];
   if (const FaceLayout* layout = CubeLayoutOfTextype(definition.textype)) {
     for (int face = 0; face < 6; ++face)
-      SetTemplateMaterial(kFirstFaceEntity + face, definition.faceMaterials[(*layout)[face]]);
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faceMaterials[(*layout)[face]]);
   } else if (definition.textype == 5) {
     SetTemplateMaterial(kCrossedQuadEntity, definition.faceMaterials[0]);
   }
@@ -218,7 +217,7 @@ void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
       FindOrAddUnknownCustomBlock(customBlocks_, customId, engine_, fonts_, random_);
   if (const FaceLayout* layout = CubeLayoutOfCustomKind(definition.kind)) {
     for (int face = 0; face < 6; ++face)
-      SetTemplateMaterial(kFirstFaceEntity + face, definition.faces[(*layout)[face]]);
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faces[(*layout)[face]]);
   }
   meshLastType_ = kCustomBlockType;
 }
@@ -254,7 +253,7 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
   }
   for (int face = 0; face < 6; ++face)
     if (record.faceMask & kFaceBits[face])
-      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceEntity + face], at.x, at.y, at.z,
+      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + face], at.x, at.y, at.z,
                                            scaleX, 1.0f, scaleZ);
 }
 
