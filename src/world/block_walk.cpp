@@ -13,13 +13,6 @@ size_t CellIndex(int col, int row, int height) {
 
 bool Bit(uint32_t bits, int index) { return ((bits >> index) & 1u) != 0; }
 
-// Walk order within a band: extra value, block type, then column, row, height.
-uint64_t OrderKey(const BlockRecord& r) {
-  const uint64_t extra = static_cast<uint32_t>(r.extra) ^ 0x8000'0000u;  // signed order
-  return (extra << 32) | (static_cast<uint64_t>(r.type) << 20) | (static_cast<uint64_t>(r.col) << 15) |
-         (static_cast<uint64_t>(r.row) << 10) | static_cast<uint64_t>(r.height);
-}
-
 }  // namespace
 
 BlockWalker::BlockWalker(const BlockKindTable& kinds)
@@ -27,6 +20,8 @@ BlockWalker::BlockWalker(const BlockKindTable& kinds)
       airPlane_(kBlockPlaneSize, kBlockAir),
       opaqueLines_(kLineCount),
       drawnLines_(kLineCount),
+      visibleLines_(kLineCount),
+      cellMasks_(kBlockPlaneSize),
       edgeMinusX_(kChunkHeight),
       edgePlusX_(kChunkHeight),
       edgePlusZ_(kChunkHeight),
@@ -101,50 +96,80 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
   MarkOpaqueLines(chunk, lo, hi);
   MarkNeighbourEdges(planes, lo, hi);
 
+  // Faces, a row of 32 cells at a time; visible cells are marked in visibleLines_ and their
+  // face masks kept in cellMasks_.
   for (int height = lo; height <= hi; ++height) {
-    auto& band = bands[height / kHeightBandSize];
     for (int row = 0; row < kChunkRows; ++row) {
-      const uint32_t opaque = opaqueLines_[height * kChunkRows + row];
-      const uint32_t drawn = drawnLines_[height * kChunkRows + row];
-      if ((opaque | drawn) == 0) continue;
-
-      const uint32_t above = height >= hi ? 0 : opaqueLines_[(height + 1) * kChunkRows + row];
-      const uint32_t below = height <= lo ? 0 : opaqueLines_[(height - 1) * kChunkRows + row];
-      const uint32_t plusZ = row == kChunkRows - 1 ? edgePlusZ_[height] : opaqueLines_[height * kChunkRows + row + 1];
-      const uint32_t minusZ = row == 0 ? edgeMinusZ_[height] : opaqueLines_[height * kChunkRows + row - 1];
+      const int lineIndex = height * kChunkRows + row;
+      const uint32_t opaque = opaqueLines_[lineIndex];
+      const uint32_t drawn = drawnLines_[lineIndex];
+      if ((opaque | drawn) == 0) {
+        visibleLines_[lineIndex] = 0;
+        continue;
+      }
+      const uint32_t above = height >= hi ? 0 : opaqueLines_[lineIndex + kChunkRows];
+      const uint32_t below = height <= lo ? 0 : opaqueLines_[lineIndex - kChunkRows];
+      const uint32_t plusZ = row == kChunkRows - 1 ? edgePlusZ_[height] : opaqueLines_[lineIndex + 1];
+      const uint32_t minusZ = row == 0 ? edgeMinusZ_[height] : opaqueLines_[lineIndex - 1];
       const uint32_t leftOf = (opaque << 1) | static_cast<uint32_t>(Bit(edgeMinusX_[height], row));
       const uint32_t rightOf = (opaque >> 1) | (static_cast<uint32_t>(Bit(edgePlusX_[height], row)) << 31);
 
-      const uint32_t top = opaque & ~above;
-      const uint32_t bottom = opaque & ~below;
-      const uint32_t faceMinusX = opaque & ~leftOf;
-      const uint32_t facePlusX = opaque & ~rightOf;
-      const uint32_t facePlusZ = opaque & ~plusZ;
-      const uint32_t faceMinusZ = opaque & ~minusZ;
-      uint32_t visible = top | bottom | faceMinusX | facePlusX | facePlusZ | faceMinusZ | drawn;
+      const std::array<uint32_t, 6> faces = {opaque & ~above,   opaque & ~below,  opaque & ~leftOf,
+                                             opaque & ~rightOf, opaque & ~plusZ, opaque & ~minusZ};
+      const uint32_t visible = faces[0] | faces[1] | faces[2] | faces[3] | faces[4] | faces[5] | drawn;
+      visibleLines_[lineIndex] = visible;
 
       const uint8_t* line = chunk.data() + CellIndex(0, row, height);
-      while (visible != 0) {
-        const int col = __builtin_ctz(visible);
-        visible &= visible - 1;
-        const uint8_t type = line[col];
+      uint8_t* masks = cellMasks_.data() + CellIndex(0, row, height);
+      for (uint32_t left = visible; left != 0; left &= left - 1) {
+        const int col = __builtin_ctz(left);
         uint8_t mask = 0;
         if (Bit(opaque, col)) {
-          mask = static_cast<uint8_t>((Bit(top, col) ? kFaceTop : 0) | (Bit(bottom, col) ? kFaceBottom : 0) |
-                                      (Bit(faceMinusX, col) ? kFaceMinusX : 0) |
-                                      (Bit(facePlusX, col) ? kFacePlusX : 0) |
-                                      (Bit(facePlusZ, col) ? kFacePlusZ : 0) |
-                                      (Bit(faceMinusZ, col) ? kFaceMinusZ : 0));
-        } else if (kinds_[type] == kKindDoubleSidedAlpha) {
+          for (int face = 0; face < 6; ++face) mask |= static_cast<uint8_t>(Bit(faces[face], col)) << face;
+        } else if (kinds_[line[col]] == kKindDoubleSidedAlpha) {
           mask = kFaceWholeBlock;
         }
-        band.push_back(BlockRecord{col, row, height, type, mask, ExtraOf(type, col, row, height, rotations, customIds)});
+        masks[col] = mask;
       }
     }
   }
-  for (auto& band : bands) {
-    std::sort(band.begin(), band.end(),
-              [](const BlockRecord& a, const BlockRecord& b) { return OrderKey(a) < OrderKey(b); });
+
+  // Records in walk order (column, row, height) per band, then ordered by extra and type.
+  for (int band = lo / kHeightBandSize; band <= hi / kHeightBandSize; ++band) {
+    const int first = std::max(lo, band * kHeightBandSize);
+    const int last = std::min(hi, band * kHeightBandSize + kHeightBandSize - 1);
+    auto& records = bands[band];
+    for (int col = 0; col < kChunkColumns; ++col) {
+      for (int row = 0; row < kChunkRows; ++row) {
+        for (int height = first; height <= last; ++height) {
+          if (!Bit(visibleLines_[height * kChunkRows + row], col)) continue;
+          const size_t cell = CellIndex(col, row, height);
+          const uint8_t type = chunk[cell];
+          records.push_back(
+              BlockRecord{col, row, height, type, cellMasks_[cell], ExtraOf(type, col, row, height, rotations, customIds)});
+        }
+      }
+    }
+    SortBand(records);
+  }
+}
+
+// Stable: by block type (a counting sort), then by extra value, keeping walk order among equals.
+void BlockWalker::SortBand(std::vector<BlockRecord>& records) {
+  if (records.size() < 2) return;
+  std::array<size_t, 257> starts{};
+  bool oneExtra = true;
+  for (const auto& record : records) {
+    ++starts[record.type + 1];
+    oneExtra = oneExtra && record.extra == records.front().extra;
+  }
+  for (size_t type = 1; type < starts.size(); ++type) starts[type] += starts[type - 1];
+  sortScratch_.resize(records.size());
+  for (const auto& record : records) sortScratch_[starts[record.type]++] = record;
+  records.swap(sortScratch_);
+  if (!oneExtra) {
+    std::stable_sort(records.begin(), records.end(),
+                     [](const BlockRecord& a, const BlockRecord& b) { return a.extra < b.extra; });
   }
 }
 

@@ -34,8 +34,10 @@ struct HeightRange {
 };
 
 // Works out which blocks of a chunk can be seen and which of their faces to draw.
-// Kind lookups are precomputed from the kind table once; the walk runs over whole rows of 32
-// cells at a time as bit masks, so one object per loader thread reuses its scratch space.
+// Kind lookups are precomputed from the kind table once; faces are worked out for whole rows of
+// 32 cells at a time as bit masks, and the records then come out in walk order (column, row,
+// height), so sorting them needs only a stable pass by type and, when extras differ, by extra.
+// One object per loader thread, which reuses its scratch space.
 class BlockWalker {
  public:
   explicit BlockWalker(const BlockKindTable& kinds);
@@ -51,6 +53,7 @@ class BlockWalker {
  private:
   void MarkOpaqueLines(std::span<const uint8_t> plane, int lo, int hi);
   void MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi);
+  void SortBand(std::vector<BlockRecord>& records);
   int32_t ExtraOf(uint8_t type, int col, int row, int height, const CellValueMap& rotations,
                   const CellValueMap& customIds) const;
 
@@ -61,6 +64,9 @@ class BlockWalker {
   // Scratch, one bit per column: opaque cells and other drawn cells of each (height, row) line.
   std::vector<uint32_t> opaqueLines_;
   std::vector<uint32_t> drawnLines_;
+  std::vector<uint32_t> visibleLines_;  // cells that give a record
+  std::vector<uint8_t> cellMasks_;      // face mask of each visible cell, laid out like the plane
+  std::vector<BlockRecord> sortScratch_;
   // Opaque cells of the neighbours' facing edges, per height: bit = row (X sides) or col (Z sides).
   std::vector<uint32_t> edgeMinusX_, edgePlusX_, edgePlusZ_, edgeMinusZ_;
 };
