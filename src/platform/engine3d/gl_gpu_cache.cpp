@@ -93,7 +93,7 @@ const GlMeshCopy* GlGpuCache::MeshOf(const Mesh& mesh) {
   return &copy;
 }
 
-const GlGeometryCopy* GlGpuCache::GeometryOf(StaticGeometry& geometry) {
+const GlGeometryCopy* GlGpuCache::GeometryOf(StaticGeometry& geometry, SpareBatches& spares) {
   if (geometry.builtRevision == 0) return nullptr;
   GlGeometryCopy& copy = geometries_[geometry.serial];
   if (copy.uploadedRevision == geometry.builtRevision) return &copy;
@@ -130,8 +130,8 @@ const GlGeometryCopy* GlGpuCache::GeometryOf(StaticGeometry& geometry) {
   SetGeometryVertexLayout();
   glBindVertexArray(0);
   copy.parts.push_back(std::move(part));
-  // The GPU holds the faces now; the CPU copy's memory goes back.
-  std::vector<GeometryBatch>().swap(geometry.batches);
+  // The GPU holds the faces now; the CPU lists go to the next geometries.
+  spares.Give(geometry.batches);
   geometry.lastBatch = 0;
   return &copy;
 }

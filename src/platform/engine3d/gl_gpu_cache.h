@@ -55,7 +55,7 @@ class GlGpuCache {
   const GlMeshCopy* MeshOf(const Mesh& mesh);
   // Uploads what a build made drawable and hands the CPU copy's memory back. Null until the
   // geometry has been built.
-  const GlGeometryCopy* GeometryOf(StaticGeometry& geometry);
+  const GlGeometryCopy* GeometryOf(StaticGeometry& geometry, SpareBatches& spares);
 
   void Release(uint64_t serial);
   void Clear();

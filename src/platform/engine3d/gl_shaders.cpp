@@ -76,14 +76,19 @@ void main() {
   float normalLength = length(n);
   bool hasNormal = normalLength > 0.01;
   if (hasNormal) n = (gl_FrontFacing ? n : -n) / normalLength;
-  vec3 light = uAmbient * 0.6;
+  vec3 light = uAmbient * 0.65;
   for (int i = 0; i < uLightCount; ++i) {
     vec3 toLight = normalize(uLightPositions[i] - vWorld);
     light += uLightColours[i] * 0.25 * (hasNormal ? max(dot(n, toLight), 0.0) : 0.6);
   }
-  float visibility = SunVisibility();
-  if (uSunEnabled) light += uSunColour * 0.3 * (hasNormal ? max(dot(n, uSunDirection), 0.0) : 0.6) * visibility;
-  light *= mix(mix(uShadowColour, vec3(1.0), 0.5), vec3(1.0), visibility);
+  if (uSunEnabled) {
+    // A surface turned away from the sun gets no sunlight to lose: only sunlit faces darken
+    // toward the shadow colour.
+    float sunFacing = hasNormal ? max(dot(n, uSunDirection), 0.0) : 0.6;
+    float shade = (1.0 - SunVisibility()) * smoothstep(0.0, 0.2, sunFacing);
+    light += uSunColour * 0.3 * sunFacing * (1.0 - shade);
+    light *= mix(vec3(1.0), mix(uShadowColour, vec3(1.0), 0.5), shade);
+  }
   vec3 colour = surface.rgb * min(light, vec3(1.0));
   if (uFogEnabled) {
     float amount = clamp((distance(vWorld, uCameraPosition) - uFog.x) / (uFog.y - uFog.x), 0.0, 1.0) * uFog.z;

@@ -98,7 +98,7 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
   const Frustum frustum(viewProjection);
   scene.geometries.ForEach([&](int, StaticGeometry& geometry) {
     if (geometry.builtRevision == 0 || !frustum.Touches(geometry.boundsMin, geometry.boundsMax)) return;
-    const GlGeometryCopy* copy = cache_.GeometryOf(geometry);
+    const GlGeometryCopy* copy = cache_.GeometryOf(geometry, scene.spareBatches);
     if (!copy) return;
     const float distance = glm::distance(eye, (geometry.boundsMin + geometry.boundsMax) * 0.5f);
     for (const GlGeometryPart& part : copy->parts) {
@@ -318,7 +318,7 @@ glm::mat4 GlRenderer::DrawShadowMap(Scene& scene, const Camera& camera) {
   const Frustum sunBox(lightViewProjection);
   scene.geometries.ForEach([&](int, StaticGeometry& geometry) {
     if (!geometry.castsShadows || geometry.builtRevision == 0 || !sunBox.Touches(geometry.boundsMin, geometry.boundsMax)) return;
-    const GlGeometryCopy* copy = cache_.GeometryOf(geometry);
+    const GlGeometryCopy* copy = cache_.GeometryOf(geometry, scene.spareBatches);
     if (!copy) return;
     for (const GlGeometryPart& part : copy->parts) {
       glBindVertexArray(part.vertexArray.id());
