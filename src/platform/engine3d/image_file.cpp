@@ -1,0 +1,39 @@
+#include "platform/engine3d/image_file.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+// stb_image stays private to this file.
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace orelens::platform {
+
+std::optional<Image> LoadImageFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+  int width = 0, height = 0, channels = 0;
+  stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+  if (!pixels) return std::nullopt;
+  Image image(width, height);
+  std::memcpy(image.pixels.data(), pixels, static_cast<size_t>(width) * height * 4);
+  stbi_image_free(pixels);
+  return image;
+}
+
+}  // namespace orelens::platform

@@ -1,0 +1,142 @@
+// Static geometry: copies of entities' meshes baked into per-material vertex and index lists.
+// This is the mesher's hot path: each add appends a few transformed vertices to one batch.
+#include <cmath>
+
+#include "platform/engine3d/camera_math.h"
+#include "platform/engine3d/engine3d.h"
+#include "platform/engine3d/scene.h"
+
+namespace orelens::platform {
+namespace {
+
+GeometryBatch& BatchFor(StaticGeometry& geometry, int materialKey) {
+  if (geometry.lastBatch < geometry.batches.size() && geometry.batches[geometry.lastBatch].materialKey == materialKey) {
+    return geometry.batches[geometry.lastBatch];
+  }
+  for (size_t i = 0; i < geometry.batches.size(); ++i) {
+    if (geometry.batches[i].materialKey == materialKey) {
+      geometry.lastBatch = i;
+      return geometry.batches[i];
+    }
+  }
+  geometry.lastBatch = geometry.batches.size();
+  GeometryBatch& added = geometry.batches.emplace_back();
+  added.materialKey = materialKey;
+  return added;
+}
+
+int8_t PackNormalComponent(float value) { return static_cast<int8_t>(std::lround(value * 127.0f)); }
+
+// The vertex's normal after scaling (by the inverse scale, which keeps it perpendicular to the
+// scaled face) and turning, packed; zero stays zero.
+void PackNormal(GeometryVertex& out, glm::vec3 normal, glm::vec3 inverseScale, const glm::mat3* rotation) {
+  if (normal.x == 0.0f && normal.y == 0.0f && normal.z == 0.0f) {
+    out.nx = out.ny = out.nz = 0;
+    return;
+  }
+  glm::vec3 n = normal * inverseScale;
+  if (rotation) n = *rotation * n;
+  const float lengthSquared = glm::dot(n, n);
+  if (!(lengthSquared > 0.0f) || !std::isfinite(lengthSquared)) {
+    out.nx = out.ny = out.nz = 0;
+    return;
+  }
+  n *= 1.0f / std::sqrt(lengthSquared);
+  out.nx = PackNormalComponent(n.x);
+  out.ny = PackNormalComponent(n.y);
+  out.nz = PackNormalComponent(n.z);
+}
+
+}  // namespace
+
+int Engine3D::PBO_CreateStaticGeometry(int geometry, float sizeX, float sizeY, float sizeZ, int castsShadows) {
+  auto [created, key] = scene_->geometries.Create(geometry);
+  if (!created) return 0;
+  created->serial = scene_->nextSerial++;
+  created->size = {sizeX, sizeY, sizeZ};
+  created->castsShadows = castsShadows != 0;
+  return object_ref::HandleOf(key);
+}
+
+int Engine3D::PBO_AddStaticGeometryEntity2(int geometry, int entityHandle, float x, float y, float z, float scaleX,
+                                           float scaleY, float scaleZ) {
+  return AddToStaticGeometry(geometry, entityHandle, x, y, z, scaleX, scaleY, scaleZ, nullptr);
+}
+
+int Engine3D::PBO_AddStaticGeometryEntity3(int geometry, int entityHandle, float x, float y, float z, float scaleX,
+                                           float scaleY, float scaleZ, float angleX, float angleY, float angleZ) {
+  const float angles[3] = {angleX, angleY, angleZ};
+  return AddToStaticGeometry(geometry, entityHandle, x, y, z, scaleX, scaleY, scaleZ, angles);
+}
+
+int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float y, float z, float sx, float sy,
+                                  float sz, const float* angles) {
+  StaticGeometry* target = scene_->geometries.Find(geometry);
+  const Entity* entity = FindEntity(entityHandle);
+  if (!target || !entity) return 0;
+  const Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
+  if (!mesh || !mesh->finished) return 0;
+  const uint32_t vertexCount = static_cast<uint32_t>(mesh->vertices.size());
+  if (vertexCount == 0 || mesh->indices.empty()) return 1;
+
+  GeometryBatch& batch = BatchFor(*target, entity->materialKey);
+  const glm::vec3 position(x, y, z), scale(sx, sy, sz);
+  const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
+                               sz != 0.0f ? 1.0f / sz : 0.0f);
+  glm::mat3 rotation(1.0f);
+  const bool rotated = angles && (angles[0] != 0.0f || angles[1] != 0.0f || angles[2] != 0.0f);
+  if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
+
+  const auto base = static_cast<uint32_t>(batch.vertices.size());
+  batch.vertices.resize(base + vertexCount);
+  GeometryVertex* out = batch.vertices.data() + base;
+  glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
+  for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+    const MeshVertex& in = mesh->vertices[i];
+    glm::vec3 p = in.position * scale;
+    if (rotated) p = rotation * p;
+    p += position;
+    out->x = p.x;
+    out->y = p.y;
+    out->z = p.z;
+    out->u = in.uv.x;
+    out->v = in.uv.y;
+    PackNormal(*out, in.normal, inverseScale, rotated ? &rotation : nullptr);
+    out->unused = 0;
+    out->rgba = in.rgba;
+    boundsMin = glm::min(boundsMin, p);
+    boundsMax = glm::max(boundsMax, p);
+  }
+  target->boundsMin = boundsMin;
+  target->boundsMax = boundsMax;
+
+  const size_t indexBase = batch.indices.size();
+  batch.indices.resize(indexBase + mesh->indices.size());
+  uint32_t* indexOut = batch.indices.data() + indexBase;
+  for (uint32_t index : mesh->indices) *indexOut++ = base + index;
+  target->faceCount += mesh->indices.size() / 3;
+  return 1;
+}
+
+int Engine3D::PBO_BuildStaticGeometry(int geometry) {
+  StaticGeometry* target = scene_->geometries.Find(geometry);
+  if (!target) return 0;
+  ++target->builtRevision;
+  return 1;
+}
+
+int Engine3D::PBO_FreeStaticGeometry(int geometry) {
+  if (geometry == -1) {
+    scene_->geometries.Clear();
+    return 1;
+  }
+  return scene_->geometries.Free(geometry) ? 1 : 0;
+}
+
+int Engine3D::PBO_IsStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry) ? 1 : 0; }
+
+const StaticGeometry* Engine3D::FindStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry); }
+
+int Engine3D::StaticGeometryCount() const { return static_cast<int>(scene_->geometries.Count()); }
+
+}  // namespace orelens::platform

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "platform/input/keyboard_state.h"
+#include "platform/input/scripted_input.h"
+
+namespace orelens::platform {
+namespace {
+
+KeyboardState::Keys Held(std::initializer_list<int> keys) {
+  KeyboardState::Keys held;
+  for (int key : keys) held.set(key);
+  return held;
+}
+
+TEST(KeyboardStateTest, ReleaseIsReportedOnceAndWaitsUntilAsked) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({DIK_ESCAPE, DIK_P}));
+  EXPECT_TRUE(keyboard.KeyDown(DIK_P));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+
+  keyboard.Examine(Held({}));  // both released; this pass asks only for Escape
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_ESCAPE));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_ESCAPE));
+
+  keyboard.Examine(Held({}));  // the next pass still reports P
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_ESCAPE));
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_P));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+}
+
+TEST(KeyboardStateTest, PressingAgainCancelsAnUnreportedRelease) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({DIK_RETURN}));
+  keyboard.Examine(Held({}));
+  keyboard.Examine(Held({DIK_RETURN}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+  keyboard.Examine(Held({}));
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_RETURN));
+}
+
+TEST(KeyboardStateTest, OutOfRangeCodesAreNeverHeld) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({0xFF}));
+  EXPECT_FALSE(keyboard.KeyDown(-1));
+  EXPECT_FALSE(keyboard.KeyDown(256));
+  EXPECT_FALSE(keyboard.KeyReleased(100000));
+}
+
+TEST(ScriptedInputTest, KeyboardNotAcquiredReadsNothing) {
+  ScriptedInput input;
+  input.HoldKey(DIK_W);
+  ASSERT_TRUE(input.ExamineKeyboard());
+  EXPECT_TRUE(input.KeyDown(DIK_W));
+  input.SetKeyboardAcquired(false);
+  EXPECT_FALSE(input.ExamineKeyboard());
+  EXPECT_FALSE(input.KeyDown(DIK_W));
+  input.LiftKey(DIK_W);
+  input.SetKeyboardAcquired(true);
+  ASSERT_TRUE(input.ExamineKeyboard());
+  EXPECT_FALSE(input.KeyReleased(DIK_W));  // the release happened while the keyboard was lost
+}
+
+TEST(ScriptedInputTest, MouseMovementCountsOnlyWhileCaptured) {
+  ScriptedInput input;
+  input.MoveMouse(5, 5);
+  EXPECT_FALSE(input.ExamineMouse());
+  EXPECT_EQ(input.MouseDeltaX(), 0);
+
+  input.CaptureMouse(true);
+  input.MoveMouse(12, -3);
+  input.TurnWheel(1);
+  input.TurnWheel(1);
+  ASSERT_TRUE(input.ExamineMouse());
+  EXPECT_EQ(input.MouseDeltaX(), 12);
+  EXPECT_EQ(input.MouseDeltaY(), -3);
+  EXPECT_EQ(input.MouseWheel(), 2);
+  ASSERT_TRUE(input.ExamineMouse());  // taken once
+  EXPECT_EQ(input.MouseDeltaX(), 0);
+  EXPECT_EQ(input.MouseWheel(), 0);
+
+  input.CaptureMouse(false);
+  EXPECT_FALSE(input.ExamineMouse());
+  EXPECT_EQ(input.CaptureCount(), 1);
+}
+
+TEST(ScriptedInputTest, PassesReplaceKeysAndButtonsAndAddMovement) {
+  ScriptedInput input;
+  InputPass press;
+  press.leftButton = true;
+  press.pointer = std::make_pair(200, 150);
+  InputPass drag = press;
+  drag.moveX = 12;
+  drag.keysHeld = {DIK_LSHIFT};
+  input.QueuePass(press);
+  input.QueuePass(drag);
+  input.QueuePass(InputPass{});
+
+  ASSERT_TRUE(input.AdvancePass());
+  EXPECT_EQ(input.IsMouseButtonDown(1), 1);
+  EXPECT_EQ(input.IsMouseButtonDown(2), 0);
+  EXPECT_EQ(input.IsMouseButtonDown(4), 0);
+  EXPECT_EQ(input.WindowMouseX(), 200);
+  input.CaptureMouse(true);
+  input.ExamineMouse();
+
+  ASSERT_TRUE(input.AdvancePass());
+  input.ExamineKeyboard();
+  EXPECT_TRUE(input.KeyDown(DIK_LSHIFT));
+  input.ExamineMouse();
+  EXPECT_EQ(input.MouseDeltaX(), 12);
+
+  ASSERT_TRUE(input.AdvancePass());
+  input.ExamineKeyboard();
+  EXPECT_TRUE(input.KeyReleased(DIK_LSHIFT));
+  EXPECT_EQ(input.IsMouseButtonDown(1), 0);
+  EXPECT_EQ(input.WindowMouseY(), 150);  // unset pointer keeps the last position
+  EXPECT_FALSE(input.AdvancePass());
+
+  input.WarpPointerToClient(200, 150);
+  ASSERT_EQ(input.Warps().size(), 1u);
+}
+
+}  // namespace
+}  // namespace orelens::platform
