@@ -110,13 +110,13 @@ TEST_F(SchematicSaveTest, CancelledRequesterSavesNothing) {
 
 TEST_F(SchematicSaveTest, OneCellBoxHasANinePayload) {
   test.gui.QueueFileAnswer(test.SchematicPath("one.kvSch"));
-  ASSERT_EQ(SaveSelectionAsSchematic(test.services, -8.0f, 0.0f, -8.0f, 1, 1, 1), 1);
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, -7.5f, 0.0f, -8.0f, 1, 1, 1), 1);  // an ordinary block
   const std::vector<uint8_t> bytes = fixtures::ReadFileBytes(test.SchematicPath("one.kvSch"));
   ASSERT_GT(bytes.size(), 20u);
   EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{9, 0, 0, 0}));
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 16),
             (std::vector<uint8_t>{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0x37, 0x13, 0x37, 0x13}));
-  EXPECT_EQ(ReadBack(test.SchematicPath("one.kvSch")).blockTypes[0], PatternBlock(0, 0, 0, 0));
+  EXPECT_EQ(ReadBack(test.SchematicPath("one.kvSch")).blockTypes[0], PatternBlock(0, 1, 0, 0));
 }
 
 TEST_F(SchematicSaveTest, WithoutLz4TheFileHoldsNoPayloadAndTheSaveEnds) {
