@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/files/byte_reader.h"
+#include "platform/files/byte_writer.h"
 #include "world/chunk_store.h"
 #include "world/world_store.h"
 
@@ -33,7 +34,8 @@ bool RewriteCountedList(ChunkData& record, size_t offset, int32_t storedCount, s
   }
   std::vector<uint8_t> list;
   list.reserve(map.size() * recordSize);
-  for (const auto& [key, value] : map) writeRecord(list, key, value);
+  platform::ByteWriter listWriter(list);
+  for (const auto& [key, value] : map) writeRecord(listWriter, key, value);
 
   const auto listBegin = record.begin() + static_cast<std::ptrdiff_t>(offset + 4);
   const auto storedEnd = listBegin + static_cast<std::ptrdiff_t>(storedCount * recordSize);
@@ -48,12 +50,11 @@ bool RewriteCountedList(ChunkData& record, size_t offset, int32_t storedCount, s
   return true;
 }
 
-void AppendCellHead(std::vector<uint8_t>& out, CellKey key) {
-  const auto height = static_cast<uint16_t>(CellKeyHeight(key));
-  out.push_back(static_cast<uint8_t>(CellKeyCol(key)));
-  out.push_back(static_cast<uint8_t>(CellKeyRow(key)));
-  out.push_back(static_cast<uint8_t>(height));
-  out.push_back(static_cast<uint8_t>(height >> 8));
+// col (uint8), row (uint8) and height (int16): the head of both record kinds.
+void AppendCellHead(platform::ByteWriter& out, CellKey key) {
+  out.WriteU8(static_cast<uint8_t>(CellKeyCol(key)));
+  out.WriteU8(static_cast<uint8_t>(CellKeyRow(key)));
+  out.WriteI16(static_cast<int16_t>(CellKeyHeight(key)));
 }
 
 }  // namespace
@@ -158,18 +159,17 @@ void BlockWriter::WriteBack(ChunkStore& chunkStore) {
 
 bool BlockWriter::RewriteCustomBlockList() {
   return RewriteCountedList(EditChunkBuffer, *customListOffset_, storedCustomCount_, kCustomBlockRecordSize,
-                            EditCustomBlockMap, [](std::vector<uint8_t>& out, CellKey key, int32_t value) {
+                            EditCustomBlockMap, [](platform::ByteWriter& out, CellKey key, int32_t value) {
                               AppendCellHead(out, key);
-                              const auto bits = static_cast<uint32_t>(value);
-                              for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+                              out.WriteI32(value);
                             });
 }
 
 bool BlockWriter::RewriteRotationList() {
   return RewriteCountedList(EditChunkBuffer, kRotationCountOffset, storedRotationCount_, kRotationRecordSize,
-                            EditRotationMap, [](std::vector<uint8_t>& out, CellKey key, int32_t value) {
+                            EditRotationMap, [](platform::ByteWriter& out, CellKey key, int32_t value) {
                               AppendCellHead(out, key);
-                              out.push_back(static_cast<uint8_t>(value));
+                              out.WriteI8(static_cast<int8_t>(value));  // the low byte of the value
                             });
 }
 
