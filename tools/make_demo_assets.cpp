@@ -2,8 +2,6 @@
 // the selection cube faces and the sky picture ("clouds.png"; tools/make_demo_assets.sh turns it
 // into "clouds.jpg"). Usage: make_demo_assets <assets folder>
 
-#include <png.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +12,7 @@
 #include "demo_textures.h"
 #include "platform/draw2d/drawing_session.h"
 #include "platform/draw2d/font_library.h"
+#include "platform/image/png_writer.h"
 
 namespace fs = std::filesystem;
 using namespace orelens;
@@ -21,37 +20,6 @@ using platform::Image;
 using platform::PackRgba;
 
 namespace {
-
-bool WritePng(const fs::path& path, const Image& image) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool written = false;
-  if (png && info && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<size_t>(image.width) * 4);
-    for (int y = 0; y < image.height; ++y) {
-      for (int x = 0; x < image.width; ++x) {
-        const uint32_t pixel = image.at(x, y);
-        row[x * 4 + 0] = platform::RedOf(pixel);
-        row[x * 4 + 1] = platform::GreenOf(pixel);
-        row[x * 4 + 2] = platform::BlueOf(pixel);
-        row[x * 4 + 3] = platform::AlphaOf(pixel);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    written = true;
-  }
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
-  return written;
-}
 
 // One face of the axis block: a stone panel with the face's name in large letters.
 Image AxisFace(const platform::FontLibrary& fonts, const std::string& label, uint32_t colour) {
@@ -207,7 +175,7 @@ int main(int argc, char** argv) {
       {"clouds.png", tools::Clouds(512, 256)},
   };
   for (const auto& [name, picture] : pictures) {
-    if (!WritePng(textures / name, picture)) {
+    if (!platform::WritePngFile((textures / name).string(), picture)) {
       std::cerr << "could not write " << (textures / name) << "\n";
       return 1;
     }

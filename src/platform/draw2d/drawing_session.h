@@ -29,6 +29,9 @@ class DrawingSession {
   DrawingSession& operator=(const DrawingSession&) = delete;
 
   bool Started() const { return target_ != nullptr; }
+  // The picture's size; 0 when drawing has not started.
+  int OutputWidth() const { return target_ ? target_->width : 0; }
+  int OutputHeight() const { return target_ ? target_->height : 0; }
   void Stop();
 
   void DrawingMode(int mode) { mode_ = mode; }
