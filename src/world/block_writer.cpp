@@ -219,7 +219,7 @@ void BlockWriter::EditCell(int block, int32_t extra, int col, int row, int heigh
       if (newType == kBlockCustom) {
         found->second = extra;
       } else {
-        EditCustomBlockMap.erase(found);
+        EditCustomBlockMap.erase(key);
       }
     }
   } else if (newType == kBlockCustom) {
@@ -234,7 +234,7 @@ void BlockWriter::EditCell(int block, int32_t extra, int col, int row, int heigh
       if (newIsMesh) {
         found->second = extra;
       } else {
-        EditRotationMap.erase(found);
+        EditRotationMap.erase(key);
       }
     }
   } else if (newIsMesh) {

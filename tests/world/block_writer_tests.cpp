@@ -86,7 +86,8 @@ TEST_F(BlockWriterTest, RotationRecordsFollowMeshBlocks) {
   writer.Flush();
   ChunkRecordLists lists = StoredLists(kChunkA);
   ASSERT_EQ(lists.rotations.size(), 1u);
-  EXPECT_EQ(lists.rotations.at(MakeCellKey(3, 4, 50)), 2);
+  ASSERT_NE(lists.rotations.find(MakeCellKey(3, 4, 50)), lists.rotations.end());
+  EXPECT_EQ(lists.rotations.find(MakeCellKey(3, 4, 50))->second, 2);
 
   Set(kStone, 9, -8, 3, 4, 50);
   writer.Flush();
@@ -98,7 +99,8 @@ TEST_F(BlockWriterTest, RotationRecordsFollowMeshBlocks) {
   writer.Flush();
   lists = StoredLists(kChunkA);
   ASSERT_EQ(lists.rotations.size(), 1u);
-  EXPECT_EQ(lists.rotations.at(MakeCellKey(3, 4, 50)), -3);
+  ASSERT_NE(lists.rotations.find(MakeCellKey(3, 4, 50)), lists.rotations.end());
+  EXPECT_EQ(lists.rotations.find(MakeCellKey(3, 4, 50))->second, -3);
 }
 
 TEST_F(BlockWriterTest, HeightRangeGrowsWithBlocksAndShrinksWithAir) {
