@@ -13,8 +13,29 @@ namespace orelens::platform {
 Scene::Scene(std::function<void(uint64_t)> releaseGpuCopy)
     : textures([releaseGpuCopy](Texture& t) { releaseGpuCopy(t.serial); }),
       meshes([releaseGpuCopy](Mesh& m) { releaseGpuCopy(m.serial); }),
-      geometries([releaseGpuCopy](StaticGeometry& g) { releaseGpuCopy(g.serial); }),
+      geometries([this, releaseGpuCopy](StaticGeometry& g) {
+        releaseGpuCopy(g.serial);
+        spareBatches.Give(g.batches);
+      }),
       sprites([releaseGpuCopy](Sprite& s) { releaseGpuCopy(s.serial); }) {}
+
+GeometryBatch SpareBatches::Take() {
+  if (spares_.empty()) return GeometryBatch();
+  GeometryBatch batch = std::move(spares_.back());
+  spares_.pop_back();
+  return batch;
+}
+
+void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
+  for (GeometryBatch& batch : batches) {
+    if (spares_.size() >= kMaxSpares) break;
+    batch.vertices.clear();
+    batch.indices.clear();
+    batch.materialKey = kNoObject;
+    spares_.push_back(std::move(batch));
+  }
+  batches.clear();
+}
 
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)
     : renderer_(std::move(renderer)),
