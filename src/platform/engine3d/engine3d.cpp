@@ -23,18 +23,21 @@ GeometryBatch SpareBatches::Take() {
   if (spares_.empty()) return GeometryBatch();
   GeometryBatch batch = std::move(spares_.back());
   spares_.pop_back();
+  spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
   return batch;
 }
 
 void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
   for (GeometryBatch& batch : batches) {
-    if (spares_.size() >= kMaxSpares) break;
+    const size_t bytes = batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+    if (spareBytes_ + bytes > kMaxSpareBytes) continue;  // freed with `batches`
     batch.vertices.clear();
     batch.indices.clear();
     batch.materialKey = kNoObject;
+    spareBytes_ += bytes;
     spares_.push_back(std::move(batch));
   }
-  batches.clear();
+  std::vector<GeometryBatch>().swap(batches);
 }
 
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)

@@ -23,6 +23,7 @@ struct GlRenderer::DrawItem {
   glm::mat4 model{1.0f};
   glm::mat3 normalMatrix{1.0f};
   float distance = 0.0f;  // from the camera, for the order of blended items
+  bool placed = false;     // an entity with its own model matrix; geometry is in world space
 };
 
 namespace {
@@ -121,6 +122,7 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
     DrawItem item{copy->vertexArray.id(), copy->indexCount, 0, 0, material};
     item.model = glm::scale(glm::translate(glm::mat4(1.0f), origin), entity.scale);
     item.normalMatrix = glm::inverseTranspose(glm::mat3(item.model));
+    item.placed = true;
     item.distance = glm::distance(eye, origin);
     (IsBlended(*material) ? blended : opaque).push_back(item);
   });
@@ -166,6 +168,10 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
   glFrontFace(GL_CCW);
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
+  // Fewer texture and state changes: opaque surfaces go by material.
+  std::sort(opaque.begin(), opaque.end(), [](const DrawItem& a, const DrawItem& b) {
+    return a.material != b.material ? a.material < b.material : a.vertexArray < b.vertexArray;
+  });
   DrawItems(scene, opaque, false);
 
   std::sort(blended.begin(), blended.end(), [](const DrawItem& a, const DrawItem& b) { return a.distance > b.distance; });
@@ -189,14 +195,22 @@ void GlRenderer::DrawItems(const Scene& scene, std::vector<DrawItem>& items, boo
   const GLint normalMatrix = Uniform(surfaceProgram_, "uNormalMatrix");
   glUniform1i(Uniform(surfaceProgram_, "uBlended"), blended);
   const Material* bound = nullptr;
+  GLuint boundVertexArray = 0;
+  bool worldSpace = false;  // the matrices set are the identity
   for (const DrawItem& item : items) {
     if (item.material != bound) {
       BindMaterial(scene, *item.material);
       bound = item.material;
     }
-    glUniformMatrix4fv(model, 1, GL_FALSE, glm::value_ptr(item.model));
-    glUniformMatrix3fv(normalMatrix, 1, GL_FALSE, glm::value_ptr(item.normalMatrix));
-    glBindVertexArray(item.vertexArray);
+    if (item.placed || !worldSpace) {
+      glUniformMatrix4fv(model, 1, GL_FALSE, glm::value_ptr(item.model));
+      glUniformMatrix3fv(normalMatrix, 1, GL_FALSE, glm::value_ptr(item.normalMatrix));
+      worldSpace = !item.placed;
+    }
+    if (item.vertexArray != boundVertexArray) {
+      glBindVertexArray(item.vertexArray);
+      boundVertexArray = item.vertexArray;
+    }
     glDrawElementsBaseVertex(GL_TRIANGLES, item.indexCount, GL_UNSIGNED_INT, reinterpret_cast<const void*>(item.indexOffsetBytes),
                              item.baseVertex);
     ++drawCalls_;

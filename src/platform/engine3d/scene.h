@@ -120,8 +120,9 @@ class SpareBatches {
   void Give(std::vector<GeometryBatch>& batches);
 
  private:
-  static constexpr size_t kMaxSpares = 64;
+  static constexpr size_t kMaxSpareBytes = 32u << 20;
   std::vector<GeometryBatch> spares_;
+  size_t spareBytes_ = 0;  // capacity held by spares_
 };
 
 struct Mesh {
@@ -134,6 +135,7 @@ struct Mesh {
   std::vector<GeometryVertex> packed;
   uint64_t packedRevision = 0;
   bool normalsAxisAligned = false;  // every normal lies along an axis (or is zero)
+  glm::vec3 packedMin{0.0f}, packedMax{0.0f};  // the vertices' bounding box
 };
 
 struct StaticGeometry {

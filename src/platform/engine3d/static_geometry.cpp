@@ -55,8 +55,12 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
   if (mesh.packedRevision == mesh.revision) return mesh.packed;
   mesh.packed.resize(mesh.vertices.size());
   mesh.normalsAxisAligned = true;
+  mesh.packedMin = glm::vec3(1e30f);
+  mesh.packedMax = glm::vec3(-1e30f);
   for (size_t i = 0; i < mesh.vertices.size(); ++i) {
     const MeshVertex& in = mesh.vertices[i];
+    mesh.packedMin = glm::min(mesh.packedMin, in.position);
+    mesh.packedMax = glm::max(mesh.packedMax, in.position);
     GeometryVertex& out = mesh.packed[i];
     out = GeometryVertex{in.position.x, in.position.y, in.position.z, in.uv.x, in.uv.y, 0, 0, 0, 0, in.rgba};
     PackNormal(out, in.normal, glm::vec3(1.0f), nullptr);
@@ -92,7 +96,7 @@ int Engine3D::PBO_AddStaticGeometryEntity3(int geometry, int entityHandle, float
 int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float y, float z, float sx, float sy,
                                   float sz, const float* angles) {
   StaticGeometry* target = scene_->geometries.Find(geometry);
-  const Entity* entity = FindEntity(entityHandle);
+  const Entity* entity = scene_->entities.Find(entityHandle);
   if (!target || !entity) return 0;
   Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
   if (!mesh || !mesh->finished) return 0;
@@ -113,23 +117,37 @@ int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float
   const auto base = static_cast<uint32_t>(batch.vertices.size());
   batch.vertices.resize(base + vertexCount);
   GeometryVertex* out = batch.vertices.data() + base;
-  glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
-  for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
-    const GeometryVertex& in = packed[i];
-    GeometryVertex vertex = in;
-    glm::vec3 p(in.x * sx, in.y * sy, in.z * sz);
-    if (rotated) p = rotation * p;
-    p += position;
-    vertex.x = p.x;
-    vertex.y = p.y;
-    vertex.z = p.z;
-    if (!keepNormals) PackNormal(vertex, mesh->vertices[i].normal, inverseScale, rotated ? &rotation : nullptr);
-    *out = vertex;
-    boundsMin = glm::min(boundsMin, p);
-    boundsMax = glm::max(boundsMax, p);
+  if (rotated) {
+    glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      const glm::vec3 p = rotation * glm::vec3(in.x * sx, in.y * sy, in.z * sz) + position;
+      vertex.x = p.x;
+      vertex.y = p.y;
+      vertex.z = p.z;
+      PackNormal(vertex, mesh->vertices[i].normal, inverseScale, &rotation);
+      *out = vertex;
+      boundsMin = glm::min(boundsMin, p);
+      boundsMax = glm::max(boundsMax, p);
+    }
+    target->boundsMin = boundsMin;
+    target->boundsMax = boundsMax;
+  } else {
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      vertex.x = in.x * sx + x;
+      vertex.y = in.y * sy + y;
+      vertex.z = in.z * sz + z;
+      if (!keepNormals) PackNormal(vertex, mesh->vertices[i].normal, inverseScale, nullptr);
+      *out = vertex;
+    }
+    // Without rotation the mesh's box, scaled and moved, bounds the copy.
+    const glm::vec3 a = mesh->packedMin * scale + position, b = mesh->packedMax * scale + position;
+    target->boundsMin = glm::min(target->boundsMin, glm::min(a, b));
+    target->boundsMax = glm::max(target->boundsMax, glm::max(a, b));
   }
-  target->boundsMin = boundsMin;
-  target->boundsMax = boundsMax;
 
   const size_t indexBase = batch.indices.size();
   batch.indices.resize(indexBase + mesh->indices.size());
