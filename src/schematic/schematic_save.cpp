@@ -91,13 +91,17 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
     gui.MessageBox("Error", kWriteFailedText);
     return 0;
   };
+  // A box too large to keep or to describe leaves the file with its header only, which no reader
+  // takes for a schematic.
+  const auto outOfMemory = [&] {
+    gui.MessageBox("Out of memory", kOutOfMemoryText);
+    return 0;
+  };
 
   ProgressWindow progress(gui, services.clock, "Saving Kelvane Schematic...", "Saving cube...");
   const SchematicSize size{sizeX, sizeZ, sizeY};
   if (!file.Write(EncodeSchematicHeader(size))) return writeFailed();
 
-  // A box whose payload the file cannot describe is as unsaveable as one that does not fit in
-  // memory; the file keeps its header only, which no reader takes for a schematic.
   const std::optional<int64_t> cellCount = SchematicCellCount(size);
   SchematicContent content;
   content.size = size;
@@ -106,10 +110,7 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   } catch (const std::bad_alloc&) {
     content.blockTypes.clear();
   }
-  if (content.blockTypes.empty()) {
-    gui.MessageBox("Out of memory", kOutOfMemoryText);
-    return 0;
-  }
+  if (content.blockTypes.empty()) return outOfMemory();
 
   ReadBoxFromWorld(services, box, progress, content);
 
@@ -117,21 +118,14 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   try {
     payload = EncodeSchematicPayload(content);
   } catch (const std::bad_alloc&) {
-    gui.MessageBox("Out of memory", kOutOfMemoryText);
-    return 0;
+    return outOfMemory();
   }
-  if (payload.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-    gui.MessageBox("Out of memory", kOutOfMemoryText);
-    return 0;
-  }
+  if (payload.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return outOfMemory();
   const auto payloadSize = static_cast<int32_t>(payload.size());
 
   if (const std::unique_ptr<platform::Lz4Library> lz4 = platform::Lz4Library::Load(services.libraries)) {
     const std::optional<std::vector<uint8_t>> compressed = Compress(*lz4, payload);
-    if (!compressed) {
-      gui.MessageBox("Out of memory", kOutOfMemoryText);
-      return 0;
-    }
+    if (!compressed) return outOfMemory();
     if (!file.Write(*compressed)) return writeFailed();
   } else {
     // The file is finished without a payload, which no reader accepts; the user is told why.

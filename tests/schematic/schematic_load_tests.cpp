@@ -115,13 +115,6 @@ TEST_F(SchematicLoadTest, StoredSizesOfZeroOrLessAreRejected) {
   EXPECT_EQ(list.size(), 1u);
 }
 
-TEST_F(SchematicLoadTest, ShortFilesAreRejected) {
-  for (size_t length : {0, 3, 4, 12, 16, 19, 20}) {
-    EXPECT_EQ(Load(WriteBytes(std::vector<uint8_t>(length, 0x37))), 0) << length;
-  }
-  EXPECT_EQ(list.size(), 1u);
-}
-
 TEST_F(SchematicLoadTest, WithoutLz4NothingLoads) {
   libraries.SetLibraryFile(platform::kLz4LibraryName, temp.path() + "no-liblz4.so");
   EXPECT_EQ(Load(Write(SchematicSpec::Filled(2, 2, 2, 1))), 0);

@@ -67,10 +67,6 @@ TEST(SchematicPreview, SeeThroughCellsAreDrawnWholeAndOpenTheirNeighboursFaces) 
   }
 }
 
-TEST(SchematicPreview, AirAddsNothing) {
-  EXPECT_TRUE(Preview(Filled(4, 3, 2, 3)).empty());
-}
-
 TEST(SchematicPreview, ListsCellsXOutermostThenZThenY) {
   SchematicContent content = Filled(2, 2, 2, 3);
   Set(content, 1, 0, 0, 9);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_reading.h"
@@ -101,6 +102,32 @@ TEST_F(SchematicSaveTest, SavesEveryCellOfABoxAcrossChunks) {
     EXPECT_EQ(entry.value, 5000 + (28 + entry.x) % 32 + entry.z * 100);
   }
   for (const SchematicExtraEntry& entry : content.rotations) EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
+}
+
+TEST(SchematicSaveLarge, PayloadThatDoesNotCompressStillFitsTheFile) {
+  // Four full-height chunks of random blocks: a 3,276,808-byte payload that LZ4 cannot shrink
+  // below the 3,000,000 bytes of the standard output room.
+  testing::SchematicTestWorld test;
+  std::mt19937 random(5);
+  for (int chunk = 0; chunk < 4; ++chunk) {
+    test.ListChunk(chunk % 2 ? 8 : -8, chunk < 2 ? -8 : 8, chunk);
+    ChunkRecordSpec spec;
+    for (uint8_t& block : spec.blockPlane) {
+      block = static_cast<uint8_t>(random());
+      if (block == world::kBlockCustom || block == world::kBlockTorch) block = 0;
+    }
+    test.PutRow(chunk, spec);
+  }
+  test.gui.QueueFileAnswer(test.SchematicPath("big.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 199.75f, 7.75f, 64, 800, 64), 1);
+  EXPECT_GT(fixtures::ReadFileBytes(test.SchematicPath("big.kvSch")).size(), kCompressedOutputCapacity);
+
+  platform::File opened = OpenSchematicForReading(test.SchematicPath("big.kvSch"));
+  const SchematicReadResult read = ReadSchematic(opened, test.libraries);
+  ASSERT_EQ(read.status, SchematicReadStatus::kRead);
+  const world::ChunkData corner = test.StoredRecord(3);
+  EXPECT_EQ(read.content->BlockAt(63, 63, 799), corner[world::CellOffset(31, 31, 799)]);
+  EXPECT_EQ(read.content->BlockAt(32, 32, 0), corner[world::CellOffset(0, 0, 0)]);
 }
 
 TEST_F(SchematicSaveTest, CancelledRequesterSavesNothing) {

@@ -139,26 +139,5 @@ TEST_F(BlockReaderTest, WithoutLz4ReadsAirAndTriesAgainLater) {
   EXPECT_EQ(Get(8, 0, 0, 0), kStone);
 }
 
-TEST_F(BlockReaderTest, DamagedRecordsReadAsAir) {
-  ChunkRecordSpec spec;
-  spec.blockPlane.assign(kBlockPlaneSize, kStone);
-  const std::vector<uint8_t> good = fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(spec));
-  const std::vector<std::vector<uint8_t>> damaged = {
-      {},
-      {1, 2, 3},
-      std::vector<uint8_t>(good.begin(), good.begin() + 100),
-      fixtures::CompressChunkRecordWithTrailer(fixtures::MakeChunkRecord(spec), -5),
-      fixtures::CompressChunkRecordWithTrailer(fixtures::MakeChunkRecord(spec), 0x7fffffff),
-      std::vector<uint8_t>(5000, 0xFF),
-  };
-  for (const std::vector<uint8_t>& blob : damaged) {
-    test.world.PutDatabaseRow(kChunkA, blob);
-    BlockReader fresh(test.store, test.settings, test.libraries, test.gui);
-    const uint8_t type = fresh.GetBlockAt(query, 0.0f, 100.0f, 0.0f);
-    EXPECT_TRUE(type == kBlockAir || type == kStone) << static_cast<int>(type);
-  }
-  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
-}
-
 }  // namespace
 }  // namespace orelens::world
