@@ -9,6 +9,7 @@
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
+#define STBI_MAX_DIMENSIONS 16384  // larger claims are refused before any allocation
 #define STBI_FAILURE_USERMSG
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
