@@ -175,6 +175,17 @@ TEST_F(SchematicSaveTest, BoxesTheFileCannotHoldAreRefused) {
   EXPECT_TRUE(test.gui.WindowNumbers().empty()) << "the progress window is closed";
 }
 
+TEST_F(SchematicSaveTest, FailedCompressionLeavesNoSchematic) {
+  // A library without the LZ4 entry points loads, but every codec call gives 0.
+  test.libraries.SetLibraryFile(platform::kLz4LibraryName, "libz.so.1");
+  test.gui.QueueFileAnswer(test.SchematicPath("z.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 0.0f, 2, 3, 4), 0);
+  EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("z.kvSch")).size(), 16u) << "header only";
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Out of memory");
+}
+
 TEST_F(SchematicSaveTest, ShowsProgressAndKeepsTheWindowsAlive) {
   test.clockStep = 300;  // an update every second cell
   std::vector<std::string> texts;
