@@ -6,8 +6,8 @@
 
 namespace orelens::schematic {
 
-SchematicBox SchematicBox::AroundCentre(float centreX, float centreY, float centreZ, int32_t sizeX, int32_t sizeY,
-                                        int32_t sizeZ) {
+SchematicBox SchematicBox::AroundCentre(float centreX, float centreY, float centreZ, int32_t sizeX,
+                                        int32_t sizeY, int32_t sizeZ) {
   SchematicBox box;
   box.firstX = centreX - (static_cast<float>(sizeX) - 1.0f) / 4.0f;
   box.firstY = centreY - (static_cast<float>(sizeY) - 1.0f) / 4.0f;
