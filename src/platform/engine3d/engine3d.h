@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/image/image.h"
 
@@ -30,8 +29,6 @@ class Renderer;
 struct Scene;
 struct StaticGeometry;
 struct Entity;
-struct Material;
-struct Mesh;
 
 class Engine3D {
  public:
