@@ -9,8 +9,8 @@
 #include "customblocks/dds_thumbnail.h"
 #include "customblocks/import_progress_window.h"
 #include "fixtures/dds_writer.h"
-#include "platform/files/file.h"
 #include "platform/engine3d/engine3d.h"
+#include "platform/files/file.h"
 #include "platform/gui/scripted_gui.h"
 
 namespace {

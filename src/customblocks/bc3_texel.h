@@ -55,7 +55,8 @@ constexpr RgbChannels Bc3Colour(RgbChannels c0, RgbChannels c1, unsigned index) 
   constexpr std::array<unsigned, 4> kWeight1{0, 3, 1, 2};
   const unsigned w0 = kWeight0[index & 3u];
   const unsigned w1 = kWeight1[index & 3u];
-  return {(w0 * c0.red + w1 * c1.red) / 3, (w0 * c0.green + w1 * c1.green) / 3, (w0 * c0.blue + w1 * c1.blue) / 3};
+  return {(w0 * c0.red + w1 * c1.red) / 3, (w0 * c0.green + w1 * c1.green) / 3,
+          (w0 * c0.blue + w1 * c1.blue) / 3};
 }
 
 // Texel 0 (top-left) of a BC3 block as a packed RGBA pixel (red lowest, alpha highest).

@@ -54,7 +54,8 @@ int GrabWindowRegion(platform::Engine3D& engine, int number, int x, int y, int w
   return number == -1 ? sprite : number;
 }
 
-BlockPreviewMaker::BlockPreviewMaker(platform::Engine3D& engine, platform::Gui& gui, BlockPreviewSettings settings)
+BlockPreviewMaker::BlockPreviewMaker(platform::Engine3D& engine, platform::Gui& gui,
+                                     BlockPreviewSettings settings)
     : engine_(engine), gui_(gui), settings_(std::move(settings)) {
   if (settings_.optimiserProgram.empty()) settings_.optimiserProgram = OptimiserBesideExecutable();
 }
@@ -69,8 +70,8 @@ void BlockPreviewMaker::MakeBlockPreview(const viewer::CustomBlockDefinition& en
   engine_.PBO_FlipBuffers();
 
   const int sprite = GrabWindowRegion(engine_, -1, engine_.ScreenWidth() / 2 - kPreviewSize / 2,
-                                      engine_.ScreenHeight() / 2 - kPreviewSize / 2, kPreviewSize, kPreviewSize,
-                                      kSpriteKeepsAlpha);
+                                      engine_.ScreenHeight() / 2 - kPreviewSize / 2, kPreviewSize,
+                                      kPreviewSize, kSpriteKeepsAlpha);
   // The installation's folder may be spelled in another letter case on disk.
   const std::string previewFile = platform::ResolvePath(PreviewFilePath(settings_.previewFolder, entry.id));
   if (sprite != 0) {

@@ -11,7 +11,9 @@ namespace orelens::customblocks {
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view key) {
   const auto found = std::search(text.begin(), text.end(), key.begin(), key.end(),
@@ -74,10 +76,18 @@ void ApplyPropertiesLine(std::string_view line, BlockProperties& properties) {
   for (const KeyText& key : kKeys) {
     if (!ContainsIgnoringCase(line, key.text)) continue;
     switch (key.key) {
-      case PropertyKey::kName: properties.Name = TextBetweenLastQuotes(line); break;
-      case PropertyKey::kMode: properties.Mode = IntegerAfterLastColon(line); break;
-      case PropertyKey::kUniqueId: properties.UniqueID = IntegerAfterLastColon(line); break;
-      case PropertyKey::kCreatorName: properties.CreatorName = TextBetweenLastQuotes(line); break;
+      case PropertyKey::kName:
+        properties.Name = TextBetweenLastQuotes(line);
+        break;
+      case PropertyKey::kMode:
+        properties.Mode = IntegerAfterLastColon(line);
+        break;
+      case PropertyKey::kUniqueId:
+        properties.UniqueID = IntegerAfterLastColon(line);
+        break;
+      case PropertyKey::kCreatorName:
+        properties.CreatorName = TextBetweenLastQuotes(line);
+        break;
     }
     return;
   }
@@ -90,8 +100,8 @@ std::optional<BlockProperties> ReadBlockProperties(const std::string& path,
 
   BlockProperties properties;
   std::string line;
-  bool lineOpen = false;     // characters read since the last line end
-  bool afterCr = false;      // a CR ended the last line: a LF right after it belongs to it
+  bool lineOpen = false;  // characters read since the last line end
+  bool afterCr = false;   // a CR ended the last line: a LF right after it belongs to it
   const auto endLine = [&] {
     ApplyPropertiesLine(line, properties);
     line.clear();

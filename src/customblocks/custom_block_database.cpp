@@ -13,9 +13,9 @@ std::string CustomBlockDatabaseSettings::ConnectionText() const {
   return "host=" + host + " port=" + std::to_string(port) + " dbname=" + database;
 }
 
-CustomBlockDatabaseConnector::CustomBlockDatabaseConnector(platform::Gui& gui,
-                                                           std::shared_ptr<const platform::MySqlDriver> driver,
-                                                           CustomBlockDatabaseSettings settings)
+CustomBlockDatabaseConnector::CustomBlockDatabaseConnector(
+    platform::Gui& gui, std::shared_ptr<const platform::MySqlDriver> driver,
+    CustomBlockDatabaseSettings settings)
     : gui_(gui), driver_(std::move(driver)), settings_(std::move(settings)) {}
 
 void CustomBlockDatabaseConnector::OpenCustomBlockDatabase() {
@@ -68,15 +68,17 @@ void UploadCustomBlockRecord(platform::MySqlDatabase* connection, int32_t id, in
     connection->BindText(3, name);
     connection->BindText(4, author);
     connection->BindBlob(5, picture);
-    ExecuteDatabaseUpdate(connection, "INSERT INTO CustomBlocks2 (id,name,author,type, preview,hasPrev) VALUES (" +
-                                          idText + ", ?, ?, " + typeText + ", ?, 1) ON DUPLICATE KEY UPDATE type = " +
-                                          typeText + ", name = ?, author = ?, preview = ?, hasPrev=1;");
+    ExecuteDatabaseUpdate(
+        connection, "INSERT INTO CustomBlocks2 (id,name,author,type, preview,hasPrev) VALUES (" + idText +
+                        ", ?, ?, " + typeText + ", ?, 1) ON DUPLICATE KEY UPDATE type = " + typeText +
+                        ", name = ?, author = ?, preview = ?, hasPrev=1;");
     return;
   }
   connection->BindText(2, name);
   connection->BindText(3, author);
-  ExecuteDatabaseUpdate(connection, "INSERT INTO CustomBlocks2 (id,name,author,type,hasPrev) VALUES (" + idText +
-                                        ", ?, ?, " + typeText + ", 0) ON DUPLICATE KEY UPDATE type = " + typeText +
+  ExecuteDatabaseUpdate(connection, "INSERT INTO CustomBlocks2 (id,name,author,type,hasPrev) VALUES (" +
+                                        idText + ", ?, ?, " + typeText +
+                                        ", 0) ON DUPLICATE KEY UPDATE type = " + typeText +
                                         ", name = ?, author = ?, hasPrev=0;");
 }
 

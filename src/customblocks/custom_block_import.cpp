@@ -22,7 +22,8 @@ bool IsBlockFolder(const std::string& folder, const platform::DirectoryEntry& en
 
 }  // namespace
 
-CustomBlockImporter::CustomBlockImporter(platform::Gui& gui, platform::Engine3D& engine, viewer::CustomBlockMap& blocks,
+CustomBlockImporter::CustomBlockImporter(platform::Gui& gui, platform::Engine3D& engine,
+                                         viewer::CustomBlockMap& blocks,
                                          std::shared_ptr<const platform::MySqlDriver> driver,
                                          CustomBlockImportSettings settings)
     : gui_(gui),
@@ -37,7 +38,8 @@ void CustomBlockImporter::ImportCustomBlocksFromFolder(const std::string& folder
   if (doNotShare == 0) {
     connection = connector_.ConnectCustomBlockDatabase();
     if (!connection) {
-      gui_.MessageBox("", "Connection to Database failed, custom block database could not be updated with your blocks!");
+      gui_.MessageBox(
+          "", "Connection to Database failed, custom block database could not be updated with your blocks!");
     }
   }
   for (const platform::DirectoryEntry& entry : platform::ListDirectory(folder, "*.*")) {
@@ -47,7 +49,8 @@ void CustomBlockImporter::ImportCustomBlocksFromFolder(const std::string& folder
   // The connection closes here, at the end of the call.
 }
 
-void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder, platform::MySqlDatabase* connection) {
+void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
+                                            platform::MySqlDatabase* connection) {
   const std::optional<BlockProperties> properties =
       ReadBlockProperties(blockFolder + "\\properties.json", [this] { gui_.WindowEventNoWait(); });
   if (!properties) return;
@@ -56,7 +59,9 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder, plat
   const TextureLayout* layout = TextureLayoutOfMode(properties->Mode);
   if (properties->Name.empty() || !layout) return;
 
-  const auto materialOf = [this](int texture) { return engine_.PBO_CreateMaterial(-1, engine_.PBO_TextureID(texture)); };
+  const auto materialOf = [this](int texture) {
+    return engine_.PBO_CreateMaterial(-1, engine_.PBO_TextureID(texture));
+  };
 
   viewer::CustomBlockDefinition* entry = nullptr;
   const LayoutTexture& first = layout->textures.front();
@@ -84,9 +89,9 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder, plat
                               PreviewFilePath(settings_.preview.previewFolder, entry->id));
     }
   }
-  gui_.SetGadgetText(kImportStatusText, "Last Added '" + properties->Name + "' from " + properties->CreatorName +
-                                            "\n\rFound " + std::to_string(blocks_.Size()) +
-                                            " custom blocks so far.");
+  gui_.SetGadgetText(kImportStatusText, "Last Added '" + properties->Name + "' from " +
+                                            properties->CreatorName + "\n\rFound " +
+                                            std::to_string(blocks_.Size()) + " custom blocks so far.");
   gui_.WindowEventNoWait();
 }
 

@@ -25,7 +25,8 @@ class CustomBlockImporter {
  public:
   // driver may be null when the MySQL client library is missing: sharing then fails to connect.
   CustomBlockImporter(platform::Gui& gui, platform::Engine3D& engine, viewer::CustomBlockMap& blocks,
-                      std::shared_ptr<const platform::MySqlDriver> driver, CustomBlockImportSettings settings = {});
+                      std::shared_ptr<const platform::MySqlDriver> driver,
+                      CustomBlockImportSettings settings = {});
 
   // folder ends with a separator; doNotShare 0 publishes the imported blocks.
   void ImportCustomBlocksFromFolder(const std::string& folder, int doNotShare);

@@ -10,10 +10,7 @@
 
 namespace orelens::customblocks {
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<DdsBlockFile> DdsBlockFile::Open(const std::string& path) {
   platform::File file = platform::File::Open(path, platform::FileMode::kRead);
@@ -50,7 +47,8 @@ void DrawDdsBlockRows(DdsBlockFile& file, platform::Image& target, const std::fu
     const size_t blocks = file.ReadBlockRow(buffer);
     for (size_t x = 0; x < blocks; ++x) {
       const Bc3Block block = row.subspan(x * kBc3BlockSize).first<kBc3BlockSize>();
-      if (target.contains(static_cast<int>(x), y)) target.at(static_cast<int>(x), y) = DecodeBc3FirstTexel(block);
+      if (target.contains(static_cast<int>(x), y))
+        target.at(static_cast<int>(x), y) = DecodeBc3FirstTexel(block);
     }
     if (blocks < static_cast<size_t>(file.BlocksPerRow())) return;
     if (afterRow) afterRow();

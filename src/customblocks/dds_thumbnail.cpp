@@ -19,7 +19,8 @@ void DrawDdsThumbnail(platform::Engine3D& engine, platform::Gui& gui, const std:
   if (platform::FileSize(path) <= 0) return;
   std::optional<DdsBlockFile> file = DdsBlockFile::Open(path);
   if (!file) return;
-  if (engine.PBO_TextureWidth(texture) < file->BlocksPerRow() || engine.PBO_TextureHeight(texture) < file->Rows()) {
+  if (engine.PBO_TextureWidth(texture) < file->BlocksPerRow() ||
+      engine.PBO_TextureHeight(texture) < file->Rows()) {
     return;
   }
   platform::Image* picture = engine.PBO_LockTexture(texture);

@@ -7,7 +7,8 @@ namespace orelens::customblocks {
 namespace {
 
 constexpr std::array<LayoutTexture, 1> kOneTexture{{{"\\Textures\\all.dds", 0}}};
-constexpr std::array<LayoutTexture, 2> kSidesAndCaps{{{"\\Textures\\sides.dds", 2}, {"\\Textures\\updown.dds", 0}}};
+constexpr std::array<LayoutTexture, 2> kSidesAndCaps{
+    {{"\\Textures\\sides.dds", 2}, {"\\Textures\\updown.dds", 0}}};
 constexpr std::array<LayoutTexture, 3> kSidesTopBottom{
     {{"\\Textures\\sides.dds", 2}, {"\\Textures\\up.dds", 0}, {"\\Textures\\down.dds", 1}}};
 constexpr std::array<LayoutTexture, 6> kEveryFace{{{"\\Textures\\up.dds", 0},

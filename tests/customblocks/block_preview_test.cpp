@@ -121,7 +121,8 @@ TEST_F(BlockPreviewTest, FaceTemplatesTakeTheSlotsOfTheKind) {
   const viewer::CustomBlockDefinition everyFace = Block(4, 4);
   maker.MakeBlockPreview(everyFace);
   for (int entity = 10; entity <= 15; ++entity) {
-    EXPECT_EQ(scene_->MaterialOfEntity(entity), scene_->Material(everyFace.faces[static_cast<size_t>(entity - 10)]));
+    EXPECT_EQ(scene_->MaterialOfEntity(entity),
+              scene_->Material(everyFace.faces[static_cast<size_t>(entity - 10)]));
   }
 }
 

@@ -1,8 +1,7 @@
 #include "customblocks/custom_block_database.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,9 +11,9 @@
 #include "customblocks/import_progress_window.h"
 #include "customblocks/scratch_folder.h"
 #include "fixtures/dds_writer.h"
+#include "platform/database_test_server.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "platform/gui/scripted_gui.h"
-#include "platform/database_test_server.h"
 
 namespace orelens::customblocks {
 namespace {
@@ -39,7 +38,8 @@ class CustomBlockDatabaseTest : public ::testing::Test {
   }
   void Delete() { database_->Update("DELETE FROM CustomBlocks2 WHERE id = " + std::to_string(id_)); }
   int Rows(const std::string& condition) {
-    return CountRows(*database_, "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(id_) + " and " + condition);
+    return CountRows(*database_,
+                     "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(id_) + " and " + condition);
   }
   std::string PreviewFile(size_t bytes) {
     const std::string path = scratch_.File(std::to_string(id_) + ".png");
@@ -57,7 +57,8 @@ class CustomBlockDatabaseTest : public ::testing::Test {
 TEST_F(CustomBlockDatabaseTest, UploadedBlockWithPreviewIsNotUploadedAgain) {
   EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Crate"));
   UploadCustomBlockRecord(database_.get(), id_, 3, "Crate", "Ada", PreviewFile(300));
-  EXPECT_EQ(Rows("name = 'Crate' and author = 'Ada' and type = 3 and hasPrev = 1 and LENGTH(preview) = 300"), 1);
+  EXPECT_EQ(Rows("name = 'Crate' and author = 'Ada' and type = 3 and hasPrev = 1 and LENGTH(preview) = 300"),
+            1);
   EXPECT_TRUE(RemoteBlockHasPreview(database_.get(), id_, "Crate"));
   // Renamed: the lookup misses, so the import uploads again and the row takes the new name.
   EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Big Crate"));
@@ -100,7 +101,8 @@ TEST_F(CustomBlockDatabaseTest, ConnectsOnAWorkerThreadThreaded) {
   CustomBlockDatabaseConnector connector(gui, driver_, settings);
   std::unique_ptr<platform::MySqlDatabase> connection = connector.ConnectCustomBlockDatabase();
   ASSERT_TRUE(connection);
-  EXPECT_EQ(gui.GetGadgetText(kImportStatusText), "Trying to connect to custom block database,\n\rplease stand by...");
+  EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
+            "Trying to connect to custom block database,\n\rplease stand by...");
   UploadCustomBlockRecord(connection.get(), id_, 1, "Threaded", "T", scratch_.File("none.png"));
   EXPECT_EQ(Rows("name = 'Threaded'"), 1);
 
@@ -149,7 +151,8 @@ TEST(CustomBlockDatabaseConnector, KeepsTheWindowsAliveWhileAServerStallsThreade
   EXPECT_FALSE(connector.ConnectCustomBlockDatabase());
   // Polled every 10 ms while the attempt ran out its second.
   EXPECT_GE(gui.NoWaitCalls(), 20);
-  EXPECT_EQ(gui.GetGadgetText(kImportStatusText), "Trying to connect to custom block database,\n\rplease stand by...");
+  EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
+            "Trying to connect to custom block database,\n\rplease stand by...");
 }
 
 TEST(CustomBlockDatabaseSettings, ConnectionTextNamesHostPortAndDatabase) {

@@ -8,8 +8,8 @@
 #include "customblocks/scratch_folder.h"
 #include "fixtures/custom_block_folder.h"
 #include "fixtures/dds_writer.h"
-#include "platform/dynlib/dynamic_library.h"
 #include "platform/database_test_server.h"
+#include "platform/dynlib/dynamic_library.h"
 
 namespace orelens::customblocks {
 namespace {
@@ -25,7 +25,8 @@ constexpr char kInitialStatus[] = "Importing custom Blocks, sorry for the Delay!
 std::vector<uint8_t> Texture(uint16_t rgb565) {
   return fixtures::MakeUniformDdsFile(2048, 2048, {.alpha0 = 255, .alpha1 = 255, .colour0 = rgb565});
 }
-const uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF, kYellow = 0xFFE0, kCyan = 0x07FF;
+const uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF, kYellow = 0xFFE0,
+               kCyan = 0x07FF;
 uint32_t Pixel(uint16_t rgb565) {
   const auto widen = [](unsigned v, unsigned bits) { return v * 255 / ((1u << bits) - 1); };
   return platform::PackRgba(widen(rgb565 >> 11, 5), widen((rgb565 >> 5) & 63, 6), widen(rgb565 & 31, 5), 255);
@@ -62,15 +63,24 @@ class CustomBlockImportTest : public ::testing::Test {
 };
 
 TEST_F(CustomBlockImportTest, ImportsEachLayoutIntoItsSlots) {
-  Add({"a", fixtures::MakeBlockPropertiesText("Plain", 1, 101, "Ada"), "textures", {{"all.dds", Texture(kRed)}}},
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Plain", 1, 101, "Ada"),
+       "textures",
+       {{"all.dds", Texture(kRed)}}},
       workshop_);
-  Add({"b", fixtures::MakeBlockPropertiesText("Capped", 2, 102, "Ada"), "Textures",
+  Add({"b",
+       fixtures::MakeBlockPropertiesText("Capped", 2, 102, "Ada"),
+       "Textures",
        {{"sides.dds", Texture(kGreen)}, {"updown.dds", Texture(kBlue)}}},
       workshop_);
-  Add({"c", fixtures::MakeBlockPropertiesText("Layered", 3, 103, "Bo"), "textures",
+  Add({"c",
+       fixtures::MakeBlockPropertiesText("Layered", 3, 103, "Bo"),
+       "textures",
        {{"sides.dds", Texture(kGreen)}, {"up.dds", Texture(kRed)}, {"down.dds", Texture(kBlue)}}},
       workshop_);
-  Add({"d", fixtures::MakeBlockPropertiesText("Dice", 4, -104, "Cy"), "textures",
+  Add({"d",
+       fixtures::MakeBlockPropertiesText("Dice", 4, -104, "Cy"),
+       "textures",
        {{"up.dds", Texture(kRed)},
         {"down.dds", Texture(kGreen)},
         {"left.dds", Texture(kBlue)},
@@ -120,9 +130,13 @@ TEST_F(CustomBlockImportTest, EntriesThatDoNotQualifyAreSkippedSilently) {
   Add({"no-textures", fixtures::MakeBlockPropertiesText("A", 1, 1, "x"), std::nullopt, {}}, workshop_);
   Add({"no-name", fixtures::MakeBlockPropertiesText("", 1, 2, "x"), "textures", {{"all.dds", Texture(kRed)}}},
       workshop_);
-  Add({"mode-five", fixtures::MakeBlockPropertiesText("B", 5, 3, "x"), "textures", {{"all.dds", Texture(kRed)}}},
+  Add({"mode-five",
+       fixtures::MakeBlockPropertiesText("B", 5, 3, "x"),
+       "textures",
+       {{"all.dds", Texture(kRed)}}},
       workshop_);
-  Add({"mode-zero", "{\"Name\": \"C\", \n\"UniqueID\": 4}", "textures", {{"all.dds", Texture(kRed)}}}, workshop_);
+  Add({"mode-zero", "{\"Name\": \"C\", \n\"UniqueID\": 4}", "textures", {{"all.dds", Texture(kRed)}}},
+      workshop_);
   Add({"garbage", std::string("\xFF\x00\"Mode\":\x01\r\r\n\"Name\":", 20), "textures", {}}, workshop_);
   Import(workshop_);
   CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, nullptr, Settings());
@@ -133,7 +147,9 @@ TEST_F(CustomBlockImportTest, EntriesThatDoNotQualifyAreSkippedSilently) {
 }
 
 TEST_F(CustomBlockImportTest, EmptyFirstTextureGivesNoEntryButAStatus) {
-  Add({"a", fixtures::MakeBlockPropertiesText("Hollow", 2, 7, "Ada"), "textures",
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Hollow", 2, 7, "Ada"),
+       "textures",
        {{"sides.dds", {}}, {"updown.dds", Texture(kRed)}}},
       workshop_);
   Import(workshop_);
@@ -144,7 +160,10 @@ TEST_F(CustomBlockImportTest, EmptyFirstTextureGivesNoEntryButAStatus) {
 
 TEST_F(CustomBlockImportTest, MissingTexturesKeepTheirCreatedContent) {
   // The first file missing (not empty) still makes an entry; a missing later file too.
-  Add({"a", fixtures::MakeBlockPropertiesText("Half", 2, 8, "Ada"), "textures", {{"sides.dds", Texture(kRed)}}},
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Half", 2, 8, "Ada"),
+       "textures",
+       {{"sides.dds", Texture(kRed)}}},
       workshop_);
   Add({"b", fixtures::MakeBlockPropertiesText("None", 1, 9, "Ada"), "textures", {}}, workshop_);
   Import(workshop_);
@@ -156,7 +175,9 @@ TEST_F(CustomBlockImportTest, MissingTexturesKeepTheirCreatedContent) {
 }
 
 TEST_F(CustomBlockImportTest, TheSameIdInTheModsFolderReusesTheEntry) {
-  Add({"a", fixtures::MakeBlockPropertiesText("Workshop Dice", 4, 55, "Ada"), "textures",
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Workshop Dice", 4, 55, "Ada"),
+       "textures",
        {{"up.dds", Texture(kRed)},
         {"down.dds", Texture(kGreen)},
         {"left.dds", Texture(kBlue)},
@@ -164,7 +185,9 @@ TEST_F(CustomBlockImportTest, TheSameIdInTheModsFolderReusesTheEntry) {
         {"front.dds", Texture(kYellow)},
         {"back.dds", Texture(kCyan)}}},
       workshop_);
-  Add({"a", fixtures::MakeBlockPropertiesText("Mods Crate", 2, 55, "Bo"), "textures",
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Mods Crate", 2, 55, "Bo"),
+       "textures",
        {{"sides.dds", Texture(kCyan)}, {"updown.dds", Texture(kYellow)}}},
       mods_);
   Import(workshop_);
@@ -183,7 +206,8 @@ TEST_F(CustomBlockImportTest, TheSameIdInTheModsFolderReusesTheEntry) {
 TEST_F(CustomBlockImportTest, PropertiesLinesAndEntriesEachHandleAnEvent) {
   // The block: four lines, closing the file, the preview's two sweeps of pending events, the
   // status and the entry itself. Its only texture is missing, so no rows are decoded.
-  Add({"a", "\"Name\": \"E\",\n\"Mode\": 1,\n\"UniqueID\": 5,\n\"CreatorName\": \"F\"", "textures", {}}, workshop_);
+  Add({"a", "\"Name\": \"E\",\n\"Mode\": 1,\n\"UniqueID\": 5,\n\"CreatorName\": \"F\"", "textures", {}},
+      workshop_);
   ASSERT_TRUE(fixtures::WriteBytesFile(workshop_.File("loose"), {'x'}));
   const int before = scene_.gui.NoWaitCalls();
   Import(workshop_);
@@ -193,7 +217,10 @@ TEST_F(CustomBlockImportTest, PropertiesLinesAndEntriesEachHandleAnEvent) {
 }
 
 TEST_F(CustomBlockImportTest, SharingOfflineShowsOneMessageAndGoesOn) {
-  Add({"a", fixtures::MakeBlockPropertiesText("Crate", 1, 11, "Ada"), "textures", {{"all.dds", Texture(kRed)}}},
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Crate", 1, 11, "Ada"),
+       "textures",
+       {{"all.dds", Texture(kRed)}}},
       workshop_);
   Import(workshop_, 0);
   ASSERT_EQ(scene_.gui.MessageBoxCount(), 1u);
@@ -215,7 +242,9 @@ TEST_F(CustomBlockImportTest, SharedBlocksReachTheTableOnce) {
   const std::string where = "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(id);
   database->Update("DELETE FROM CustomBlocks2 WHERE id = " + std::to_string(id));
 
-  Add({"a", fixtures::MakeBlockPropertiesText("Shared 'Crate'", 3, id, "Ada"), "textures",
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Shared 'Crate'", 3, id, "Ada"),
+       "textures",
        {{"sides.dds", Texture(kRed)}, {"up.dds", Texture(kGreen)}, {"down.dds", Texture(kBlue)}}},
       workshop_);
   CustomBlockImportSettings settings = Settings();
@@ -229,9 +258,11 @@ TEST_F(CustomBlockImportTest, SharedBlocksReachTheTableOnce) {
   }
   EXPECT_EQ(scene_.gui.MessageBoxCount(), 0u);
   EXPECT_EQ(platform::testing::CountRows(
-                *database, where + " and name = 'Shared \\'Crate\\'' and author = 'Ada' and type = 3 and hasPrev = 1 "
-                                   "and LENGTH(preview) = " +
-                               std::to_string(std::filesystem::file_size(previews_.File(std::to_string(id) + ".png")))),
+                *database,
+                where +
+                    " and name = 'Shared \\'Crate\\'' and author = 'Ada' and type = 3 and hasPrev = 1 "
+                    "and LENGTH(preview) = " +
+                    std::to_string(std::filesystem::file_size(previews_.File(std::to_string(id) + ".png")))),
             1);
   // Already there with its preview: a second import leaves the row alone.
   ASSERT_TRUE(database->Update("UPDATE CustomBlocks2 SET author = 'kept' WHERE id = " + std::to_string(id)));

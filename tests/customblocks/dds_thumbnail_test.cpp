@@ -18,7 +18,9 @@ const uint32_t kCreatedBlack = platform::PackRgba(0, 0, 0, 255);
 fixtures::Bc3BlockBytes PositionBlock(int x, int y) {
   return fixtures::MakeBc3Block({.alpha0 = static_cast<uint8_t>(x), .alpha1 = static_cast<uint8_t>(y)});
 }
-uint32_t PositionPixel(int x) { return platform::PackRgba(0, 0, 0, static_cast<uint32_t>(x)); }
+uint32_t PositionPixel(int x) {
+  return platform::PackRgba(0, 0, 0, static_cast<uint32_t>(x));
+}
 
 class DdsThumbnailTest : public ::testing::Test {
  protected:
@@ -86,7 +88,7 @@ TEST_F(DdsThumbnailTest, SizesDropTheirRemainderAndMustFitTheTexture) {
 
 TEST_F(DdsThumbnailTest, TruncatedFilesStopAtTheLastWholeBlock) {
   std::vector<uint8_t> bytes = fixtures::MakeDdsFile(64, 64, PositionBlock);  // 16 x 16 blocks
-  bytes.resize(128 + (3 * 16 + 5) * 16 + 7);  // cut inside block 5 of row 3
+  bytes.resize(128 + (3 * 16 + 5) * 16 + 7);                                  // cut inside block 5 of row 3
   const platform::Image& cut = Load(Write("cut.dds", bytes));
   EXPECT_EQ(cut.at(15, 2), PositionPixel(15));
   EXPECT_EQ(cut.at(4, 3), PositionPixel(4));

@@ -12,7 +12,8 @@ namespace orelens::customblocks::testing {
 // What start-up has built when the import runs: the progress window, a headless 3D view with
 // camera 0 on a white background and the six face template entities 10..15.
 struct ImportScene {
-  explicit ImportScene(int screenWidth = 1280, int screenHeight = 800) : engine(platform::MakeHeadlessEngine()) {
+  explicit ImportScene(int screenWidth = 1280, int screenHeight = 800)
+      : engine(platform::MakeHeadlessEngine()) {
     engine->PBO_InitEngine3D(0);
     engine->OpenWindowedScreen(nullptr, 0, 0, screenWidth, screenHeight, 0, 0, 0, 0);
     engine->PBO_CreateCamera(0, 0, 0, 100, 100);

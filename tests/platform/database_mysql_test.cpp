@@ -41,12 +41,13 @@ TEST_F(MySqlFrontEndTest, BoundTextWithQuotesAndBlobsTravelIntact) {
   const std::string blob("\0\x01\xFF'\"\\", 6);
   database_->BindText(0, name);
   database_->BindBlob(1, blob);
-  ASSERT_TRUE(database_->Update("INSERT INTO CustomBlocks2 (id,name,author,type,preview,hasPrev) VALUES (" + Id() +
-                                ", ?, 'a', 1, ?, 1)"))
+  ASSERT_TRUE(database_->Update("INSERT INTO CustomBlocks2 (id,name,author,type,preview,hasPrev) VALUES (" +
+                                Id() + ", ?, 'a', 1, ?, 1)"))
       << database_->LastError();
   database_->BindText(0, name);
   database_->BindBlob(1, blob);
-  EXPECT_EQ(CountRows(*database_, "SELECT id FROM CustomBlocks2 WHERE id = " + Id() + " and name = ? and preview = ?"),
+  EXPECT_EQ(CountRows(*database_,
+                      "SELECT id FROM CustomBlocks2 WHERE id = " + Id() + " and name = ? and preview = ?"),
             1);
   // A question mark inside quotes is text, not a parameter.
   database_->BindText(0, name);
@@ -91,7 +92,8 @@ TEST_F(MySqlFrontEndTest, OpeningFailsForBadTextsCredentialsAndServers) {
   // Nothing listens on port 1 of the loopback address: refused at once.
   EXPECT_FALSE(driver_->Open("host=127.0.0.1 port=1 dbname=tessdb42", "root", "", 5, &error));
   // A name under .invalid never resolves.
-  EXPECT_FALSE(driver_->Open("host=customblocks.orelens.invalid port=3306 dbname=tessdb42", "u", "p", 5, &error));
+  EXPECT_FALSE(
+      driver_->Open("host=customblocks.orelens.invalid port=3306 dbname=tessdb42", "u", "p", 5, &error));
 }
 
 TEST(MySqlDriverLoading, MissingClientLibraryGivesNoDriver) {

@@ -41,16 +41,20 @@ inline std::unique_ptr<MySqlDatabase> OpenCustomBlockTestDatabase(const MySqlDri
     ADD_FAILURE() << "test server unreachable: " << error;
     return nullptr;
   }
-  EXPECT_TRUE(admin->Update("CREATE DATABASE IF NOT EXISTS tessdb42 CHARACTER SET utf8mb4")) << admin->LastError();
-  EXPECT_TRUE(admin->Update("CREATE TABLE IF NOT EXISTS tessdb42.CustomBlocks2 (id INT PRIMARY KEY, "
-                            "name VARCHAR(255) NOT NULL, author VARCHAR(255) NOT NULL, type INT NOT NULL, "
-                            "preview LONGBLOB NULL, hasPrev INT NOT NULL DEFAULT 0) CHARACTER SET utf8mb4"))
+  EXPECT_TRUE(admin->Update("CREATE DATABASE IF NOT EXISTS tessdb42 CHARACTER SET utf8mb4"))
+      << admin->LastError();
+  EXPECT_TRUE(
+      admin->Update("CREATE TABLE IF NOT EXISTS tessdb42.CustomBlocks2 (id INT PRIMARY KEY, "
+                    "name VARCHAR(255) NOT NULL, author VARCHAR(255) NOT NULL, type INT NOT NULL, "
+                    "preview LONGBLOB NULL, hasPrev INT NOT NULL DEFAULT 0) CHARACTER SET utf8mb4"))
       << admin->LastError();
   return driver.Open(server.ConnectionText("tessdb42"), "root", "", 5, &error);
 }
 
 // Ids that no other test process uses at the same time.
-inline int32_t UniqueTestId(int n) { return static_cast<int32_t>((getpid() % 100000) * 100 + n); }
+inline int32_t UniqueTestId(int n) {
+  return static_cast<int32_t>((getpid() % 100000) * 100 + n);
+}
 
 // Counts the rows a query returns.
 inline int CountRows(MySqlDatabase& database, const std::string& query) {

@@ -31,7 +31,7 @@ std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText
   const std::string userText(user);
   const std::string passwordText(password);
   if (!api.real_connect(connection, endpoint->host.c_str(), userText.c_str(), passwordText.c_str(),
-                         endpoint->database.c_str(), endpoint->port, nullptr, 0)) {
+                        endpoint->database.c_str(), endpoint->port, nullptr, 0)) {
     std::string why = api.error(connection);
     api.close(connection);
     return fail(why);
@@ -43,7 +43,8 @@ std::shared_ptr<const MySqlDriver> LoadMySqlDriver(const LibraryLocator& locator
   auto library = std::make_shared<DynamicLibrary>(locator.Load(kMariaDbLibraryName));
   if (!library->IsLoaded()) return nullptr;
   MySqlClientApi api;
-  if (!api.Resolve([&](std::string_view name) { return library->Symbol(std::string(name).c_str()); })) return nullptr;
+  if (!api.Resolve([&](std::string_view name) { return library->Symbol(std::string(name).c_str()); }))
+    return nullptr;
   return std::make_shared<MySqlDriver>(std::make_shared<MySqlClientSession>(std::move(library), api));
 }
 
