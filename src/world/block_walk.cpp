@@ -139,10 +139,19 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
     const int first = std::max(lo, band * kHeightBandSize);
     const int last = std::min(hi, band * kHeightBandSize + kHeightBandSize - 1);
     auto& records = bands[band];
+    // The band's visible cells per column of cells: bit h - first of entry col * 32 + row.
+    bandColumns_.fill(0);
+    for (int height = first; height <= last; ++height) {
+      for (int row = 0; row < kChunkRows; ++row) {
+        for (uint32_t left = visibleLines_[height * kChunkRows + row]; left != 0; left &= left - 1) {
+          bandColumns_[__builtin_ctz(left) * kChunkRows + row] |= uint64_t{1} << (height - first);
+        }
+      }
+    }
     for (int col = 0; col < kChunkColumns; ++col) {
       for (int row = 0; row < kChunkRows; ++row) {
-        for (int height = first; height <= last; ++height) {
-          if (!Bit(visibleLines_[height * kChunkRows + row], col)) continue;
+        for (uint64_t left = bandColumns_[col * kChunkRows + row]; left != 0; left &= left - 1) {
+          const int height = first + __builtin_ctzll(left);
           const size_t cell = CellIndex(col, row, height);
           const uint8_t type = chunk[cell];
           records.push_back(

@@ -67,6 +67,7 @@ class BlockWalker {
   std::vector<uint32_t> visibleLines_;  // cells that give a record
   std::vector<uint8_t> cellMasks_;      // face mask of each visible cell, laid out like the plane
   std::vector<BlockRecord> sortScratch_;
+  std::array<uint64_t, kChunkColumns * kChunkRows> bandColumns_{};  // one band's visible cells by column
   // Opaque cells of the neighbours' facing edges, per height: bit = row (X sides) or col (Z sides).
   std::vector<uint32_t> edgeMinusX_, edgePlusX_, edgePlusZ_, edgeMinusZ_;
 };
