@@ -121,6 +121,9 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   const int band0 = Entry("7").geometries[0];
   EXPECT_EQ(Geometry(band0).builtRevision, 0u);
   EXPECT_EQ(Geometry(band0).faceCount, 2u);
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.x, 24 + 0.5f - 0.25f);  // origin + col / 2 - half a block
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMax.z, -40 + 0.5f + 0.25f);
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.y, 5.0f);
 
   // Next call: band 0 is built, empty bands 1..7 skipped, band 8 filled.
   EXPECT_EQ(Step(), 0);
@@ -148,15 +151,6 @@ TEST_F(MesherFixture, TimeSliceEndsAfterFifteenMilliseconds) {
   EXPECT_LT(placedFirst, 60u);
   EXPECT_GT(MeshToEnd(), 1);
   EXPECT_EQ(Geometry(band1).faceCount, 60u);
-}
-
-TEST_F(MesherFixture, PositionsFollowTheChunkOriginAndCell) {
-  Add(4, 6, 20, kStone, world::kFaceTop);
-  MeshToEnd();
-  const auto& geometry = Geometry(Entry("7").geometries[0]);
-  EXPECT_FLOAT_EQ(geometry.boundsMin.x, 24 + 2.0f - 0.25f);
-  EXPECT_FLOAT_EQ(geometry.boundsMax.z, -40 + 3.0f + 0.25f);
-  EXPECT_FLOAT_EQ(geometry.boundsMin.y, 10.0f);
 }
 
 TEST_F(MesherFixture, TextureLayoutsPickTheFaceMaterials) {
