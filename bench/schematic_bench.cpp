@@ -102,7 +102,11 @@ void BM_BuildPreviewBlockList(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 64 * 64 * 64);
   state.counters["records"] = static_cast<double>(list.size());
 }
-BENCHMARK(BM_BuildPreviewBlockList)->Arg(0)->Arg(1)->ArgNames({"checkerboard"})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildPreviewBlockList)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"checkerboard"})
+    ->Unit(benchmark::kMillisecond);
 
 // Reading, unpacking and previewing a whole 64^3 checkerboard schematic file.
 void BM_LoadSchematicFile(benchmark::State& state) {

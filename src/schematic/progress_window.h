@@ -16,8 +16,7 @@ using MillisecondClock = std::function<int64_t()>;
 // the others, with a smooth bar (0..100) and a text line. Closed when the object goes.
 class ProgressWindow {
  public:
-  ProgressWindow(platform::Gui& gui, MillisecondClock clock, std::string_view title,
-                 std::string_view text);
+  ProgressWindow(platform::Gui& gui, MillisecondClock clock, std::string_view title, std::string_view text);
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;

@@ -6,12 +6,12 @@
 
 namespace orelens::schematic {
 
-SchematicBox SchematicBox::AroundCentre(float centreX, float centreY, float centreZ, int32_t sizeX, int32_t sizeY,
-                                        int32_t sizeZ) {
+SchematicBox SchematicBox::AroundCentre(float centreX, float centreY, float centreZ, int32_t sizeX,
+                                        int32_t sizeY, int32_t sizeZ) {
   SchematicBox box;
-  box.firstX = centreX - static_cast<float>(sizeX - 1) / 4.0f;
-  box.firstY = centreY - static_cast<float>(sizeY - 1) / 4.0f;
-  box.firstZ = centreZ - static_cast<float>(sizeZ - 1) / 4.0f;
+  box.firstX = centreX - (static_cast<float>(sizeX) - 1.0f) / 4.0f;
+  box.firstY = centreY - (static_cast<float>(sizeY) - 1.0f) / 4.0f;
+  box.firstZ = centreZ - (static_cast<float>(sizeZ) - 1.0f) / 4.0f;
   box.sizeX = sizeX;
   box.sizeY = sizeY;
   box.sizeZ = sizeZ;
@@ -51,6 +51,7 @@ std::vector<world::ChunkLocation> CollectBoxChunks(world::WorldStore& store, con
 }
 
 CellRange CellsInChunk(float first, int32_t count, int32_t origin) {
+  if (!std::isfinite(first) || count <= 0) return {};
   // A chunk holds the positions v with origin - 0.5 < v <= origin + 15.5. Cell positions grow
   // with the index, so the cells in the chunk form one run; find its ends from an estimate.
   const auto inOrBefore = [&](int32_t i) {  // cell i lies at or before the chunk's far edge

@@ -43,7 +43,8 @@ CellRange CellsInChunk(float first, int32_t count, int32_t origin);
 // outermost, then Z, then the height from the bottom: visitCell(x, z, y) for each cell, then
 // chunkDone(location) once per chunk (also for a chunk none of whose cells lie in the box).
 template <typename VisitCell, typename ChunkDone>
-void ForEachCellByChunk(world::WorldStore& store, const SchematicBox& box, VisitCell visitCell, ChunkDone chunkDone) {
+void ForEachCellByChunk(world::WorldStore& store, const SchematicBox& box, VisitCell visitCell,
+                        ChunkDone chunkDone) {
   for (const world::ChunkLocation& chunk : CollectBoxChunks(store, box)) {
     const CellRange xs = CellsInChunk(box.firstX, box.sizeX, chunk.originX);
     const CellRange zs = CellsInChunk(box.firstZ, box.sizeZ, chunk.originZ);

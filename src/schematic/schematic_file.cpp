@@ -20,8 +20,8 @@ std::optional<int64_t> SchematicCellCount(const SchematicSize& size) {
 std::optional<SchematicHeader> ReadSchematicHeader(std::span<const uint8_t> file) {
   platform::ByteReader reader(file);
   SchematicHeader header;
-  if (!reader.ReadI32(header.size.sizeX) || !reader.ReadI32(header.size.sizeZ) || !reader.ReadI32(header.size.sizeY) ||
-      !reader.ReadI32(header.magic)) {
+  if (!reader.ReadI32(header.size.sizeX) || !reader.ReadI32(header.size.sizeZ) ||
+      !reader.ReadI32(header.size.sizeY) || !reader.ReadI32(header.magic)) {
     return std::nullopt;
   }
   return header;

@@ -10,8 +10,8 @@ namespace orelens::schematic {
 namespace {
 
 // Writes the cells of the schematic chunk by chunk through the block writer.
-void WriteCellsIntoWorld(SchematicServices& services, const SchematicContent& content, const SchematicBox& box,
-                         ProgressWindow& progress) {
+void WriteCellsIntoWorld(SchematicServices& services, const SchematicContent& content,
+                         const SchematicBox& box, ProgressWindow& progress) {
   CellValueMap customIds;
   customIds.Add(content.customBlocks);
   CellValueMap rotations;
@@ -66,7 +66,8 @@ int InjectSchematic(SchematicServices& services, std::string_view path, float ce
   WriteCellsIntoWorld(services, content, box, progress);
   services.blockWriter.Flush();
 
-  platform::DeleteFile(services.settings.InstaLoadDir + services.settings.CurrentWorldName + "/chunkmeshes.sqlite");
+  platform::DeleteFile(services.settings.InstaLoadDir + services.settings.CurrentWorldName +
+                       "/chunkmeshes.sqlite");
   return 1;
 }
 

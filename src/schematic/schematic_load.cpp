@@ -36,16 +36,18 @@ int LoadSchematicFile(platform::Gui& gui, const platform::LibraryLocator& librar
       BuildPreviewBlockList(*read.content, previewBlockList);
       return 1;
     case SchematicReadStatus::kCannotAllocate:
-      gui.MessageBox("Error",
-                     "There is not enough memory available to ofen this schematic. Try unloading some chunks and "
-                     "closing applications to make some space.");
+      gui.MessageBox(
+          "Error",
+          "There is not enough memory available to ofen this schematic. Try unloading some chunks and "
+          "closing applications to make some space.");
       return 0;
     case SchematicReadStatus::kNotASchematic:
       return 0;
     case SchematicReadStatus::kNoLz4:
-      gui.MessageBox("Error",
-                     "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try "
-                     "to re-download.");
+      gui.MessageBox(
+          "Error",
+          "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try "
+          "to re-download.");
       return 0;
     case SchematicReadStatus::kUnpackFailed:
     case SchematicReadStatus::kBadPayload:

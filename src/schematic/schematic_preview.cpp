@@ -18,7 +18,9 @@ constexpr std::array<bool, 256> kSeeThrough = MakeSeeThroughTable();
 
 }  // namespace
 
-bool IsSeeThroughInPreview(uint8_t blockType) { return kSeeThrough[blockType]; }
+bool IsSeeThroughInPreview(uint8_t blockType) {
+  return kSeeThrough[blockType];
+}
 
 void BuildPreviewBlockList(const SchematicContent& content, std::vector<world::BlockRecord>& list) {
   // Both lists in one table: a cell found in both keeps its rotation.

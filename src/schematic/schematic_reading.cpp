@@ -13,7 +13,9 @@ namespace {
 
 // LZ4 never expands a block more than about 255 times, so a stored size beyond this cannot come
 // from the compressed bytes and is not worth allocating.
-uint64_t LargestPayloadFrom(size_t compressedSize) { return uint64_t{compressedSize} * 255 + 64; }
+uint64_t LargestPayloadFrom(size_t compressedSize) {
+  return uint64_t{compressedSize} * 255 + 64;
+}
 
 }  // namespace
 

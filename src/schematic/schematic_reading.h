@@ -12,8 +12,8 @@ namespace orelens::schematic {
 // How reading a schematic file ended.
 enum class SchematicReadStatus {
   kRead,
-  kCannotAllocate,  // no room for a payload (20 bytes or less), a stored size of 0 or less, or
-                    // memory for the payload could not be had
+  // No room for a payload (20 bytes or less), a stored size of 0 or less, or no memory for it.
+  kCannotAllocate,
   kNotASchematic,  // the magic is wrong
   kNoLz4,          // the LZ4 library cannot be loaded
   kUnpackFailed,   // the payload does not decompress to exactly its stored size

@@ -17,10 +17,12 @@ namespace orelens::schematic {
 namespace {
 
 constexpr std::string_view kOutOfMemoryText =
-    "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or reduce "
+    "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or "
+    "reduce "
     "schematic size.";
 constexpr std::string_view kLz4MissingText =
-    "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to re-download.";
+    "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to "
+    "re-download.";
 constexpr std::string_view kWriteFailedText = "The schematic file could not be written.";
 
 // Room for LZ4's worst case: a payload that does not compress at all.
@@ -49,7 +51,8 @@ void ReadBoxFromWorld(SchematicServices& services, const SchematicBox& box, Prog
 }
 
 // The payload compressed, or nothing when it cannot be.
-std::optional<std::vector<uint8_t>> Compress(const platform::Lz4Library& lz4, std::span<const uint8_t> payload) {
+std::optional<std::vector<uint8_t>> Compress(const platform::Lz4Library& lz4,
+                                             std::span<const uint8_t> payload) {
   std::vector<uint8_t> output;
   try {
     output.resize(CompressedCapacityFor(payload.size()));
@@ -68,8 +71,9 @@ std::string WithSchematicExtension(std::string path) {
   const size_t lastSeparator = path.find_last_of("/\\");
   const size_t partStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
   const size_t dot = path.rfind('.');
-  const std::string_view extension =
-      dot != std::string::npos && dot >= partStart ? std::string_view(path).substr(dot + 1) : std::string_view();
+  const std::string_view extension = dot != std::string::npos && dot >= partStart
+                                         ? std::string_view(path).substr(dot + 1)
+                                         : std::string_view();
   if (extension != kSchematicExtension) path += ".kvSch";
   return path;
 }

@@ -25,8 +25,8 @@ std::string OneDecimal(float value) {
 
 }  // namespace
 
-BlockReader::BlockReader(WorldStore& store, const Settings& settings, const platform::LibraryLocator& libraries,
-                         platform::Gui& gui)
+BlockReader::BlockReader(WorldStore& store, const Settings& settings,
+                         const platform::LibraryLocator& libraries, platform::Gui& gui)
     : store_(store), settings_(settings), libraries_(libraries), gui_(gui) {}
 
 uint8_t BlockReader::GetBlockAt(BlockQuery& query, float x, float y, float z) {
@@ -44,16 +44,18 @@ uint8_t BlockReader::GetBlockAt(BlockQuery& query, float x, float y, float z) {
   const double row = std::nearbyint((static_cast<double>(z) - location.originZ) * 2.0);
   const double height = std::nearbyint(static_cast<double>(y) * 2.0);
   // Heights outside the block plane read as air.
-  if (!(col >= 0 && col < kChunkColumns && row >= 0 && row < kChunkRows && height >= 0 && height < kChunkHeight)) {
+  if (!(col >= 0 && col < kChunkColumns && row >= 0 && row < kChunkRows && height >= 0 &&
+        height < kChunkHeight)) {
     return kBlockAir;
   }
   const int c = static_cast<int>(col), r = static_cast<int>(row), h = static_cast<int>(height);
   const uint8_t type = LookupBlockTypes[CellOffset(c, r, h) - kBlockPlaneOffset];
-  const CellValueMap* values = type == kBlockCustom ? &LookupCustomIdMap
+  const CellValueMap* values = type == kBlockCustom  ? &LookupCustomIdMap
                                : type == kBlockTorch ? &LookupRotationMap
                                                      : nullptr;
   if (values) {
-    const auto found = values->find(MakeCellKey(static_cast<uint8_t>(c), static_cast<uint8_t>(r), static_cast<int16_t>(h)));
+    const auto found =
+        values->find(MakeCellKey(static_cast<uint8_t>(c), static_cast<uint8_t>(r), static_cast<int16_t>(h)));
     if (found != values->end()) query.extra = found->second;
   }
   return type;
@@ -66,7 +68,8 @@ void BlockReader::Reload(int32_t chunkId) {
   LookupCustomIdMap.clear();
   LookupRotationMap.clear();
 
-  if (const std::unique_ptr<ChunkStore> chunkStore = ChunkStore::Open(libraries_, settings_.CurrentWorldFolder())) {
+  if (const std::unique_ptr<ChunkStore> chunkStore =
+          ChunkStore::Open(libraries_, settings_.CurrentWorldFolder())) {
     LookupChunkId = chunkId;
     chunkStore->ReadChunkRecord(chunkId, record);
     ChunkRecordLists lists;

@@ -16,7 +16,9 @@ namespace {
 constexpr int kTopHeight = kChunkHeight - 1;  // 799
 
 // Nearest integer, ties to even.
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+  return std::nearbyint(value);
+}
 
 bool IsFlushCall(int block, int32_t extra, float x, float y, float z) {
   return block == 0 && extra == 0 && x == 0.0f && y == 0.0f && z == 0.0f;
@@ -98,8 +100,8 @@ void BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) 
         heightValue >= 0 && heightValue <= kTopHeight)) {
     return;
   }
-  EditCell(block, extra, static_cast<int>(colValue), static_cast<int>(rowValue), static_cast<int>(heightValue),
-           unroundedHeight);
+  EditCell(block, extra, static_cast<int>(colValue), static_cast<int>(rowValue),
+           static_cast<int>(heightValue), unroundedHeight);
 }
 
 bool BlockWriter::SwitchEditChunk(int32_t chunkId) {
@@ -128,9 +130,10 @@ void BlockWriter::LoadEditChunk(int32_t chunkId, ChunkStore& chunkStore) {
   MaxHeight = lists.MaxHeight;
   heightRangeKnown_ = lists.hasHeightRange;
   storedRotationCount_ = lists.rotationCount;
-  rotationListKnown_ = lists.hasLists && lists.rotationCount >= 0 &&
-                       kRotationCountOffset + 4 + static_cast<uint64_t>(lists.rotationCount) * kRotationRecordSize <=
-                           EditChunkBuffer.size();
+  rotationListKnown_ =
+      lists.hasLists && lists.rotationCount >= 0 &&
+      kRotationCountOffset + 4 + static_cast<uint64_t>(lists.rotationCount) * kRotationRecordSize <=
+          EditChunkBuffer.size();
   customListOffset_ = lists.customBlockCountOffset;
   storedCustomCount_ = lists.customBlockCount;
 }
@@ -183,7 +186,8 @@ void BlockWriter::WriteHeightRange() {
       untouchedCount < 0) {
     return;
   }
-  const uint64_t heightOffset = untouchedListOffset + 4 + static_cast<uint64_t>(untouchedCount) * kRotationRecordSize;
+  const uint64_t heightOffset =
+      untouchedListOffset + 4 + static_cast<uint64_t>(untouchedCount) * kRotationRecordSize;
   if (heightOffset + 4 > record.size()) return;
   platform::WriteValueAt(record, heightOffset, static_cast<int16_t>(MinHeight));
   platform::WriteValueAt(record, heightOffset + 2, static_cast<int16_t>(MaxHeight));
@@ -211,7 +215,8 @@ void BlockWriter::EditCell(int block, int32_t extra, int col, int row, int heigh
 
   const size_t offset = CellOffset(col, row, height);
   const uint8_t oldType = EditChunkBuffer[offset];
-  const CellKey key = MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(height));
+  const CellKey key =
+      MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(height));
 
   // Custom-block records.
   if (oldType == kBlockCustom) {

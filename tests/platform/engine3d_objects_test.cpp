@@ -219,6 +219,7 @@ TEST_F(EngineObjects, SpritesShowOverTheFrameAndGrabsReadItBack) {
   EXPECT_EQ(corner.at(15, 15), PackRgba(0, 0, 0));
   EXPECT_EQ(engine->GrabScreenRegion(-5, -5, 10, 10).at(0, 0), PackRgba(0, 0, 0));
   EXPECT_EQ(engine->GrabScreenRegion(0, 0, 0, 5).width, 0);
+  EXPECT_EQ(engine->GrabScreenRegion(0, 0, 1 << 20, 1 << 20).width, 0);
 }
 
 TEST_F(EngineObjects, TransparentColourClearsExactlyThatColour) {

@@ -1,7 +1,6 @@
-#include "schematic/schematic_box.h"
-
 #include <gtest/gtest.h>
 
+#include "schematic/schematic_box.h"
 #include "world/world_metadata.h"
 
 namespace orelens::schematic {

@@ -1,8 +1,7 @@
-#include "schematic/schematic_file.h"
-
 #include <gtest/gtest.h>
 
 #include "fixtures/schematic_writer.h"
+#include "schematic/schematic_file.h"
 
 namespace orelens::schematic {
 namespace {

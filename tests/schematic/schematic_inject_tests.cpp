@@ -1,10 +1,9 @@
-#include "schematic/schematic_inject.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "fixtures/schematic_writer.h"
+#include "schematic/schematic_inject.h"
 #include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
 
@@ -53,8 +52,8 @@ class SchematicInjectTest : public ::testing::Test {
 
 TEST_F(SchematicInjectTest, AirSchematicClearsItsBox) {
   // Cells x 6.0 .. 9.5, z 6.0 .. 9.5, heights 1.0 .. 2.5: across all four chunks.
-  EXPECT_EQ(InjectSchematic(test.services, Write(SchematicSpec::Filled(8, 8, 4, world::kBlockAir)), 7.75f, 1.75f,
-                            7.75f),
+  EXPECT_EQ(InjectSchematic(test.services, Write(SchematicSpec::Filled(8, 8, 4, world::kBlockAir)), 7.75f,
+                            1.75f, 7.75f),
             1);
   for (float x = 5.5f; x <= 10.0f; x += 0.5f) {
     for (float z = 5.5f; z <= 10.0f; z += 0.5f) {

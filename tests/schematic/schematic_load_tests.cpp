@@ -1,5 +1,3 @@
-#include "schematic/schematic_load.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +6,7 @@
 #include "fixtures/schematic_writer.h"
 #include "fixtures/world_writer.h"
 #include "platform/gui/scripted_gui.h"
+#include "schematic/schematic_load.h"
 
 namespace orelens::schematic {
 namespace {
@@ -17,7 +16,8 @@ using fixtures::SchematicSpec;
 constexpr std::string_view kNoMemoryText =
     "There is not enough memory available to ofen this schematic. Try unloading some chunks and closing "
     "applications to make some space.";
-constexpr std::string_view kUnpackText = "Failed to unkack schematic file. Sorry, but this file is not useable.";
+constexpr std::string_view kUnpackText =
+    "Failed to unkack schematic file. Sorry, but this file is not useable.";
 
 class SchematicLoadTest : public ::testing::Test {
  protected:
@@ -33,7 +33,8 @@ class SchematicLoadTest : public ::testing::Test {
   // The one message box shown, as "title|text".
   std::string OnlyMessage() const {
     const auto boxes = gui.MessageBoxes();
-    return boxes.size() == 1 ? boxes[0].title + "|" + boxes[0].text : "(" + std::to_string(boxes.size()) + " boxes)";
+    return boxes.size() == 1 ? boxes[0].title + "|" + boxes[0].text
+                             : "(" + std::to_string(boxes.size()) + " boxes)";
   }
 
   fixtures::TempFolder temp;
@@ -118,9 +119,10 @@ TEST_F(SchematicLoadTest, StoredSizesOfZeroOrLessAreRejected) {
 TEST_F(SchematicLoadTest, WithoutLz4NothingLoads) {
   libraries.SetLibraryFile(platform::kLz4LibraryName, temp.path() + "no-liblz4.so");
   EXPECT_EQ(Load(Write(SchematicSpec::Filled(2, 2, 2, 1))), 0);
-  EXPECT_EQ(OnlyMessage(),
-            "Error|Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to "
-            "re-download.");
+  EXPECT_EQ(
+      OnlyMessage(),
+      "Error|Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to "
+      "re-download.");
   EXPECT_EQ(list.size(), 1u);
 }
 
@@ -145,8 +147,12 @@ TEST_F(SchematicLoadTest, AbsurdStoredSizeIsRejectedWithoutUnpacking) {
 
 TEST_F(SchematicLoadTest, SizesAndCountsThatDoNotFitThePayloadAreRejected) {
   std::vector<SchematicSpec> bad;
-  for (auto [x, z, y] : std::vector<std::array<int32_t, 3>>{
-           {0, 2, 2}, {2, -2, 2}, {3, 2, 2}, {2, 2, 3}, {65536, 65536, 1}, {0x7fffffff, 0x7fffffff, 0x7fffffff}}) {
+  for (auto [x, z, y] : std::vector<std::array<int32_t, 3>>{{0, 2, 2},
+                                                            {2, -2, 2},
+                                                            {3, 2, 2},
+                                                            {2, 2, 3},
+                                                            {65536, 65536, 1},
+                                                            {0x7fffffff, 0x7fffffff, 0x7fffffff}}) {
     SchematicSpec spec = SchematicSpec::Filled(2, 2, 2, 1);  // an 8-cell payload under other sizes
     spec.sizeX = x;
     spec.sizeZ = z;
@@ -177,7 +183,8 @@ TEST_F(SchematicLoadTest, GarbageFilesNeverCrash) {
   for (int round = 0; round < 300; ++round) {
     std::vector<uint8_t> bytes = good;
     if (round % 3 == 0) bytes.resize(random() % (good.size() + 1));
-    for (int flips = 0; flips < 4 && !bytes.empty(); ++flips) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    for (int flips = 0; flips < 4 && !bytes.empty(); ++flips)
+      bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
     if (round % 5 == 0) {
       bytes.assign(random() % 200, 0);
       for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());

@@ -1,8 +1,8 @@
-#include "schematic/schematic_preview.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include "schematic/schematic_preview.h"
 
 namespace orelens::schematic {
 namespace {

@@ -1,5 +1,3 @@
-#include "schematic/schematic_save.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_reading.h"
+#include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
 
 namespace orelens::schematic {
@@ -50,7 +49,8 @@ class SchematicSaveTest : public ::testing::Test {
             const auto c = static_cast<uint8_t>(col), r = static_cast<uint8_t>(row);
             const auto h = static_cast<int16_t>(height);
             if (type == world::kBlockCustom) spec.customBlocks.push_back({c, r, h, 5000 + col + row * 100});
-            if (type == world::kBlockTorch) spec.rotations.push_back({c, r, h, static_cast<int8_t>(-(col % 4))});
+            if (type == world::kBlockTorch)
+              spec.rotations.push_back({c, r, h, static_cast<int8_t>(-(col % 4))});
           }
         }
       }
@@ -101,7 +101,8 @@ TEST_F(SchematicSaveTest, SavesEveryCellOfABoxAcrossChunks) {
   for (const SchematicExtraEntry& entry : content.customBlocks) {
     EXPECT_EQ(entry.value, 5000 + (28 + entry.x) % 32 + entry.z * 100);
   }
-  for (const SchematicExtraEntry& entry : content.rotations) EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
+  for (const SchematicExtraEntry& entry : content.rotations)
+    EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
 }
 
 TEST(SchematicSaveLarge, PayloadThatDoesNotCompressStillFitsTheFile) {
@@ -167,12 +168,24 @@ TEST_F(SchematicSaveTest, BoxesTheFileCannotHoldAreRefused) {
   }
   for (const auto& box : test.gui.MessageBoxes()) {
     EXPECT_EQ(box.title, "Out of memory");
-    EXPECT_EQ(box.text,
-              "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or "
-              "reduce schematic size.");
+    EXPECT_EQ(
+        box.text,
+        "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or "
+        "reduce schematic size.");
   }
   EXPECT_EQ(test.gui.MessageBoxCount(), 3u);
   EXPECT_TRUE(test.gui.WindowNumbers().empty()) << "the progress window is closed";
+}
+
+TEST_F(SchematicSaveTest, FailedCompressionLeavesNoSchematic) {
+  // A library without the LZ4 entry points loads, but every codec call gives 0.
+  test.libraries.SetLibraryFile(platform::kLz4LibraryName, "libz.so.1");
+  test.gui.QueueFileAnswer(test.SchematicPath("z.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 0.0f, 2, 3, 4), 0);
+  EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("z.kvSch")).size(), 16u) << "header only";
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Out of memory");
 }
 
 TEST_F(SchematicSaveTest, ShowsProgressAndKeepsTheWindowsAlive) {

@@ -20,10 +20,16 @@ class SchematicTestWorld : public BlockTestWorld {
   int64_t now = 0;
   int64_t clockStep = 0;
   std::vector<world::ChunkLocation> released;
-  schematic::SchematicServices services{gui,    libraries, store,
-                                        settings, kinds,   reader,
-                                        writer, [this] { return now += clockStep; },
-                                        [this](const world::ChunkLocation& chunk) { released.push_back(chunk); }};
+  schematic::SchematicServices services{
+      gui,
+      libraries,
+      store,
+      settings,
+      kinds,
+      reader,
+      writer,
+      [this] { return now += clockStep; },
+      [this](const world::ChunkLocation& chunk) { released.push_back(chunk); }};
 
   std::string SchematicPath(const std::string& name) const { return temp.path() + name; }
 };

@@ -1,10 +1,9 @@
-#include "world/block_reader.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
+#include "world/block_reader.h"
 #include "world/block_writer_test_world.h"
 
 namespace orelens::world {
@@ -132,7 +131,8 @@ TEST_F(BlockReaderTest, WithoutLz4ReadsAirAndTriesAgainLater) {
   const auto boxes = test.gui.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Error");
-  EXPECT_EQ(boxes[0].text, "An error occured caching chunk to extract blockdata: lz4.dll could not be loaded!");
+  EXPECT_EQ(boxes[0].text,
+            "An error occured caching chunk to extract blockdata: lz4.dll could not be loaded!");
 
   test.MendLz4();
   EXPECT_EQ(Get(-8, 0, 0, 0), kStone) << "the air read for the other chunk is not taken for this one";

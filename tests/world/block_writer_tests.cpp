@@ -1,10 +1,9 @@
-#include "world/block_writer.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "world/block_reader.h"
+#include "world/block_writer.h"
 #include "world/block_writer_test_world.h"
 
 namespace orelens::world {
@@ -262,7 +261,8 @@ TEST_F(BlockWriterTest, AChunkWithoutRecordNeverTakesTheListsOfTheChunkBefore) {
   ASSERT_EQ(stored.size(), kChunkSizeWithoutLists);
   EXPECT_TRUE(std::equal(stored.begin() + kBlockPlaneOffset, stored.begin() + kChunkHeadAndPlaneSize,
                          fixtures::MakeChunkRecord(expected).begin() + kBlockPlaneOffset));
-  EXPECT_TRUE(std::all_of(stored.begin() + kChunkHeadAndPlaneSize, stored.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(stored.begin() + kChunkHeadAndPlaneSize, stored.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(BlockWriterTest, PositionsOutsideTheListedChunksAreDropped) {

@@ -114,7 +114,8 @@ int Engine3D::PBO_FlipBuffers() {
 }
 
 Image Engine3D::GrabScreenRegion(int x, int y, int width, int height) {
-  if (width <= 0 || height <= 0) return Image();
+  constexpr int kMaxGrabSide = 16384;
+  if (width <= 0 || height <= 0 || width > kMaxGrabSide || height > kMaxGrabSide) return Image();
   if (!renderer_->IsScreenOpen()) return Image(width, height, PackRgba(0, 0, 0));
   return renderer_->Grab(x, y, width, height);
 }

@@ -10,7 +10,7 @@
 namespace orelens::platform {
 namespace {
 
-constexpr auto kFallbackFrameTime = std::chrono::microseconds(1'000'000 / 60);
+constexpr int kFallbackRefreshRate = 60;
 
 }  // namespace
 
@@ -31,6 +31,7 @@ bool GlRenderer::OpenScreen(ScreenHost* host, const ScreenArea& area) {
   // A context the GUI made earlier keeps its textures usable in ours.
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, SDL_GL_GetCurrentContext() ? 1 : 0);
   SDL_GLContext context = SDL_GL_CreateContext(host->NativeWindow());
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
   if (!context) return false;
   if (SDL_GL_MakeCurrent(host->NativeWindow(), context) != 0 || epoxy_gl_version() < 33) {
     SDL_GL_DeleteContext(context);
@@ -63,6 +64,10 @@ bool GlRenderer::OpenScreen(ScreenHost* host, const ScreenArea& area) {
   // Vsync paces the main loop: movement is a fixed amount per frame.
   vsyncActive_ = area.flipMode != 0 && SDL_GL_SetSwapInterval(1) == 0;
   if (area.flipMode == 0) SDL_GL_SetSwapInterval(0);
+  SDL_DisplayMode mode{};
+  const int refreshRate = SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate
+                                                                                                 : kFallbackRefreshRate;
+  frameTime_ = std::chrono::microseconds(1'000'000 / refreshRate);
   lastFlip_ = std::chrono::steady_clock::now();
   host_->SetSceneRedraw([this] { ShowFrame(); });
   return true;
@@ -177,14 +182,15 @@ void GlRenderer::Flip() {
   PaceFlip();
 }
 
-// Where the display does not sync (no vsync, some virtual displays), the flip still sets the
-// pace of the main loop, at 60 frames per second.
+// Where the display does not sync although asked to (some drivers and virtual displays), the
+// flip still sets the pace of the main loop, at the display's refresh rate. With working vsync
+// the swap has waited already and no sleep follows.
 void GlRenderer::PaceFlip() {
   const auto now = std::chrono::steady_clock::now();
   if (area_.flipMode == 2) {
     const auto elapsed = now - lastFlip_;
-    const auto margin = vsyncActive_ ? std::chrono::milliseconds(3) : std::chrono::milliseconds(0);
-    if (elapsed < kFallbackFrameTime - margin) std::this_thread::sleep_for(kFallbackFrameTime - margin - elapsed);
+    const auto margin = vsyncActive_ ? frameTime_ / 5 : std::chrono::microseconds(0);
+    if (elapsed < frameTime_ - margin) std::this_thread::sleep_for(frameTime_ - margin - elapsed);
   }
   lastFlip_ = std::chrono::steady_clock::now();
 }

@@ -80,6 +80,7 @@ class GlRenderer final : public Renderer {
 
   int drawCalls_ = 0;
   std::chrono::steady_clock::time_point lastFlip_{};
+  std::chrono::microseconds frameTime_{16667};  // one refresh of the display
   bool vsyncActive_ = false;
 };
 
