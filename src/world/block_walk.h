@@ -58,9 +58,9 @@ class BlockWalker {
                   const CellValueMap& customIds) const;
 
   BlockKindTable kinds_;
-  std::array<bool, 256> opaque_{};     // kind 0: hides the faces next to it
-  std::array<bool, 256> drawnWhole_{}; // drawn, but not as an opaque cube (kinds 1, 2, 3, ...)
-  std::vector<uint8_t> airPlane_;      // stands in for a plane of the wrong size
+  std::array<bool, 256> opaque_{};      // kind 0: hides the faces next to it
+  std::array<bool, 256> drawnWhole_{};  // drawn, but not as an opaque cube (kinds 1, 2, 3, ...)
+  std::vector<uint8_t> airPlane_;       // stands in for a plane of the wrong size
   // Scratch, one bit per column: opaque cells and other drawn cells of each (height, row) line.
   std::vector<uint32_t> opaqueLines_;
   std::vector<uint32_t> drawnLines_;

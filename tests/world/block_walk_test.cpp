@@ -7,11 +7,11 @@
 namespace orelens::world {
 namespace {
 
-constexpr uint8_t kStone = 1;   // opaque cube
-constexpr uint8_t kGlass = 20;  // alpha cube
-constexpr uint8_t kFern = 21;   // double-sided alpha
-constexpr uint8_t kTorch = 15;  // mesh block
-constexpr uint8_t kHidden = 22; // not drawn
+constexpr uint8_t kStone = 1;    // opaque cube
+constexpr uint8_t kGlass = 20;   // alpha cube
+constexpr uint8_t kFern = 21;    // double-sided alpha
+constexpr uint8_t kTorch = 15;   // mesh block
+constexpr uint8_t kHidden = 22;  // not drawn
 
 BlockKindTable TestKinds() {
   BlockKindTable kinds{};
@@ -40,8 +40,8 @@ struct WalkFixture : ::testing::Test {
   HeightBandLists bands;
 
   void Walk(HeightRange range = {}) {
-    walker.Walk({chunk.cells, minusX.cells, plusX.cells, plusZ.cells, minusZ.cells}, range, rotations, customIds,
-                bands);
+    walker.Walk({chunk.cells, minusX.cells, plusX.cells, plusZ.cells, minusZ.cells}, range, rotations,
+                customIds, bands);
   }
   const BlockRecord* Find(int col, int row, int height) const {
     for (const auto& record : bands[height / 50])
@@ -178,9 +178,9 @@ TEST_F(WalkFixture, BandsAreOrderedByExtraThenTypeThenWalkOrder) {
   Walk();
   std::vector<std::array<int, 4>> order;  // extra, type, col, row
   for (const auto& r : bands[0]) order.push_back({r.extra, r.type, r.col, r.row});
-  const std::vector<std::array<int, 4>> expected = {{-3, kBlockCustom, 9, 9}, {0, kStone, 2, 30}, {0, kGlass, 3, 4},
-                                                    {0, kGlass, 3, 4},        {0, kGlass, 3, 20}, {0, kGlass, 20, 3},
-                                                    {4, kBlockCustom, 5, 0},  {7, kBlockCustom, 0, 0}};
+  const std::vector<std::array<int, 4>> expected = {
+      {-3, kBlockCustom, 9, 9}, {0, kStone, 2, 30}, {0, kGlass, 3, 4},       {0, kGlass, 3, 4},
+      {0, kGlass, 3, 20},       {0, kGlass, 20, 3}, {4, kBlockCustom, 5, 0}, {7, kBlockCustom, 0, 0}};
   EXPECT_EQ(order, expected);
   EXPECT_LT(bands[0][2].height, bands[0][3].height);
 }

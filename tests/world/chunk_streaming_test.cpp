@@ -65,7 +65,9 @@ class FakeReader : public LoaderChunkReader {
   std::shared_ptr<FakeChunks> chunks_;
 };
 
-std::vector<uint8_t> AirRecord() { return std::vector<uint8_t>(kChunkHeadAndPlaneSize, kBlockAir); }
+std::vector<uint8_t> AirRecord() {
+  return std::vector<uint8_t>(kChunkHeadAndPlaneSize, kBlockAir);
+}
 
 struct PublishedChunk {
   int32_t x, z, id;
@@ -210,7 +212,8 @@ TEST(ChunkStreamingThreaded, FullMapOrPauseKeepsEveryLoaderIdle) {
   ChunkStreaming streaming(rig.Services());
   {
     std::lock_guard lock(rig.loadedChunkMapMutex);
-    for (int i = 0; i < 10; ++i) streaming.LoadedChunks()[ChunkOriginKey(1000 + 16 * i, 0)] = {1000 + 16 * i, 0, i};
+    for (int i = 0; i < 10; ++i)
+      streaming.LoadedChunks()[ChunkOriginKey(1000 + 16 * i, 0)] = {1000 + 16 * i, 0, i};
   }
   streaming.StartChunkLoaderThreads();
   std::this_thread::sleep_for(300ms);
@@ -307,8 +310,8 @@ TEST(ChunkStreamingThreaded, UnloaderDropsChunksBeyondTheLimitOneAtATime) {
   ASSERT_TRUE(WaitFor([&] { return LoadedCount(rig, streaming) == 1; }));
   std::this_thread::sleep_for(50ms);
   streaming.FreePendingUnloadChunk();
-  EXPECT_EQ(rig.Calls(),
-            (std::vector<std::string>{"free " + std::to_string(first), "free " + std::to_string(17 - first)}));
+  EXPECT_EQ(rig.Calls(), (std::vector<std::string>{"free " + std::to_string(first),
+                                                   "free " + std::to_string(17 - first)}));
   std::lock_guard lock(rig.loadedChunkMapMutex);
   EXPECT_EQ(streaming.PendingUnloadChunk(), -1);
   EXPECT_TRUE(streaming.LoadedChunks().contains("near"));
