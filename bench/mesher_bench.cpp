@@ -29,7 +29,8 @@ void MakeTemplates(platform::Engine3D& engine, const viewer::BlockDefinitionTabl
 
 viewer::BlockDefinitionTable Definitions(platform::Engine3D& engine) {
   viewer::BlockDefinitionTable definitions{};
-  for (int type = 0; type < 20; ++type) definitions[type].faceMaterials = {type, type, type, type, type, type};
+  for (int type = 0; type < 20; ++type)
+    definitions[type].faceMaterials = {type, type, type, type, type, type};
   definitions[4].textype = 3;
   definitions[4].faceMaterials = {4, 2, 5, 5, 5, 5};
   definitions[kLeaves].kind = 1;
@@ -49,8 +50,8 @@ world::HeightBandLists TerrainBands() {
   world::DecodeChunkRecordLists(record, lists);
   world::BlockWalker walker(kinds);
   world::HeightBandLists bands;
-  walker.Walk({world::BlockPlane(record), {}, {}, {}, {}}, {lists.MinHeight - 1, lists.MaxHeight}, lists.rotations,
-              lists.customBlocks, bands);
+  walker.Walk({world::BlockPlane(record), {}, {}, {}, {}}, {lists.MinHeight - 1, lists.MaxHeight},
+              lists.rotations, lists.customBlocks, bands);
   return bands;
 }
 
@@ -64,7 +65,8 @@ void BM_MeshTerrainChunk(benchmark::State& state) {
   world::Settings settings;
   const auto start = std::chrono::steady_clock::now();
   viewer::ChunkMesher mesher(*engine, definitions, customBlocks, fonts, settings, [start] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
   });
   const auto bands = TerrainBands();
   size_t records = 0;
