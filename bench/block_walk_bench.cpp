@@ -36,14 +36,14 @@ WalkInput TerrainInput() {
 }
 
 WalkInput CheckerboardInput() {
-  fixtures::ChunkRecordSpec spec;
-  spec.withLists = true;
+  fixtures::ChunkRecordSpec checkerboard;
+  checkerboard.withLists = true;
   for (int height = 0; height < world::kChunkHeight; ++height)
     for (int row = 0; row < 32; ++row)
       for (int col = 0; col < 32; ++col)
-        if ((col + row + height) % 2 == 0) spec.SetBlock(col, row, height, 1);
+        if ((col + row + height) % 2 == 0) checkerboard.SetBlock(col, row, height, 1);
   WalkInput input;
-  input.chunk = fixtures::MakeChunkRecord(spec);
+  input.chunk = fixtures::MakeChunkRecord(checkerboard);
   world::DecodeChunkRecordLists(input.chunk, input.lists);
   for (auto& neighbour : input.neighbours) neighbour = input.chunk;
   return input;
