@@ -30,19 +30,20 @@ WalkInput TerrainInput() {
   WalkInput input;
   input.chunk = fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(1));
   world::DecodeChunkRecordLists(input.chunk, input.lists);
-  for (uint32_t i = 0; i < 4; ++i) input.neighbours[i] = fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(2 + i));
+  for (uint32_t i = 0; i < 4; ++i)
+    input.neighbours[i] = fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(2 + i));
   return input;
 }
 
 WalkInput CheckerboardInput() {
-  fixtures::ChunkRecordSpec spec;
-  spec.withLists = true;
+  fixtures::ChunkRecordSpec checkerboard;
+  checkerboard.withLists = true;
   for (int height = 0; height < world::kChunkHeight; ++height)
     for (int row = 0; row < 32; ++row)
       for (int col = 0; col < 32; ++col)
-        if ((col + row + height) % 2 == 0) spec.SetBlock(col, row, height, 1);
+        if ((col + row + height) % 2 == 0) checkerboard.SetBlock(col, row, height, 1);
   WalkInput input;
-  input.chunk = fixtures::MakeChunkRecord(spec);
+  input.chunk = fixtures::MakeChunkRecord(checkerboard);
   world::DecodeChunkRecordLists(input.chunk, input.lists);
   for (auto& neighbour : input.neighbours) neighbour = input.chunk;
   return input;
@@ -52,9 +53,11 @@ void Walk(benchmark::State& state, const WalkInput& input) {
   world::BlockWalker walker(TerrainKinds());
   world::HeightBandLists bands;
   const world::ChunkPlanes planes{world::BlockPlane(input.chunk), world::BlockPlane(input.neighbours[0]),
-                                  world::BlockPlane(input.neighbours[1]), world::BlockPlane(input.neighbours[2]),
+                                  world::BlockPlane(input.neighbours[1]),
+                                  world::BlockPlane(input.neighbours[2]),
                                   world::BlockPlane(input.neighbours[3])};
-  const world::HeightRange range{input.lists.MinHeight > 0 ? input.lists.MinHeight - 1 : 0, input.lists.MaxHeight};
+  const world::HeightRange range{input.lists.MinHeight > 0 ? input.lists.MinHeight - 1 : 0,
+                                 input.lists.MaxHeight};
   size_t records = 0;
   for (auto _ : state) {
     walker.Walk(planes, range, input.lists.rotations, input.lists.customBlocks, bands);
@@ -66,10 +69,14 @@ void Walk(benchmark::State& state, const WalkInput& input) {
   state.counters["heights"] = range.hi - range.lo + 1;
 }
 
-void BM_BlockWalkTerrain(benchmark::State& state) { Walk(state, TerrainInput()); }
+void BM_BlockWalkTerrain(benchmark::State& state) {
+  Walk(state, TerrainInput());
+}
 BENCHMARK(BM_BlockWalkTerrain)->Unit(benchmark::kMicrosecond);
 
-void BM_BlockWalkCheckerboard(benchmark::State& state) { Walk(state, CheckerboardInput()); }
+void BM_BlockWalkCheckerboard(benchmark::State& state) {
+  Walk(state, CheckerboardInput());
+}
 BENCHMARK(BM_BlockWalkCheckerboard)->Unit(benchmark::kMicrosecond);
 
 // What a loader does before the walk for the same chunk: LZ4 of the record and its four
@@ -89,15 +96,20 @@ void Decode(benchmark::State& state, const WalkInput& input) {
   for (auto _ : state) {
     lz4->DecompressSafe(std::span(blob).first(blob.size() - 4), record);
     world::DecodeChunkRecordLists(record, lists);
-    for (int i = 0; i < 4; ++i) lz4->DecompressSafe(std::span(neighbourBlob).first(neighbourBlob.size() - 4), neighbour);
+    for (int i = 0; i < 4; ++i)
+      lz4->DecompressSafe(std::span(neighbourBlob).first(neighbourBlob.size() - 4), neighbour);
     benchmark::DoNotOptimize(lists.rotations.size());
   }
 }
 
-void BM_DecodeTerrainRecord(benchmark::State& state) { Decode(state, TerrainInput()); }
+void BM_DecodeTerrainRecord(benchmark::State& state) {
+  Decode(state, TerrainInput());
+}
 BENCHMARK(BM_DecodeTerrainRecord)->Unit(benchmark::kMicrosecond);
 
-void BM_DecodeCheckerboardRecord(benchmark::State& state) { Decode(state, CheckerboardInput()); }
+void BM_DecodeCheckerboardRecord(benchmark::State& state) {
+  Decode(state, CheckerboardInput());
+}
 BENCHMARK(BM_DecodeCheckerboardRecord)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

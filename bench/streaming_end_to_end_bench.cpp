@@ -29,7 +29,8 @@ constexpr int kViewDistance = 150;
 // j + 8 < the view distance.
 std::set<std::pair<int, int>> StreamedCells() {
   std::set<std::pair<int, int>> cells{{-8, -8}};
-  for (int j = 0; j + 8 < kViewDistance; ++j) cells.insert({-8 + 16 * world::SpiralIndexToX(j), -8 + 16 * world::SpiralIndexToZ(j)});
+  for (int j = 0; j + 8 < kViewDistance; ++j)
+    cells.insert({-8 + 16 * world::SpiralIndexToX(j), -8 + 16 * world::SpiralIndexToZ(j)});
   return cells;
 }
 
@@ -50,7 +51,8 @@ void BM_StreamAndMeshViewDistance150(benchmark::State& state) {
   const auto cells = StreamedCells();
   int32_t id = 0;
   for (const auto& [x, z] : cells) {
-    const auto blob = fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(id)));
+    const auto blob =
+        fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(id)));
     if (id % 2 == 0) {
       world.PutDatabaseRow(id, blob);
     } else {

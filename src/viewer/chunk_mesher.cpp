@@ -35,21 +35,31 @@ constexpr FaceLayout kLayoutEachFace = {0, 1, 2, 3, 4, 5};
 const FaceLayout* CubeLayoutOfTextype(int textype) {
   switch (textype) {
     case 0:
-    case 1: return &kLayoutOne;
-    case 2: return &kLayoutTopSides;
-    case 3: return &kLayoutTopBottomSides;
-    case 4: return &kLayoutEachFace;
-    default: return nullptr;
+    case 1:
+      return &kLayoutOne;
+    case 2:
+      return &kLayoutTopSides;
+    case 3:
+      return &kLayoutTopBottomSides;
+    case 4:
+      return &kLayoutEachFace;
+    default:
+      return nullptr;
   }
 }
 
 const FaceLayout* CubeLayoutOfCustomKind(int kind) {
   switch (kind) {
-    case 1: return &kLayoutOne;
-    case 2: return &kLayoutTopSides;
-    case 3: return &kLayoutTopBottomSides;
-    case 4: return &kLayoutEachFace;
-    default: return nullptr;
+    case 1:
+      return &kLayoutOne;
+    case 2:
+      return &kLayoutTopSides;
+    case 3:
+      return &kLayoutTopBottomSides;
+    case 4:
+      return &kLayoutEachFace;
+    default:
+      return nullptr;
   }
 }
 
@@ -62,12 +72,18 @@ struct MeshBlockPose {
 
 MeshBlockPose PoseOfRotation(int32_t rotation) {
   switch (rotation) {
-    case 0: return {0, 0, 1, 0, 0};
-    case 1: return {0, 0, 1, 0, 180};
-    case 2: return {0, 0, 1, 0, 90};
-    case 3: return {0, 0, 1, 0, -90};
-    case 4: return {-0.36f, -0.12f, 1.4f, 0, -90};  // on a wall
-    default: return {0.36f, 0.12f, 1.4f, 180, 0};   // hanging
+    case 0:
+      return {0, 0, 1, 0, 0};
+    case 1:
+      return {0, 0, 1, 0, 180};
+    case 2:
+      return {0, 0, 1, 0, 90};
+    case 3:
+      return {0, 0, 1, 0, -90};
+    case 4:
+      return {-0.36f, -0.12f, 1.4f, 0, -90};  // on a wall
+    default:
+      return {0.36f, 0.12f, 1.4f, 180, 0};  // hanging
   }
 }
 
@@ -88,10 +104,13 @@ ChunkMesher::ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable&
 }
 
 void ChunkMesher::LookUpTemplateEntities() {
-  for (int entity = 0; entity <= kCrossedQuadEntity; ++entity) entityHandles_[entity] = engine_.PBO_EntityID(entity);
+  for (int entity = 0; entity <= kCrossedQuadEntity; ++entity)
+    entityHandles_[entity] = engine_.PBO_EntityID(entity);
 }
 
-ChunkRenderEntry& ChunkMesher::EntryOf(int32_t chunkId) { return chunkRenderMap_[std::to_string(chunkId)]; }
+ChunkRenderEntry& ChunkMesher::EntryOf(int32_t chunkId) {
+  return chunkRenderMap_[std::to_string(chunkId)];
+}
 
 int ChunkMesher::CreateBandGeometry() {
   return engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 1);
@@ -119,7 +138,8 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
     state = kMeshSlotBuilding;
     listCursor_[slot].fill(0);
     meshGeometry_ = CreateBandGeometry();
-    meshExtraGeometry_ = engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 0);
+    meshExtraGeometry_ =
+        engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 0);
     ChunkRenderEntry& entry = EntryOf(chunkId);
     entry.geometries[0] = meshGeometry_;
     entry.geometries[kModelGeometryIndex] = meshExtraGeometry_;
@@ -129,8 +149,8 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
   bool addedRecord = false;
   while (true) {
     if (clock_() - start >= kTimeSliceMs) return 0;
-    const bool geometriesExist =
-        engine_.PBO_IsStaticGeometry(meshGeometry_) != 0 && engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0;
+    const bool geometriesExist = engine_.PBO_IsStaticGeometry(meshGeometry_) != 0 &&
+                                 engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0;
 
     if (section == world::kHeightBandCount) {
       if (engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0) {
@@ -234,41 +254,42 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
       at.x -= 0.025f;
       for (int face = 0; face < 6; ++face)
         if (record.faceMask & kFaceBits[face])
-          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesX[face]], at.x + 0.25f,
-                                               at.y, at.z, 0.1f, 1.0f, 1.0f);
+          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesX[face]],
+                                               at.x + 0.25f, at.y, at.z, 0.1f, 1.0f, 1.0f);
     }
     if (record.row == world::kChunkRows - 1) {
       scaleZ = 0.9f;
       at.z -= 0.025f;
       for (int face = 0; face < 6; ++face)
         if (record.faceMask & kFaceBits[face])
-          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesZ[face]], at.x, at.y,
-                                               at.z + 0.25f, 1.0f, 1.0f, 0.1f);
+          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesZ[face]],
+                                               at.x, at.y, at.z + 0.25f, 1.0f, 1.0f, 0.1f);
     }
   }
   if (wholeBlock) {
-    engine_.PBO_AddStaticGeometryEntity2(meshExtraGeometry_, entityHandles_[kCrossedQuadEntity], at.x, at.y, at.z,
-                                         scaleX, 1.0f, scaleZ);
+    engine_.PBO_AddStaticGeometryEntity2(meshExtraGeometry_, entityHandles_[kCrossedQuadEntity], at.x, at.y,
+                                         at.z, scaleX, 1.0f, scaleZ);
     return;
   }
   for (int face = 0; face < 6; ++face)
     if (record.faceMask & kFaceBits[face])
-      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + face], at.x, at.y, at.z,
-                                           scaleX, 1.0f, scaleZ);
+      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + face],
+                                           at.x, at.y, at.z, scaleX, 1.0f, scaleZ);
 }
 
 void ChunkMesher::AddMeshBlock(const BlockRecord& record, Position at) {
   const MeshBlockPose pose = PoseOfRotation(record.extra);
-  engine_.PBO_AddStaticGeometryEntity3(meshExtraGeometry_, engine_.PBO_EntityID(definitions_[record.type].meshEntity),
-                                       at.x, at.y + pose.offsetY, at.z + pose.offsetZ, 1.0f, pose.scaleY, 1.0f,
-                                       pose.angleX, pose.angleY, 0.0f);
+  engine_.PBO_AddStaticGeometryEntity3(
+      meshExtraGeometry_, engine_.PBO_EntityID(definitions_[record.type].meshEntity), at.x,
+      at.y + pose.offsetY, at.z + pose.offsetZ, 1.0f, pose.scaleY, 1.0f, pose.angleX, pose.angleY, 0.0f);
 }
 
 void ChunkMesher::FreeChunkGeometry(int32_t chunkId) {
   const auto found = chunkRenderMap_.find(std::to_string(chunkId));
   if (found == chunkRenderMap_.end()) return;
   for (const int32_t geometry : found->second.geometries)
-    if (geometry != 0 && engine_.PBO_IsStaticGeometry(geometry) != 0) engine_.PBO_FreeStaticGeometry(geometry);
+    if (geometry != 0 && engine_.PBO_IsStaticGeometry(geometry) != 0)
+      engine_.PBO_FreeStaticGeometry(geometry);
   chunkRenderMap_.erase(found);
 }
 

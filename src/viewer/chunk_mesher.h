@@ -34,7 +34,7 @@ using ChunkRenderMap = std::unordered_map<std::string, ChunkRenderEntry>;
 
 // MeshSlotState values.
 enum MeshSlotStateValue : int {
-  kMeshSlotIdle = 0,       // finished or idle
+  kMeshSlotIdle = 0,  // finished or idle
   kMeshSlotBuilding = 1,
   kMeshSlotBandDue = 2,    // the band's records are all added; it is built at the next call
   kMeshSlotAbandoned = 3,  // a geometry of the chunk vanished while it was being meshed
@@ -47,8 +47,9 @@ class ChunkMesher {
  public:
   using Clock = std::function<int64_t()>;  // milliseconds
 
-  ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable& definitions, CustomBlockMap& customBlocks,
-              const platform::FontLibrary& fonts, const world::Settings& settings, Clock clock);
+  ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable& definitions,
+              CustomBlockMap& customBlocks, const platform::FontLibrary& fonts,
+              const world::Settings& settings, Clock clock);
 
   // Works on the chunk of `slot` for at most 15 ms. Returns 1 when the slot is finished (the
   // chunk complete, or abandoned because one of its geometries was freed meanwhile), 0 when work

@@ -30,10 +30,8 @@ int MakeUnknownBlockMaterial(int32_t id, platform::Engine3D& engine, const platf
       std::string text;
       uint32_t colour;
     } lines[] = {
-        {"Unknown Block", PackRgba(255, 0, 0)},
-        {"Install BlockID:", PackRgba(255, 200, 200)},
-        {std::to_string(id), PackRgba(255, 200, 0)},
-        {"or Kelvane won't", PackRgba(255, 200, 200)},
+        {"Unknown Block", PackRgba(255, 0, 0)},          {"Install BlockID:", PackRgba(255, 200, 200)},
+        {std::to_string(id), PackRgba(255, 200, 0)},     {"or Kelvane won't", PackRgba(255, 200, 200)},
         {"show it correctly.", PackRgba(255, 200, 200)},
     };
     int n = 0;

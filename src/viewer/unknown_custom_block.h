@@ -19,7 +19,6 @@ namespace orelens::viewer {
 // The chunk mesher and the schematic preview both draw custom blocks through this.
 CustomBlockDefinition& FindOrAddUnknownCustomBlock(CustomBlockMap& customBlocks, int32_t id,
                                                    platform::Engine3D& engine,
-                                                   const platform::FontLibrary& fonts,
-                                                   std::mt19937& random);
+                                                   const platform::FontLibrary& fonts, std::mt19937& random);
 
 }  // namespace orelens::viewer

@@ -11,7 +11,9 @@ size_t CellIndex(int col, int row, int height) {
   return static_cast<size_t>(col) + 32u * static_cast<size_t>(row) + 1024u * static_cast<size_t>(height);
 }
 
-bool Bit(uint32_t bits, int index) { return ((bits >> index) & 1u) != 0; }
+bool Bit(uint32_t bits, int index) {
+  return ((bits >> index) & 1u) != 0;
+}
 
 }  // namespace
 
@@ -80,7 +82,8 @@ int32_t BlockWalker::ExtraOf(uint8_t type, int col, int row, int height, const C
     values = &rotations;
   }
   if (values == nullptr || values->empty()) return 0;
-  const auto found = values->find(MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(height)));
+  const auto found = values->find(
+      MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(height)));
   return found == values->end() ? 0 : found->second;
 }
 
@@ -91,7 +94,8 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
   const int hi = std::min(range.hi, kChunkHeight - 1);
   if (lo > hi) return;
 
-  const auto chunk = planes.chunk.size() == kBlockPlaneSize ? planes.chunk : std::span<const uint8_t>(airPlane_);
+  const auto chunk =
+      planes.chunk.size() == kBlockPlaneSize ? planes.chunk : std::span<const uint8_t>(airPlane_);
   // The lines just outside the range are only looked at through the lo/hi rules, never read.
   MarkOpaqueLines(chunk, lo, hi);
   MarkNeighbourEdges(planes, lo, hi);
@@ -114,7 +118,7 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
       const uint32_t leftOf = (opaque << 1) | static_cast<uint32_t>(Bit(edgeMinusX_[height], row));
       const uint32_t rightOf = (opaque >> 1) | (static_cast<uint32_t>(Bit(edgePlusX_[height], row)) << 31);
 
-      const std::array<uint32_t, 6> faces = {opaque & ~above,   opaque & ~below,  opaque & ~leftOf,
+      const std::array<uint32_t, 6> faces = {opaque & ~above,   opaque & ~below, opaque & ~leftOf,
                                              opaque & ~rightOf, opaque & ~plusZ, opaque & ~minusZ};
       const uint32_t visible = faces[0] | faces[1] | faces[2] | faces[3] | faces[4] | faces[5] | drawn;
       visibleLines_[lineIndex] = visible;
@@ -139,14 +143,23 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
     const int first = std::max(lo, band * kHeightBandSize);
     const int last = std::min(hi, band * kHeightBandSize + kHeightBandSize - 1);
     auto& records = bands[band];
+    // The band's visible cells per column of cells: bit h - first of entry col * 32 + row.
+    bandColumns_.fill(0);
+    for (int height = first; height <= last; ++height) {
+      for (int row = 0; row < kChunkRows; ++row) {
+        for (uint32_t left = visibleLines_[height * kChunkRows + row]; left != 0; left &= left - 1) {
+          bandColumns_[__builtin_ctz(left) * kChunkRows + row] |= uint64_t{1} << (height - first);
+        }
+      }
+    }
     for (int col = 0; col < kChunkColumns; ++col) {
       for (int row = 0; row < kChunkRows; ++row) {
-        for (int height = first; height <= last; ++height) {
-          if (!Bit(visibleLines_[height * kChunkRows + row], col)) continue;
+        for (uint64_t left = bandColumns_[col * kChunkRows + row]; left != 0; left &= left - 1) {
+          const int height = first + __builtin_ctzll(left);
           const size_t cell = CellIndex(col, row, height);
           const uint8_t type = chunk[cell];
-          records.push_back(
-              BlockRecord{col, row, height, type, cellMasks_[cell], ExtraOf(type, col, row, height, rotations, customIds)});
+          records.push_back(BlockRecord{col, row, height, type, cellMasks_[cell],
+                                        ExtraOf(type, col, row, height, rotations, customIds)});
         }
       }
     }

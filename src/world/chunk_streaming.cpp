@@ -27,7 +27,8 @@ ChunkStreaming::~ChunkStreaming() {
 }
 
 double ChunkStreaming::UnloadDistanceLimit(int viewDistance) {
-  return std::sqrt(static_cast<double>(viewDistance) * 2.0 * 16.0 * 16.0) - static_cast<double>(viewDistance) / 4.0;
+  return std::sqrt(static_cast<double>(viewDistance) * 2.0 * 16.0 * 16.0) -
+         static_cast<double>(viewDistance) / 4.0;
 }
 
 void ChunkStreaming::StartChunkUnloaderThread() {
@@ -66,7 +67,9 @@ void ChunkStreaming::StartChunkLoaderThreads() {
   }
 }
 
-bool ChunkStreaming::LoaderRunning(int slot) const { return loaders_[slot] && loaders_[slot]->Running(); }
+bool ChunkStreaming::LoaderRunning(int slot) const {
+  return loaders_[slot] && loaders_[slot]->Running();
+}
 
 void ChunkStreaming::StopChunkLoaders(int timeoutMs) {
   if (services_.savePreferences) services_.savePreferences();

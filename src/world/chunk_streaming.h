@@ -44,7 +44,7 @@ struct StreamingServices {
   std::mutex* loaderSyncMutex = nullptr;      // LoaderSyncMutex, guards the world's chunk list
   const std::unordered_map<std::string, int32_t>* worldChunkMap = nullptr;  // read under loaderSyncMutex
   const Settings* settings = nullptr;
-  const BlockKindTable* blockKinds = nullptr;  // filled before the loaders start, then read only
+  const BlockKindTable* blockKinds = nullptr;      // filled before the loaders start, then read only
   std::function<CameraPosition()> cameraPosition;  // camera 0; callable from any thread
   // Opens one loader's LZ4 library and database connection for the world folder; null when the
   // LZ4 library cannot be loaded. Called on the loader's own thread.
@@ -107,7 +107,7 @@ class ChunkStreaming {
 
   StreamingServices services_;
   std::array<LoaderSlot, kLoaderSlotCount> slots_;
-  LoadedChunkMap loadedChunks_;    // guarded by LoadedChunkMapMutex
+  LoadedChunkMap loadedChunks_;     // guarded by LoadedChunkMapMutex
   int32_t pendingUnloadChunk_ = 0;  // guarded by LoadedChunkMapMutex; 0 until start-up enables it
   // WorkerThreadHandles: the unloader, then one loader per slot (owned by the main thread).
   std::thread unloaderThread_;

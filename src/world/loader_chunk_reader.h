@@ -9,8 +9,8 @@ namespace orelens::world {
 
 // A chunk as a loader reads it.
 struct LoaderChunk {
-  ChunkData record;         // the decoded record: at least the head and the block plane
-  ChunkRecordLists lists;   // rotations, custom block ids and height range, when the record has them
+  ChunkData record;        // the decoded record: at least the head and the block plane
+  ChunkRecordLists lists;  // rotations, custom block ids and height range, when the record has them
 };
 
 // How one loader thread reads chunk records: it owns its LZ4 library and database connection for

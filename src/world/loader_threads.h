@@ -58,10 +58,10 @@ class LoaderThread {
   bool Publish(const PickedChunk& chunk);
 
   const int slot_;
-  std::mutex ticketMutex_;             // held while the thread uses streaming_
-  ChunkStreaming* streaming_;          // guarded by ticketMutex_; null once revoked
-  std::atomic<bool> running_{false};   // atomic: the stopper polls it while the thread ends
-  std::thread thread_;                 // owned by the stopper (join or detach)
+  std::mutex ticketMutex_;            // held while the thread uses streaming_
+  ChunkStreaming* streaming_;         // guarded by ticketMutex_; null once revoked
+  std::atomic<bool> running_{false};  // atomic: the stopper polls it while the thread ends
+  std::thread thread_;                // owned by the stopper (join or detach)
 
   // Owned by the thread alone.
   std::unique_ptr<LoaderChunkReader> reader_;

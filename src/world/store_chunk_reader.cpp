@@ -11,7 +11,8 @@ class StoreChunkReader : public LoaderChunkReader {
 
   void ReadChunk(int32_t chunkId, LoaderChunk& chunk) override {
     // Only a decoded record carries lists; any nonzero result counts as decoded.
-    if (store_->ReadChunkRecord(chunkId, chunk.record) != 0) DecodeChunkRecordLists(chunk.record, chunk.lists);
+    if (store_->ReadChunkRecord(chunkId, chunk.record) != 0)
+      DecodeChunkRecordLists(chunk.record, chunk.lists);
   }
 
   void ReadNeighbourPlane(int32_t chunkId, std::vector<uint8_t>& buffer) override {

@@ -113,6 +113,9 @@ TEST_F(EngineDisplay, DrawsTexturedBlocksUnderFogAndSkyWithTheOverlaySprite) {
 
   engine->PBO_RenderWorld();
   EXPECT_EQ(engine->GetRenderer().LastDrawCalls(), 2);  // one per material of the geometry
+  // The GPU holds the faces now; the CPU lists are handed back.
+  EXPECT_TRUE(engine->FindStaticGeometry(geometry)->batches.empty());
+  EXPECT_EQ(engine->FindStaticGeometry(geometry)->faceCount, 9u * 4 * 2 * 2 + 2);
   engine->DisplaySprite(0, 10, 10, 255);
   engine->PBO_FlipBuffers();
   EXPECT_EQ(host.guiLayers, 1);

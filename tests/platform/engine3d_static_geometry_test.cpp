@@ -124,6 +124,19 @@ TEST_F(StaticGeometryContents, BuildingMakesItDrawableAndFreeingOneOrAllRemovesI
   EXPECT_EQ(engine->PBO_IsStaticGeometry(third), 0);
 }
 
+TEST_F(StaticGeometryContents, AFreedGeometrysListsServeTheNextOneEmpty) {
+  for (int i = 0; i < 100; ++i) engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), float(i), 0, 0, 1, 1, 1);
+  engine->PBO_FreeStaticGeometry(geometry);
+  const int next = engine->PBO_CreateStaticGeometry(-1, 32, 50, 32, 1);
+  engine->PBO_AddStaticGeometryEntity2(next, engine->PBO_EntityID(11), 7, 8, 9, 1, 1, 1);
+  const StaticGeometry& fresh = *engine->FindStaticGeometry(next);
+  ASSERT_EQ(fresh.batches.size(), 1u);
+  EXPECT_EQ(fresh.batches[0].vertices.size(), 4u);
+  EXPECT_EQ(IndicesOf(fresh.batches[0]), (std::vector<uint32_t>{2, 1, 0, 0, 3, 2}));
+  EXPECT_EQ(fresh.faceCount, 2u);
+  ExpectNear(fresh.boundsMin, {6.75f, 7.75f, 8.75f});
+}
+
 TEST_F(StaticGeometryContents, MeshBlocksArePlacedWithTheirTransformedMesh) {
   // A mesh block as the block definitions make it: transformed once, then copied rotated.
   const int meshHandle = engine->PBO_CreateMesh(-1);

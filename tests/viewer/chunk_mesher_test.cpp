@@ -14,10 +14,10 @@ namespace {
 using world::BlockRecord;
 using world::HeightBandLists;
 
-constexpr uint8_t kStone = 1;    // textype 0
-constexpr uint8_t kGrass = 2;    // textype 3: top, bottom, sides
-constexpr uint8_t kFern = 5;     // textype 5: crossed quads
-constexpr uint8_t kTorch = 15;   // mesh block
+constexpr uint8_t kStone = 1;      // textype 0
+constexpr uint8_t kGrass = 2;      // textype 3: top, bottom, sides
+constexpr uint8_t kFern = 5;       // textype 5: crossed quads
+constexpr uint8_t kTorch = 15;     // mesh block
 constexpr uint8_t kOddLayout = 9;  // textype 7: keeps whatever materials the faces carry
 
 // A headless scene with the template and border entities the mesher copies from, each face a
@@ -37,8 +37,10 @@ struct MesherFixture : ::testing::Test {
     engine->PBO_InitEngine3D(2);
     for (int material : {0, 1, 2, 3, 999}) MakeMaterial(material);
     for (int mesh = 10; mesh <= 16; ++mesh) MakeQuadMesh(mesh);
-    for (int n = 0; n <= 5; ++n) engine->PBO_CreateEntity2(n, engine->PBO_MeshID(10 + n), engine->PBO_MaterialID(999));
-    for (int n = 10; n <= 16; ++n) engine->PBO_CreateEntity2(n, engine->PBO_MeshID(n), engine->PBO_MaterialID(0));
+    for (int n = 0; n <= 5; ++n)
+      engine->PBO_CreateEntity2(n, engine->PBO_MeshID(10 + n), engine->PBO_MaterialID(999));
+    for (int n = 10; n <= 16; ++n)
+      engine->PBO_CreateEntity2(n, engine->PBO_MeshID(n), engine->PBO_MaterialID(0));
     MakeQuadMesh(50);
     definitions[kStone].faceMaterials = {1, 1, 1, 1, 1, 1};
     definitions[kGrass].faceMaterials = {1, 2, 3, 0, 0, 0};
@@ -47,7 +49,8 @@ struct MesherFixture : ::testing::Test {
     definitions[kFern].textype = 5;
     definitions[kFern].kind = 2;
     definitions[kTorch].kind = 3;
-    definitions[kTorch].meshEntity = engine->PBO_CreateEntity2(-1, engine->PBO_MeshID(50), engine->PBO_MaterialID(3));
+    definitions[kTorch].meshEntity =
+        engine->PBO_CreateEntity2(-1, engine->PBO_MeshID(50), engine->PBO_MaterialID(3));
     definitions[kOddLayout].textype = 7;
     mesher = std::make_unique<ChunkMesher>(*engine, definitions, customBlocks, fonts, settings, [this] {
       const int64_t reading = now;
@@ -73,7 +76,9 @@ struct MesherFixture : ::testing::Test {
   void Add(int col, int row, int height, uint8_t type, uint8_t mask, int32_t extra = 0) {
     lists[height / 50].push_back(BlockRecord{col, row, height, type, mask, extra});
   }
-  int Step(int32_t chunkId = 7, int slot = 0) { return mesher->BuildChunkMeshStep(chunkId, slot, lists, 24, -40, 1); }
+  int Step(int32_t chunkId = 7, int slot = 0) {
+    return mesher->BuildChunkMeshStep(chunkId, slot, lists, 24, -40, 1);
+  }
   // Calls until the slot is finished; returns the number of calls.
   int MeshToEnd(int32_t chunkId = 7, int slot = 0) {
     for (int calls = 1; calls < 1000; ++calls)
@@ -93,7 +98,8 @@ struct MesherFixture : ::testing::Test {
     for (const auto& batch : Geometry(handle).batches)
       for (size_t i = 0; i < batch.indices.size() / 3; ++i)
         for (int number : {0, 1, 2, 3, 999})
-          if (engine->PBO_MaterialID(number) == batch.materialKey || number == batch.materialKey) materials.insert(number);
+          if (engine->PBO_MaterialID(number) == batch.materialKey || number == batch.materialKey)
+            materials.insert(number);
     return materials;
   }
 };
@@ -121,6 +127,9 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   const int band0 = Entry("7").geometries[0];
   EXPECT_EQ(Geometry(band0).builtRevision, 0u);
   EXPECT_EQ(Geometry(band0).faceCount, 2u);
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.x, 24 + 0.5f - 0.25f);  // origin + col / 2 - half a block
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMax.z, -40 + 0.5f + 0.25f);
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.y, 5.0f);
 
   // Next call: band 0 is built, empty bands 1..7 skipped, band 8 filled.
   EXPECT_EQ(Step(), 0);
@@ -150,15 +159,6 @@ TEST_F(MesherFixture, TimeSliceEndsAfterFifteenMilliseconds) {
   EXPECT_EQ(Geometry(band1).faceCount, 60u);
 }
 
-TEST_F(MesherFixture, PositionsFollowTheChunkOriginAndCell) {
-  Add(4, 6, 20, kStone, world::kFaceTop);
-  MeshToEnd();
-  const auto& geometry = Geometry(Entry("7").geometries[0]);
-  EXPECT_FLOAT_EQ(geometry.boundsMin.x, 24 + 2.0f - 0.25f);
-  EXPECT_FLOAT_EQ(geometry.boundsMax.z, -40 + 3.0f + 0.25f);
-  EXPECT_FLOAT_EQ(geometry.boundsMin.y, 10.0f);
-}
-
 TEST_F(MesherFixture, TextureLayoutsPickTheFaceMaterials) {
   Add(1, 1, 5, kGrass, 0x3F);
   Add(3, 1, 5, kOddLayout, world::kFaceTop);  // keeps grass's top material
@@ -166,7 +166,8 @@ TEST_F(MesherFixture, TextureLayoutsPickTheFaceMaterials) {
   MeshToEnd();
   const auto& entry = Entry("7");
   // Top 1, bottom 2, four sides 3; the odd layout's top keeps 1. Two triangles per face.
-  EXPECT_EQ(MaterialsOfFaces(entry.geometries[0]), (std::multiset<int>{1, 1, 1, 1, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3}));
+  EXPECT_EQ(MaterialsOfFaces(entry.geometries[0]),
+            (std::multiset<int>{1, 1, 1, 1, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3}));
   EXPECT_EQ(MaterialsOfFaces(entry.geometries[16]), (std::multiset<int>{2, 2}));
 }
 
@@ -210,7 +211,8 @@ TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   bool redText = false;
   for (int y = 5; y < 25; ++y)
     for (int x = 3; x < 100; ++x)
-      redText = redText || (platform::RedOf(picture.at(x, y)) > 200 && platform::GreenOf(picture.at(x, y)) < 60);
+      redText =
+          redText || (platform::RedOf(picture.at(x, y)) > 200 && platform::GreenOf(picture.at(x, y)) < 60);
   EXPECT_TRUE(redText);
 }
 

@@ -54,7 +54,9 @@ struct FixtureWorldRig {
     services.settings = &settings;
     services.blockKinds = &kinds;
     services.cameraPosition = [] { return CameraPosition{0.0f, 0.0f}; };
-    services.openChunkReader = [this](const std::string& folder) { return OpenStoreChunkReader(libraries, folder); };
+    services.openChunkReader = [this](const std::string& folder) {
+      return OpenStoreChunkReader(libraries, folder);
+    };
     services.showMessage = [this](std::string_view title, std::string_view text) {
       std::lock_guard lock(messageMutex);
       messages.push_back(std::string(title) + "|" + std::string(text));
@@ -96,9 +98,9 @@ TEST(LoaderThreadsThreaded, ChunksComeFromDatabaseAndCacheFilesWithTheirLists) {
   centre.withLists = true;
   centre.minHeight = 40;
   centre.maxHeight = 120;
-  centre.SetBlock(0, 4, 60, kStone);    // its -X face looks into the cache-file neighbour
-  centre.SetBlock(5, 0, 60, kStone);    // its -Z face looks into the published (-8, -24)
-  centre.SetBlock(9, 9, 38, kStone);    // below the walked range
+  centre.SetBlock(0, 4, 60, kStone);  // its -X face looks into the cache-file neighbour
+  centre.SetBlock(5, 0, 60, kStone);  // its -Z face looks into the published (-8, -24)
+  centre.SetBlock(9, 9, 38, kStone);  // below the walked range
   centre.SetBlock(3, 3, 70, kBlockCustom);
   centre.customBlocks.push_back({3, 3, 70, 987654});
   centre.SetBlock(4, 4, 71, kBlockTorch);
@@ -144,7 +146,8 @@ TEST(LoaderThreadsThreaded, DamagedAndMissingRecordsReadAsAir) {
   damaged.SetBlock(1, 1, 1, kStone);
   damaged.rotationCountOverride = 0x7FFFFFFF;
   const auto record = fixtures::MakeChunkRecord(damaged);
-  rig.world.PutDatabaseRow(0, fixtures::CompressChunkRecordWithTrailer(record, static_cast<int32_t>(record.size()) + 100));
+  rig.world.PutDatabaseRow(
+      0, fixtures::CompressChunkRecordWithTrailer(record, static_cast<int32_t>(record.size()) + 100));
   rig.List(-8, -8, 0);
   rig.world.WriteCacheFile(1, std::vector<uint8_t>(64, 0xFF));  // garbage
   rig.List(-8, -24, 1);

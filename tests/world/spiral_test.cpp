@@ -8,13 +8,15 @@
 namespace orelens::world {
 namespace {
 
-std::pair<int, int> Cell(int64_t n) { return {SpiralIndexToX(n), SpiralIndexToZ(n)}; }
+std::pair<int, int> Cell(int64_t n) {
+  return {SpiralIndexToX(n), SpiralIndexToZ(n)};
+}
 
 TEST(Spiral, FirstTwentyFiveIndicesGoRoundTheCentre) {
-  const std::pair<int, int> expected[] = {
-      {0, 0},  {1, 0},  {1, 1},   {0, 1},   {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1},
-      {2, -1}, {2, 0},  {2, 1},   {2, 2},   {1, 2},  {0, 2},  {-1, 2},  {-2, 2}, {-2, 1},
-      {-2, 0}, {-2, -1}, {-2, -2}, {-1, -2}, {0, -2}, {1, -2}, {2, -2}};
+  const std::pair<int, int> expected[] = {{0, 0},   {1, 0},  {1, 1},  {0, 1},  {-1, 1}, {-1, 0},  {-1, -1},
+                                          {0, -1},  {1, -1}, {2, -1}, {2, 0},  {2, 1},  {2, 2},   {1, 2},
+                                          {0, 2},   {-1, 2}, {-2, 2}, {-2, 1}, {-2, 0}, {-2, -1}, {-2, -2},
+                                          {-1, -2}, {0, -2}, {1, -2}, {2, -2}};
   for (int n = 1; n <= 25; ++n) EXPECT_EQ(Cell(n), expected[n - 1]) << "index " << n;
 }
 

@@ -19,27 +19,6 @@ Scene::Scene(std::function<void(uint64_t)> releaseGpuCopy)
       }),
       sprites([releaseGpuCopy](Sprite& s) { releaseGpuCopy(s.serial); }) {}
 
-GeometryBatch SpareBatches::Take() {
-  if (spares_.empty()) return GeometryBatch();
-  GeometryBatch batch = std::move(spares_.back());
-  spares_.pop_back();
-  spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
-  return batch;
-}
-
-void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
-  for (GeometryBatch& batch : batches) {
-    const size_t bytes = batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
-    if (spareBytes_ + bytes > kMaxSpareBytes) continue;  // freed with `batches`
-    batch.vertices.clear();
-    batch.indices.clear();
-    batch.materialKey = kNoObject;
-    spareBytes_ += bytes;
-    spares_.push_back(std::move(batch));
-  }
-  std::vector<GeometryBatch>().swap(batches);
-}
-
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)
     : renderer_(std::move(renderer)),
       scene_(std::make_unique<Scene>([this](uint64_t serial) { renderer_->Release(serial); })) {}

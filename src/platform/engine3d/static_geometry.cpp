@@ -73,6 +73,27 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
 
 }  // namespace
 
+GeometryBatch SpareBatches::Take() {
+  if (spares_.empty()) return GeometryBatch();
+  GeometryBatch batch = std::move(spares_.back());
+  spares_.pop_back();
+  spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+  return batch;
+}
+
+void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
+  for (GeometryBatch& batch : batches) {
+    const size_t bytes = batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+    if (spareBytes_ + bytes > kMaxSpareBytes) continue;  // freed with `batches`
+    batch.vertices.clear();
+    batch.indices.clear();
+    batch.materialKey = kNoObject;
+    spareBytes_ += bytes;
+    spares_.push_back(std::move(batch));
+  }
+  std::vector<GeometryBatch>().swap(batches);
+}
+
 int Engine3D::PBO_CreateStaticGeometry(int geometry, float sizeX, float sizeY, float sizeZ, int castsShadows) {
   auto [created, key] = scene_->geometries.Create(geometry);
   if (!created) return 0;
