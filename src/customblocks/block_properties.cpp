@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
-#include <memory>
+#include <span>
+
+#include "platform/files/file.h"
 
 namespace orelens::customblocks {
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view key) {
   const auto found = std::search(text.begin(), text.end(), key.begin(), key.end(),
@@ -73,10 +76,18 @@ void ApplyPropertiesLine(std::string_view line, BlockProperties& properties) {
   for (const KeyText& key : kKeys) {
     if (!ContainsIgnoringCase(line, key.text)) continue;
     switch (key.key) {
-      case PropertyKey::kName: properties.Name = TextBetweenLastQuotes(line); break;
-      case PropertyKey::kMode: properties.Mode = IntegerAfterLastColon(line); break;
-      case PropertyKey::kUniqueId: properties.UniqueID = IntegerAfterLastColon(line); break;
-      case PropertyKey::kCreatorName: properties.CreatorName = TextBetweenLastQuotes(line); break;
+      case PropertyKey::kName:
+        properties.Name = TextBetweenLastQuotes(line);
+        break;
+      case PropertyKey::kMode:
+        properties.Mode = IntegerAfterLastColon(line);
+        break;
+      case PropertyKey::kUniqueId:
+        properties.UniqueID = IntegerAfterLastColon(line);
+        break;
+      case PropertyKey::kCreatorName:
+        properties.CreatorName = TextBetweenLastQuotes(line);
+        break;
     }
     return;
   }
@@ -84,35 +95,37 @@ void ApplyPropertiesLine(std::string_view line, BlockProperties& properties) {
 
 std::optional<BlockProperties> ReadBlockProperties(const std::string& path,
                                                    const std::function<void()>& afterLine) {
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
+  platform::File file = platform::File::Open(path, platform::FileMode::kRead);
+  if (!file.IsOpen()) return std::nullopt;
 
   BlockProperties properties;
   std::string line;
-  bool lineStarted = false;
+  bool lineOpen = false;  // characters read since the last line end
+  bool afterCr = false;   // a CR ended the last line: a LF right after it belongs to it
   const auto endLine = [&] {
     ApplyPropertiesLine(line, properties);
     line.clear();
-    lineStarted = false;
+    lineOpen = false;
     if (afterLine) afterLine();
   };
-  int c;
-  while ((c = std::getc(file.get())) != EOF) {
-    if (c == '\n') {
-      endLine();
-    } else if (c == '\r') {
-      endLine();
-      const int next = std::getc(file.get());
-      if (next != '\n' && next != EOF) std::ungetc(next, file.get());
-    } else {
-      line.push_back(static_cast<char>(c));
-      lineStarted = true;
+  std::array<uint8_t, 4096> chunk{};
+  for (size_t got; (got = file.Read(chunk)) > 0;) {
+    for (uint8_t byte : std::span(chunk).first(got)) {
+      const char c = static_cast<char>(byte);
+      if (c == '\n' && afterCr) {
+        afterCr = false;
+        continue;
+      }
+      afterCr = c == '\r';
+      if (c == '\n' || c == '\r') {
+        endLine();
+      } else {
+        line.push_back(c);
+        lineOpen = true;
+      }
     }
   }
-  if (lineStarted) endLine();
+  if (lineOpen) endLine();
   return properties;
 }
 

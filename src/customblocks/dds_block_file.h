@@ -1,13 +1,13 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "platform/files/file.h"
 #include "platform/image/image.h"
 
 namespace orelens::customblocks {
@@ -20,8 +20,8 @@ class DdsBlockFile {
   static constexpr long kSizeFieldsOffset = 12;  // height, then width, little-endian int32
   static constexpr long kFirstBlockOffset = 128;
 
-  // Opens the file and reads its block grid; nullopt when it cannot be opened or ends
-  // inside the two size fields.
+  // Opens the file (the path resolved as the file service does) and reads its block grid;
+  // nullopt when it cannot be opened or ends inside the two size fields.
   static std::optional<DdsBlockFile> Open(const std::string& path);
 
   // Blocks per row and rows of blocks (pixel sizes / 4, remainder dropped; may be <= 0).
@@ -31,16 +31,13 @@ class DdsBlockFile {
   // Reads the next row into buffer (BlocksPerRow() * 16 bytes at most) and returns the number
   // of whole blocks read: fewer than a row, or 0, once the file ends. A block cut short by the
   // end of the file is not returned.
-  size_t ReadBlockRow(std::span<std::byte> buffer);
+  size_t ReadBlockRow(std::span<uint8_t> buffer);
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  DdsBlockFile(std::unique_ptr<std::FILE, FileCloser> file, int blocksPerRow, int rows)
+  DdsBlockFile(platform::File file, int blocksPerRow, int rows)
       : file_(std::move(file)), blocksPerRow_(blocksPerRow), rows_(rows) {}
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  platform::File file_;
   int blocksPerRow_ = 0;
   int rows_ = 0;
   bool positioned_ = false;  // at the first block

@@ -1,5 +1,6 @@
 #include "world/cell_value_map.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace orelens::world {

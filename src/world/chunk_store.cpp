@@ -1,6 +1,7 @@
 #include "world/chunk_store.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/files/byte_reader.h"
 #include "platform/files/file.h"

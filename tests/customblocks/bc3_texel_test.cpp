@@ -14,31 +14,31 @@ using platform::GreenOf;
 using platform::RedOf;
 
 TEST(Bc3Alpha, EightValueModeInterpolatesBetweenEndpoints) {
-  EXPECT_EQ(Bc3Alpha(200, 100, 0), 200);
-  EXPECT_EQ(Bc3Alpha(200, 100, 1), 100);
-  EXPECT_EQ(Bc3Alpha(200, 100, 3), 171);  // (5 * 200 + 2 * 100) / 7
-  EXPECT_EQ(Bc3Alpha(200, 100, 7), 114);  // (1 * 200 + 6 * 100) / 7
+  EXPECT_EQ(Bc3Alpha(200, 100, 0), 200u);
+  EXPECT_EQ(Bc3Alpha(200, 100, 1), 100u);
+  EXPECT_EQ(Bc3Alpha(200, 100, 3), 171u);  // (5 * 200 + 2 * 100) / 7
+  EXPECT_EQ(Bc3Alpha(200, 100, 7), 114u);  // (1 * 200 + 6 * 100) / 7
 }
 
 TEST(Bc3Alpha, SixValueModeHasFixedZeroAndFull) {
-  EXPECT_EQ(Bc3Alpha(100, 200, 6), 0);
-  EXPECT_EQ(Bc3Alpha(100, 200, 7), 255);
-  EXPECT_EQ(Bc3Alpha(100, 200, 2), 120);  // (4 * 100 + 1 * 200) / 5
-  EXPECT_EQ(Bc3Alpha(100, 200, 5), 180);  // (1 * 100 + 4 * 200) / 5
-  EXPECT_EQ(Bc3Alpha(77, 77, 4), 77);     // equal endpoints take the six-value mode
+  EXPECT_EQ(Bc3Alpha(100, 200, 6), 0u);
+  EXPECT_EQ(Bc3Alpha(100, 200, 7), 255u);
+  EXPECT_EQ(Bc3Alpha(100, 200, 2), 120u);  // (4 * 100 + 1 * 200) / 5
+  EXPECT_EQ(Bc3Alpha(100, 200, 5), 180u);  // (1 * 100 + 4 * 200) / 5
+  EXPECT_EQ(Bc3Alpha(77, 77, 4), 77u);     // equal endpoints take the six-value mode
 }
 
 TEST(WidenRgb565, ReplicatesHighBits) {
-  const Rgb8 white = WidenRgb565(0xFFFF);
-  EXPECT_EQ(white.red, 255);
-  EXPECT_EQ(white.green, 255);
-  EXPECT_EQ(white.blue, 255);
-  const Rgb8 middle = WidenRgb565(static_cast<uint16_t>((16 << 11) | (32 << 5) | 16));
-  EXPECT_EQ(middle.red, 132);
-  EXPECT_EQ(middle.green, 130);
-  EXPECT_EQ(middle.blue, 132);
-  const Rgb8 black = WidenRgb565(0);
-  EXPECT_EQ(black.red + black.green + black.blue, 0);
+  const RgbChannels white = WidenRgb565(0xFFFF);
+  EXPECT_EQ(white.red, 255u);
+  EXPECT_EQ(white.green, 255u);
+  EXPECT_EQ(white.blue, 255u);
+  const RgbChannels middle = WidenRgb565(static_cast<uint16_t>((16 << 11) | (32 << 5) | 16));
+  EXPECT_EQ(middle.red, 132u);
+  EXPECT_EQ(middle.green, 130u);
+  EXPECT_EQ(middle.blue, 132u);
+  const RgbChannels black = WidenRgb565(0);
+  EXPECT_EQ(black.red + black.green + black.blue, 0u);
 }
 
 TEST(DecodeBc3FirstTexel, UsesTexelZeroOfBothIndexFields) {

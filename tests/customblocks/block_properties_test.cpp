@@ -17,8 +17,8 @@ BlockProperties FromLines(std::initializer_list<std::string_view> lines) {
 }
 
 TEST(BlockPropertiesLine, TypicalLinesSetTheirValues) {
-  const BlockProperties p = FromLines({"{", "  \"Name\": \"Oak Crate\",", "  \"Mode\": 3,", "  \"UniqueID\": 1234567,",
-                                       "  \"CreatorName\": \"Ada\",", "}"});
+  const BlockProperties p = FromLines({"{", "  \"Name\": \"Oak Crate\",", "  \"Mode\": 3,",
+                                       "  \"UniqueID\": 1234567,", "  \"CreatorName\": \"Ada\",", "}"});
   EXPECT_EQ(p.Name, "Oak Crate");
   EXPECT_EQ(p.Mode, 3);
   EXPECT_EQ(p.UniqueID, 1234567);

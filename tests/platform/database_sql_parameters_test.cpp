@@ -1,8 +1,7 @@
-#include "platform/database/sql_parameters.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/database/mysql_connection_text.h"
+#include "platform/database/sql_parameters.h"
 
 namespace orelens::platform {
 namespace {

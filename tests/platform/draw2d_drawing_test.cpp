@@ -4,7 +4,6 @@
 
 #include "platform/draw2d/drawing_session.h"
 #include "platform/draw2d/font_library.h"
-#include "platform/draw2d/pixel_blend.h"
 
 namespace orelens::platform {
 namespace {
@@ -86,14 +85,6 @@ TEST_F(DrawingTest, AlphaBlendIsSourceOverWithTheColoursAlpha) {
   EXPECT_NEAR(GreenOf(mixed), 85, 1);
 }
 
-TEST_F(DrawingTest, BlendingNothingAndFullOpacityAreExact) {
-  EXPECT_EQ(SourceOver(PackRgba(1, 2, 3, 4), kRed, 0), PackRgba(1, 2, 3, 4));
-  EXPECT_EQ(SourceOver(PackRgba(1, 2, 3, 4), kRed, 255), kRed);
-  EXPECT_EQ(CoverPixel(kOpaqueBlue, kRed, 0, kDrawDefault), kOpaqueBlue);
-  EXPECT_EQ(CoverPixel(PackRgba(0, 0, 0, 0), PackRgba(255, 255, 255, 255), 128, kDrawDefault),
-            PackRgba(128, 128, 128, 128));
-}
-
 TEST_F(DrawingTest, OutlinedBoxesTouchOnlyTheirEdge) {
   Image image(20, 12, 0);
   DrawingSession drawing(&image, fonts);
@@ -164,20 +155,6 @@ TEST_F(DrawingTest, TransparentTextLeavesItsBackgroundAndBlendsWithTheColoursAlp
             20);
   EXPECT_EQ(image.at(10, 10), PackRgba(0, 0, 0, 100));
   EXPECT_EQ(CountPixels(image, 0, 10 + height, 200, 40, [](uint32_t p) { return p != PackRgba(0, 0, 0, 100); }), 0);
-}
-
-TEST_F(DrawingTest, DefaultTextColoursAreWhiteOnBlackAndCanBeChanged) {
-  Image image(100, 30, PackRgba(50, 50, 50, 255));
-  DrawingSession drawing(&image, fonts);
-  const int width = drawing.TextWidth("Missing");
-  drawing.DrawText(0, 0, "Missing");
-  const int height = drawing.TextHeight(" ");
-  EXPECT_EQ(image.at(0, 0), PackRgba(0, 0, 0, 255));
-  EXPECT_GT(CountPixels(image, 0, 0, width, height, [](uint32_t p) { return GreenOf(p) > 150 && BlueOf(p) > 150; }), 10);
-  drawing.FrontColor(kRed);
-  drawing.DrawingMode(kDrawTransparent);
-  drawing.DrawText(0, 0, "Missing");
-  EXPECT_GT(CountPixels(image, 0, 0, width, height, [](uint32_t p) { return RedOf(p) > 150 && GreenOf(p) < 60; }), 10);
 }
 
 TEST_F(DrawingTest, DrawImagePlotsEachPixelInTheCurrentMode) {

@@ -49,15 +49,6 @@ TEST_F(PngWriterTest, PixelsAndAlphaSurviveARoundTrip) {
   }
 }
 
-TEST_F(PngWriterTest, ReplacesAnOlderFile) {
-  const std::string path = (folder_ / "same.png").string();
-  ASSERT_TRUE(WritePngFile(path, Image(64, 64, PackRgba(9, 9, 9))));
-  ASSERT_TRUE(WritePngFile(path, Image(2, 2, PackRgba(1, 1, 1))));
-  int width = 0, height = 0, channels = 0;
-  ASSERT_TRUE(stbi_info(path.c_str(), &width, &height, &channels));
-  EXPECT_EQ(width, 2);
-}
-
 TEST_F(PngWriterTest, FailsWithoutWritingForMissingFoldersAndBadPictures) {
   EXPECT_FALSE(WritePngFile((folder_ / "missing" / "x.png").string(), Image(4, 4)));
   EXPECT_FALSE(WritePngFile((folder_ / "empty.png").string(), Image()));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "fixtures/world_writer.h"
-#include "platform/system/clock.h"
 #include "platform/system/registry.h"
 
 namespace orelens::platform {
@@ -49,11 +48,6 @@ TEST(Registry, LocalAppDataPrefersTheGamesProtonPrefix) {
   // The registry's form of the library folder, with "\" separators, finds it too.
   EXPECT_EQ(GetLocalAppDataFolder(environment, home.path() + "\\steamapps\\"), prefix);
   EXPECT_EQ(GetLocalAppDataFolder(Environment{}, ""), "");
-}
-
-TEST(Clock, ElapsedMillisecondsNeverGoesBack) {
-  int64_t first = ElapsedMilliseconds();
-  EXPECT_GE(ElapsedMilliseconds(), first);
 }
 
 }  // namespace

@@ -51,6 +51,18 @@ TEST(DemoAssetsTest, EveryDemoBlockLoadsWithItsOwnTexturesAndKind) {
       EXPECT_TRUE(texture->image.width == 64 || texture->image.width == 128) << type << " has a loaded texture";
     }
   }
+  const platform::Entity* torch = scene.entities.Find(blocks.definitions[15].meshEntity);
+  ASSERT_NE(torch, nullptr);
+  const platform::Mesh* torchMesh = scene.meshes.FindKey(torch->meshKey);
+  ASSERT_NE(torchMesh, nullptr);
+  ASSERT_FALSE(torchMesh->vertices.empty());
+  for (const platform::MeshVertex& vertex : torchMesh->vertices) {
+    EXPECT_LE(glm::abs(vertex.position.x), 0.25f) << "the torch stands inside its cell";
+    EXPECT_LE(glm::abs(vertex.position.z), 0.25f);
+    EXPECT_GE(vertex.position.y, -0.2501f) << "on the cell's floor, not below it";
+    EXPECT_LE(vertex.position.y, 0.25f);
+  }
+
   EXPECT_NE(engine->PBO_LoadTexture(-1, "Toolblock.png"), 0);
   EXPECT_NE(engine->PBO_LoadTexture(-1, "Toolblock_act.png"), 0);
   const int sky = engine->PBO_LoadTexture(-1, "clouds.jpg");

@@ -117,13 +117,5 @@ TEST_F(PreferencesTest, UnopenableFileShowsTheFileSystemError) {
   EXPECT_FALSE(SavePreferences(settings_, work_.path() + "missing/prefs.ini", gui_));
 }
 
-TEST_F(PreferencesTest, GarbageFileStillReads) {
-  std::vector<uint8_t> garbage(10000);
-  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 131 + 7);
-  WriteBytesToFile(sources_.prefsPath, garbage);
-  EXPECT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
-  EXPECT_TRUE(SavePreferences(settings_, sources_.prefsPath, gui_));
-}
-
 }  // namespace
 }  // namespace orelens::viewer

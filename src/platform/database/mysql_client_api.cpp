@@ -5,7 +5,8 @@ namespace orelens::platform {
 namespace {
 
 template <typename Function>
-bool ResolveOne(const std::function<void*(std::string_view)>& resolve, std::string_view name, Function& function) {
+bool ResolveOne(const std::function<void*(std::string_view)>& resolve, std::string_view name,
+                Function& function) {
   function = reinterpret_cast<Function>(resolve(name));
   return function != nullptr;
 }
@@ -46,6 +47,8 @@ MySqlClientSession::MySqlClientSession(std::shared_ptr<void> library, const MySq
   api_.server_init(0, nullptr, nullptr);
 }
 
-MySqlClientSession::~MySqlClientSession() { api_.server_end(); }
+MySqlClientSession::~MySqlClientSession() {
+  api_.server_end();
+}
 
 }  // namespace orelens::platform

@@ -9,15 +9,17 @@ MySqlDatabase::~MySqlDatabase() {
   api_.close(connection_);
 }
 
-void MySqlDatabase::RememberClientError() { lastError_ = api_.error(connection_); }
+void MySqlDatabase::RememberClientError() {
+  lastError_ = api_.error(connection_);
+}
 
 bool MySqlDatabase::Query(std::string_view statement) {
   FinishQuery();
   const auto escape = [this](std::string_view text) {
     // The client needs room for every byte escaped plus the terminating zero.
     std::string escaped(text.size() * 2 + 1, '\0');
-    const unsigned long length =
-        api_.real_escape_string(connection_, escaped.data(), text.data(), static_cast<unsigned long>(text.size()));
+    const unsigned long length = api_.real_escape_string(connection_, escaped.data(), text.data(),
+                                                         static_cast<unsigned long>(text.size()));
     escaped.resize(length);
     return escaped;
   };
@@ -39,7 +41,9 @@ bool MySqlDatabase::Query(std::string_view statement) {
   return true;
 }
 
-bool MySqlDatabase::NextRow() { return result_ && api_.fetch_row(result_) != nullptr; }
+bool MySqlDatabase::NextRow() {
+  return result_ && api_.fetch_row(result_) != nullptr;
+}
 
 void MySqlDatabase::FinishQuery() {
   if (result_) {
@@ -79,9 +83,15 @@ bool MySqlDatabase::Update(std::string_view statement) {
     const SqlParameter& parameter = parameters.Parameters()[i];
     MYSQL_BIND& binding = bindings[i];
     switch (parameter.kind) {
-      case SqlParameter::Kind::kUnbound: binding.buffer_type = MYSQL_TYPE_NULL; continue;
-      case SqlParameter::Kind::kText: binding.buffer_type = MYSQL_TYPE_STRING; break;
-      case SqlParameter::Kind::kBlob: binding.buffer_type = MYSQL_TYPE_BLOB; break;
+      case SqlParameter::Kind::kUnbound:
+        binding.buffer_type = MYSQL_TYPE_NULL;
+        continue;
+      case SqlParameter::Kind::kText:
+        binding.buffer_type = MYSQL_TYPE_STRING;
+        break;
+      case SqlParameter::Kind::kBlob:
+        binding.buffer_type = MYSQL_TYPE_BLOB;
+        break;
     }
     lengths[i] = static_cast<unsigned long>(parameter.bytes.size());
     // The client only reads the buffer; its interface takes a plain pointer.

@@ -1,11 +1,13 @@
 #include "platform/database/mysql_driver.h"
 
 #include "platform/database/mysql_connection_text.h"
+#include "platform/dynlib/dynamic_library.h"
 
 namespace orelens::platform {
 
 std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText, std::string_view user,
-                                                 std::string_view password, std::string* error) const {
+                                                 std::string_view password, unsigned connectTimeoutSeconds,
+                                                 std::string* error) const {
   const auto fail = [&](std::string_view why) -> std::unique_ptr<MySqlDatabase> {
     if (error) *error = why;
     return nullptr;
@@ -18,7 +20,7 @@ std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText
   MYSQL* connection = api.init(nullptr);
   if (!connection) return fail("Out of memory");
 
-  const unsigned connectTimeout = connectTimeoutSeconds_;
+  const unsigned connectTimeout = connectTimeoutSeconds;
   const unsigned readWriteTimeout = kDefaultReadWriteTimeoutSeconds;
   api.options(connection, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
   api.options(connection, MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
@@ -29,12 +31,21 @@ std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText
   const std::string userText(user);
   const std::string passwordText(password);
   if (!api.real_connect(connection, endpoint->host.c_str(), userText.c_str(), passwordText.c_str(),
-                         endpoint->database.c_str(), endpoint->port, nullptr, 0)) {
+                        endpoint->database.c_str(), endpoint->port, nullptr, 0)) {
     std::string why = api.error(connection);
     api.close(connection);
     return fail(why);
   }
   return std::make_unique<MySqlDatabase>(client_, connection);
+}
+
+std::shared_ptr<const MySqlDriver> LoadMySqlDriver(const LibraryLocator& locator) {
+  auto library = std::make_shared<DynamicLibrary>(locator.Load(kMariaDbLibraryName));
+  if (!library->IsLoaded()) return nullptr;
+  MySqlClientApi api;
+  if (!api.Resolve([&](std::string_view name) { return library->Symbol(std::string(name).c_str()); }))
+    return nullptr;
+  return std::make_shared<MySqlDriver>(std::make_shared<MySqlClientSession>(std::move(library), api));
 }
 
 }  // namespace orelens::platform

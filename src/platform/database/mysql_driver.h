@@ -27,16 +27,21 @@ class MySqlDriver {
   MySqlDriver& operator=(const MySqlDriver&) = delete;
 
   // Opens a connection from the front end's connection text ("host=... port=... dbname=...",
-  // see ParseMySqlConnectionText). nullptr when the text lacks a key or the server refuses;
-  // *error then says why when error is given.
+  // see ParseMySqlConnectionText), waiting at most connectTimeoutSeconds for the server.
+  // nullptr when the text lacks a key or the server refuses; *error then says why.
   std::unique_ptr<MySqlDatabase> Open(std::string_view connectionText, std::string_view user,
-                                      std::string_view password, std::string* error = nullptr) const;
-
-  void SetConnectTimeoutSeconds(unsigned seconds) { connectTimeoutSeconds_ = seconds; }
+                                      std::string_view password,
+                                      unsigned connectTimeoutSeconds = kDefaultConnectTimeoutSeconds,
+                                      std::string* error = nullptr) const;
 
  private:
   std::shared_ptr<const MySqlClientSession> client_;
-  unsigned connectTimeoutSeconds_ = kDefaultConnectTimeoutSeconds;
 };
+
+class LibraryLocator;
+
+// Loads the MySQL client library (libmariadb.dll by its program name) and makes a driver of
+// it; nullptr when the library or one of its functions is missing.
+std::shared_ptr<const MySqlDriver> LoadMySqlDriver(const LibraryLocator& locator);
 
 }  // namespace orelens::platform

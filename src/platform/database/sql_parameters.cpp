@@ -21,7 +21,8 @@ size_t CountPlaceholdersOutsideQuotes(std::string_view statement) {
   return count;
 }
 
-std::optional<std::string> ExpandQueryParameters(std::string_view statement, const SqlParameterList& parameters,
+std::optional<std::string> ExpandQueryParameters(std::string_view statement,
+                                                 const SqlParameterList& parameters,
                                                  const SqlEscaper& escape) {
   if (parameters.Count() == 0) return std::string(statement);
   if (CountPlaceholdersOutsideQuotes(statement) != parameters.Count()) return std::nullopt;

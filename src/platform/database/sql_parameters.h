@@ -42,7 +42,8 @@ using SqlEscaper = std::function<std::string(std::string_view)>;
 // The statement as sent to the server: every "?" outside single quotes replaced in order by its
 // parameter, quoted and escaped (an unbound one by NULL). With no parameters the text stays as it
 // is. nullopt when parameters are bound and their count differs from the placeholders'.
-std::optional<std::string> ExpandQueryParameters(std::string_view statement, const SqlParameterList& parameters,
+std::optional<std::string> ExpandQueryParameters(std::string_view statement,
+                                                 const SqlParameterList& parameters,
                                                  const SqlEscaper& escape);
 
 }  // namespace orelens::platform

@@ -13,7 +13,10 @@ namespace orelens::platform {
 Scene::Scene(std::function<void(uint64_t)> releaseGpuCopy)
     : textures([releaseGpuCopy](Texture& t) { releaseGpuCopy(t.serial); }),
       meshes([releaseGpuCopy](Mesh& m) { releaseGpuCopy(m.serial); }),
-      geometries([releaseGpuCopy](StaticGeometry& g) { releaseGpuCopy(g.serial); }),
+      geometries([this, releaseGpuCopy](StaticGeometry& g) {
+        releaseGpuCopy(g.serial);
+        spareBatches.Give(g.batches);
+      }),
       sprites([releaseGpuCopy](Sprite& s) { releaseGpuCopy(s.serial); }) {}
 
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)
@@ -90,7 +93,8 @@ int Engine3D::PBO_FlipBuffers() {
 }
 
 Image Engine3D::GrabScreenRegion(int x, int y, int width, int height) {
-  if (width <= 0 || height <= 0) return Image();
+  constexpr int kMaxGrabSide = 16384;
+  if (width <= 0 || height <= 0 || width > kMaxGrabSide || height > kMaxGrabSide) return Image();
   if (!renderer_->IsScreenOpen()) return Image(width, height, PackRgba(0, 0, 0));
   return renderer_->Grab(x, y, width, height);
 }

@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/image/image.h"
 
@@ -30,8 +29,6 @@ class Renderer;
 struct Scene;
 struct StaticGeometry;
 struct Entity;
-struct Material;
-struct Mesh;
 
 class Engine3D {
  public:
@@ -60,7 +57,8 @@ class Engine3D {
   // --- Screen and frame --------------------------------------------------------------------
   // Opens the 3D view in `host`'s window at (x, y) of its client area, width x height pixels.
   // With a null host (headless), a CPU frame of width x height is made. flipMode: 0 no sync,
-  // 1 vsync, 2 vsync with a frame pacer where the display does not sync.
+  // 1 vsync, 2 vsync with a frame pacer where the display does not sync. The host must outlive
+  // the open screen: close it before the window goes.
   int OpenWindowedScreen(ScreenHost* host, int x, int y, int width, int height, int autoStretch,
                          int rightOffset, int bottomOffset, int flipMode);
   void CloseScreen();

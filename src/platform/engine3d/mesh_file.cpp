@@ -16,7 +16,8 @@ std::optional<Mesh> LoadMeshFile(const std::filesystem::path& path) {
   Assimp::Importer importer;
   const aiScene* scene = importer.ReadFile(
       path.string(), aiProcess_Triangulate | aiProcess_PreTransformVertices | aiProcess_GenSmoothNormals |
-                         aiProcess_JoinIdenticalVertices | aiProcess_FlipUVs | aiProcess_SortByPType);
+                         aiProcess_JoinIdenticalVertices | aiProcess_FlipUVs | aiProcess_SortByPType |
+                         aiProcess_ValidateDataStructure);
   if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0) return std::nullopt;
   Mesh mesh;
   for (unsigned m = 0; m < scene->mNumMeshes; ++m) {

@@ -38,6 +38,8 @@ class Renderer {
   virtual Image Grab(int x, int y, int width, int height) = 0;
   // The object with this serial is gone: drop its copies.
   virtual void Release(uint64_t serial) = 0;
+  // Draw calls the last RenderWorld made for the world (the shadow map's not counted).
+  virtual int LastDrawCalls() const { return 0; }
 };
 
 std::unique_ptr<Renderer> MakeHeadlessRenderer();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -44,14 +45,6 @@ struct MeshVertex {
   glm::vec3 normal{0.0f};  // zero when the mesh gave none
   glm::vec2 uv{0.0f};
   uint32_t rgba = 0xFFFFFFFF;
-};
-
-struct Mesh {
-  uint64_t serial = 0;
-  uint64_t revision = 1;
-  std::vector<MeshVertex> vertices;
-  std::vector<uint32_t> indices;  // three per triangle
-  bool finished = false;
 };
 
 struct Entity {
@@ -91,11 +84,58 @@ struct GeometryVertex {
 };
 static_assert(sizeof(GeometryVertex) == 28);
 
+// Leaves new elements of a vector uninitialised on resize: the geometry builder writes every
+// element it adds right away, so zeroing them first would only cost time.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
+};
+
 // The faces of one material inside a static geometry: one draw call.
 struct GeometryBatch {
   int materialKey = kNoObject;
-  std::vector<GeometryVertex> vertices;
-  std::vector<uint32_t> indices;
+  std::vector<GeometryVertex, UninitialisedAllocator<GeometryVertex>> vertices;
+  std::vector<uint32_t, UninitialisedAllocator<uint32_t>> indices;
+};
+
+// Emptied batches keep their memory for the next geometry: the mesher makes and frees band
+// geometries all the time, and reusing grown lists spares the allocator and the page faults.
+class SpareBatches {
+ public:
+  GeometryBatch Take();
+  void Give(std::vector<GeometryBatch>& batches);
+
+ private:
+  static constexpr size_t kMaxSpareBytes = 32u << 20;
+  std::vector<GeometryBatch> spares_;
+  size_t spareBytes_ = 0;  // capacity held by spares_
+};
+
+struct Mesh {
+  uint64_t serial = 0;
+  uint64_t revision = 1;
+  std::vector<MeshVertex> vertices;
+  std::vector<uint32_t> indices;  // three per triangle
+  bool finished = false;
+  // The vertices as static geometry stores them, made again when the revision moves on.
+  std::vector<GeometryVertex> packed;
+  uint64_t packedRevision = 0;
+  bool normalsAxisAligned = false;  // every normal lies along an axis (or is zero)
+  glm::vec3 packedMin{0.0f}, packedMax{0.0f};  // the vertices' bounding box
 };
 
 struct StaticGeometry {
@@ -167,6 +207,7 @@ struct Scene {
   uint64_t nextSerial = 1;
   WorldSettings world;
   std::vector<std::filesystem::path> resourceFolders;
+  SpareBatches spareBatches;  // declared before the tables whose release hooks fill it
   std::array<Camera, 16> cameras;
   ObjectTable<Texture> textures;
   ObjectTable<Material> materials;

@@ -9,7 +9,7 @@
 namespace orelens::platform {
 namespace {
 
-GeometryBatch& BatchFor(StaticGeometry& geometry, int materialKey) {
+GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
   if (geometry.lastBatch < geometry.batches.size() && geometry.batches[geometry.lastBatch].materialKey == materialKey) {
     return geometry.batches[geometry.lastBatch];
   }
@@ -20,12 +20,16 @@ GeometryBatch& BatchFor(StaticGeometry& geometry, int materialKey) {
     }
   }
   geometry.lastBatch = geometry.batches.size();
-  GeometryBatch& added = geometry.batches.emplace_back();
+  GeometryBatch& added = geometry.batches.emplace_back(scene.spareBatches.Take());
   added.materialKey = materialKey;
   return added;
 }
 
-int8_t PackNormalComponent(float value) { return static_cast<int8_t>(std::lround(value * 127.0f)); }
+// value in -1..1; rounds half away from zero without a library call.
+int8_t PackNormalComponent(float value) {
+  const float scaled = value * 127.0f;
+  return static_cast<int8_t>(scaled >= 0.0f ? scaled + 0.5f : scaled - 0.5f);
+}
 
 // The vertex's normal after scaling (by the inverse scale, which keeps it perpendicular to the
 // scaled face) and turning, packed; zero stays zero.
@@ -47,7 +51,48 @@ void PackNormal(GeometryVertex& out, glm::vec3 normal, glm::vec3 inverseScale, c
   out.nz = PackNormalComponent(n.z);
 }
 
+const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
+  if (mesh.packedRevision == mesh.revision) return mesh.packed;
+  mesh.packed.resize(mesh.vertices.size());
+  mesh.normalsAxisAligned = true;
+  mesh.packedMin = glm::vec3(1e30f);
+  mesh.packedMax = glm::vec3(-1e30f);
+  for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+    const MeshVertex& in = mesh.vertices[i];
+    mesh.packedMin = glm::min(mesh.packedMin, in.position);
+    mesh.packedMax = glm::max(mesh.packedMax, in.position);
+    GeometryVertex& out = mesh.packed[i];
+    out = GeometryVertex{in.position.x, in.position.y, in.position.z, in.uv.x, in.uv.y, 0, 0, 0, 0, in.rgba};
+    PackNormal(out, in.normal, glm::vec3(1.0f), nullptr);
+    const int axes = (in.normal.x != 0.0f) + (in.normal.y != 0.0f) + (in.normal.z != 0.0f);
+    mesh.normalsAxisAligned = mesh.normalsAxisAligned && axes <= 1;
+  }
+  mesh.packedRevision = mesh.revision;
+  return mesh.packed;
+}
+
 }  // namespace
+
+GeometryBatch SpareBatches::Take() {
+  if (spares_.empty()) return GeometryBatch();
+  GeometryBatch batch = std::move(spares_.back());
+  spares_.pop_back();
+  spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+  return batch;
+}
+
+void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
+  for (GeometryBatch& batch : batches) {
+    const size_t bytes = batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+    if (spareBytes_ + bytes > kMaxSpareBytes) continue;  // freed with `batches`
+    batch.vertices.clear();
+    batch.indices.clear();
+    batch.materialKey = kNoObject;
+    spareBytes_ += bytes;
+    spares_.push_back(std::move(batch));
+  }
+  std::vector<GeometryBatch>().swap(batches);
+}
 
 int Engine3D::PBO_CreateStaticGeometry(int geometry, float sizeX, float sizeY, float sizeZ, int castsShadows) {
   auto [created, key] = scene_->geometries.Create(geometry);
@@ -72,43 +117,58 @@ int Engine3D::PBO_AddStaticGeometryEntity3(int geometry, int entityHandle, float
 int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float y, float z, float sx, float sy,
                                   float sz, const float* angles) {
   StaticGeometry* target = scene_->geometries.Find(geometry);
-  const Entity* entity = FindEntity(entityHandle);
+  const Entity* entity = scene_->entities.Find(entityHandle);
   if (!target || !entity) return 0;
-  const Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
+  Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
   if (!mesh || !mesh->finished) return 0;
   const uint32_t vertexCount = static_cast<uint32_t>(mesh->vertices.size());
   if (vertexCount == 0 || mesh->indices.empty()) return 1;
+  const std::vector<GeometryVertex>& packed = PackedVertices(*mesh);
 
-  GeometryBatch& batch = BatchFor(*target, entity->materialKey);
+  GeometryBatch& batch = BatchFor(*scene_, *target, entity->materialKey);
   const glm::vec3 position(x, y, z), scale(sx, sy, sz);
+  const bool rotated = angles && (angles[0] != 0.0f || angles[1] != 0.0f || angles[2] != 0.0f);
+  // Axis-aligned normals keep their direction under a positive scale: the packed ones are right.
+  const bool keepNormals = !rotated && mesh->normalsAxisAligned && sx > 0.0f && sy > 0.0f && sz > 0.0f;
   const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
                                sz != 0.0f ? 1.0f / sz : 0.0f);
   glm::mat3 rotation(1.0f);
-  const bool rotated = angles && (angles[0] != 0.0f || angles[1] != 0.0f || angles[2] != 0.0f);
   if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
 
   const auto base = static_cast<uint32_t>(batch.vertices.size());
   batch.vertices.resize(base + vertexCount);
   GeometryVertex* out = batch.vertices.data() + base;
-  glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
-  for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
-    const MeshVertex& in = mesh->vertices[i];
-    glm::vec3 p = in.position * scale;
-    if (rotated) p = rotation * p;
-    p += position;
-    out->x = p.x;
-    out->y = p.y;
-    out->z = p.z;
-    out->u = in.uv.x;
-    out->v = in.uv.y;
-    PackNormal(*out, in.normal, inverseScale, rotated ? &rotation : nullptr);
-    out->unused = 0;
-    out->rgba = in.rgba;
-    boundsMin = glm::min(boundsMin, p);
-    boundsMax = glm::max(boundsMax, p);
+  if (rotated) {
+    glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      const glm::vec3 p = rotation * glm::vec3(in.x * sx, in.y * sy, in.z * sz) + position;
+      vertex.x = p.x;
+      vertex.y = p.y;
+      vertex.z = p.z;
+      PackNormal(vertex, mesh->vertices[i].normal, inverseScale, &rotation);
+      *out = vertex;
+      boundsMin = glm::min(boundsMin, p);
+      boundsMax = glm::max(boundsMax, p);
+    }
+    target->boundsMin = boundsMin;
+    target->boundsMax = boundsMax;
+  } else {
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      vertex.x = in.x * sx + x;
+      vertex.y = in.y * sy + y;
+      vertex.z = in.z * sz + z;
+      if (!keepNormals) PackNormal(vertex, mesh->vertices[i].normal, inverseScale, nullptr);
+      *out = vertex;
+    }
+    // Without rotation the mesh's box, scaled and moved, bounds the copy.
+    const glm::vec3 a = mesh->packedMin * scale + position, b = mesh->packedMax * scale + position;
+    target->boundsMin = glm::min(target->boundsMin, glm::min(a, b));
+    target->boundsMax = glm::max(target->boundsMax, glm::max(a, b));
   }
-  target->boundsMin = boundsMin;
-  target->boundsMax = boundsMax;
 
   const size_t indexBase = batch.indices.size();
   batch.indices.resize(indexBase + mesh->indices.size());

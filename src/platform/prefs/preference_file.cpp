@@ -106,7 +106,7 @@ int64_t PreferenceFile::ReadInteger(std::string_view key, int64_t defaultValue) 
 
 void PreferenceFile::WriteString(std::string_view key, std::string_view value) {
   changed_ = true;
-  if (auto* line = const_cast<Line*>(Find(key))) {
+  if (Line* line = Find(key)) {
     line->text = std::string(value);
   } else {
     lines_.push_back({std::string(key), std::string(value)});

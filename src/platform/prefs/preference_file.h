@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/files/file.h"
@@ -45,6 +46,7 @@ class PreferenceFile {
   explicit PreferenceFile(File file) : file_(std::move(file)) {}
   void Parse(std::string_view content);
   const Line* Find(std::string_view key) const;
+  Line* Find(std::string_view key) { return const_cast<Line*>(std::as_const(*this).Find(key)); }
 
   File file_;
   std::vector<Line> lines_;
