@@ -1,2 +1,25 @@
 // Orelens: a free-flying viewer and editor for the saved worlds of Kelvane.
-int main() { return 0; }
+// The program reads no command line; it runs in its working folder (prefs.ini, demo.xml, Textures/).
+#include "platform/dynlib/dynamic_library.h"
+#include "platform/engine3d/engine3d.h"
+#include "platform/gui/sdl_gui.h"
+#include "platform/input/sdl_input.h"
+#include "platform/system/environment.h"
+#include "platform/system/web_page.h"
+#include "viewer/program_main.h"
+#include "viewer/subsystem_wiring.h"
+
+int main() {
+  using namespace orelens;
+  platform::SdlGui gui;
+  platform::SdlInput input(gui);
+  std::unique_ptr<platform::Engine3D> engine = platform::MakeOpenGlEngine();
+  platform::LibraryLocator libraries;
+
+  viewer::PlatformBundle bundle(gui, input, *engine, libraries);
+  bundle.screenHost = &gui;
+  bundle.environment = platform::Environment::FromProcess();
+  bundle.openWebPage = [](const std::string& url) { platform::OpenWebPage(url); };
+  bundle.subsystems = viewer::BindSubsystemCalls();
+  return viewer::ProgramMain(bundle);
+}

@@ -10,6 +10,7 @@
 #include "customblocks/custom_block_import.h"
 #include "customblocks/import_progress_window.h"
 #include "platform/database/mysql_driver.h"
+#include "platform/files/file.h"
 #include "schematic/schematic_inject.h"
 #include "schematic/schematic_load.h"
 #include "schematic/schematic_save.h"
@@ -41,10 +42,13 @@ inline SubsystemCalls BindSubsystemCalls() {
     customblocks::CustomBlockImporter importer(ctx.gui(), ctx.engine(), ctx.customBlocks,
                                                platform::LoadMySqlDriver(ctx.platformBundle().libraries),
                                                importSettings);
+    // A folder that is not there has no blocks to import or share: it is passed over, so a
+    // machine without the game's folders is not asked about the custom-block database each start.
     const std::string& steam = ctx.settings.SteamAppsDir;
-    importer.ImportCustomBlocksFromFolder(steam + "workshop\\content\\731042\\", 0);
-    importer.ImportCustomBlocksFromFolder(steam + "common\\Kelvane\\Kelvane\\Mods\\Blocks\\",
-                                          ctx.settings.DoNotShareModsBlocks);
+    const std::string workshop = steam + "workshop\\content\\731042\\";
+    const std::string mods = steam + "common\\Kelvane\\Kelvane\\Mods\\Blocks\\";
+    if (platform::FileSize(workshop) == -2) importer.ImportCustomBlocksFromFolder(workshop, 0);
+    if (platform::FileSize(mods) == -2) importer.ImportCustomBlocksFromFolder(mods, ctx.settings.DoNotShareModsBlocks);
   };
   calls.readSchematicSize = [](ProgramContext& ctx) {
     schematic::ReadSchematicSize(ctx.schematic.InsertPlacement, ctx.schematic.SchematicPath);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -98,6 +100,7 @@ DemoFolder PrepareDemoFolder(const std::string& name, const std::string& lastWor
   fs::copy(source / "assets" / "Textures", folder.root / "Textures", fs::copy_options::recursive);
   fs::create_directories(folder.root / "Textures" / "Block_prev");
   fs::copy_file(source / "tools" / "pingo", folder.root / "tools" / "pingo");
+  fs::create_directories(folder.root / "docs");
   fs::copy(source / "docs" / "help", folder.root / "docs" / "help", fs::copy_options::recursive);
   if (RunCommand("'" + (binary / "make_demo_world").string() + "' '" + folder.saves.string() + "' >/dev/null") != 0)
     throw std::runtime_error("make_demo_world failed");
@@ -105,8 +108,8 @@ DemoFolder PrepareDemoFolder(const std::string& name, const std::string& lastWor
   prefs << "\xEF\xBB\xBF\r\n"
         << "LastWorld = " << lastWorld << "\r\n"
         << "SaveDir = " << folder.saves.string() << "/\r\n"
-        << "InstaLoadDir = " << (folder.root / "instaload").string() << "/\r\n"
-        << "ViewDistance = " << viewDistance << "\r\n";
+        << "InstaLoadDir = " << (folder.root / "instaload").string() << "/\r\n";
+  if (viewDistance != 150) prefs << "ViewDistance = " << viewDistance << "\r\n";
   return folder;
 }
 

@@ -1,0 +1,171 @@
+// The running viewer on the OpenGL engine (under Xvfb this is Mesa's llvmpipe): how long a start
+// takes until the chunks around the camera are meshed, and frames per second and draw calls
+// while flying through the world at the short and the far draw distance.
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "fixtures/chunk_record_writer.h"
+#include "fixtures/world_writer.h"
+#include "platform/display/screen_host.h"
+#include "platform/dynlib/dynamic_library.h"
+#include "platform/engine3d/engine3d.h"
+#include "platform/engine3d/renderer.h"
+#include "platform/gui/scripted_gui.h"
+#include "platform/input/scripted_input.h"
+#include "viewer/main_loop.h"
+#include "viewer/program_context.h"
+#include "viewer/program_main.h"
+#include "viewer/subsystem_wiring.h"
+
+namespace {
+
+using namespace orelens;
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 400;
+constexpr int kChunksPerSide = 30;
+
+class BenchScreenHost final : public platform::ScreenHost {
+ public:
+  BenchScreenHost() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    window_ = SDL_CreateWindow("Orelens bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
+  }
+  ~BenchScreenHost() override {
+    if (window_) SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  SDL_Window* NativeWindow() override { return window_; }
+  int ClientTop() override { return 0; }
+  int ClientWidth() override { return kWidth; }
+  int ClientHeight() override { return kHeight; }
+  void DrawGuiLayer() override {}
+  void SetSceneRedraw(std::function<void()>) override {}
+
+ private:
+  SDL_Window* window_ = nullptr;
+};
+
+// A working folder with the program's resources and a 30 x 30 chunk world of terrain.
+class BenchWorld {
+ public:
+  BenchWorld() {
+    working_ = temp_.MakeFolder("run");
+    const fs::path assets = fs::path(ORELENS_SOURCE_DIR) / "assets";
+    fs::copy_file(assets / "demo.xml", working_ + "demo.xml");
+    fs::copy(assets / "Textures", working_ + "Textures", fs::copy_options::recursive);
+    const std::string saves = temp_.MakeFolder("run/saves");
+    const fixtures::WorldWriter world(saves, "Bench");
+    fixtures::MetadataSpec metadata;
+    const int half = kChunksPerSide / 2;
+    int32_t id = 0;
+    for (int cz = -half; cz < kChunksPerSide - half; ++cz)
+      for (int cx = -half; cx < kChunksPerSide - half; ++cx, ++id) {
+        metadata.chunkOrigins.emplace_back((cx * 16 - 8) * 100, (cz * 16 - 8) * 100);
+        const auto blob = fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(id % 7)));
+        if (id % 3 == 2) world.WriteCacheFile(id, blob);
+        else world.PutDatabaseRow(id, blob);
+      }
+    metadata.position = {400, 400, 8000};
+    world.WriteMetadata(1, metadata);
+    std::ofstream(working_ + "prefs.ini", std::ios::binary)
+        << "\xEF\xBB\xBF\r\nLastWorld = Bench\r\nSaveDir = " << saves << "\r\n";
+  }
+  const std::string& working() const { return working_; }
+  std::string home() const { return temp_.MakeFolder("home"); }
+
+ private:
+  fixtures::TempFolder temp_;
+  std::string working_;
+};
+
+// One run of the program on the OpenGL engine, with scripted window system and devices.
+struct Viewer {
+  explicit Viewer(const BenchWorld& world) : gui(kWidth, kHeight), engine(platform::MakeOpenGlEngine()) {
+    bundle = std::make_unique<viewer::PlatformBundle>(gui, input, *engine, libraries);
+    bundle->workingFolder = world.working();
+    bundle->screenHost = &host;
+    bundle->environment.homeFolder = world.home();
+    bundle->subsystems = viewer::BindSubsystemCalls();
+    ctx = std::make_unique<viewer::ProgramContext>(*bundle);
+  }
+  ~Viewer() {
+    if (started) viewer::ShutDown(*ctx);
+    ctx.reset();
+  }
+  bool Start(int viewDistance) {
+    started = host.NativeWindow() && viewer::StartUp(*ctx);
+    if (started) ctx->settings.ViewDistance = viewDistance;
+    return started;
+  }
+  // Passes until `count` chunks are on screen; false when that takes more than three minutes.
+  bool MeshUntil(int64_t count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(180);
+    while (ctx->ChunksDisplayed() < count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      viewer::RunMainLoopPass(*ctx);
+    }
+    return true;
+  }
+
+  BenchScreenHost host;
+  platform::ScriptedGui gui;
+  platform::ScriptedInput input;
+  platform::LibraryLocator libraries;
+  std::unique_ptr<platform::Engine3D> engine;
+  std::unique_ptr<viewer::PlatformBundle> bundle;
+  std::unique_ptr<viewer::ProgramContext> ctx;
+  bool started = false;
+};
+
+// From the start of the program until the 300 chunks that a draw distance of 150 keeps loaded
+// are meshed.
+void BM_StartUntilNearChunksMeshed(benchmark::State& state) {
+  const BenchWorld world;
+  for (auto _ : state) {
+    Viewer viewer(world);
+    if (!viewer.Start(150)) {
+      state.SkipWithError("no display for the OpenGL engine");
+      return;
+    }
+    if (!viewer.MeshUntil(300)) state.SkipWithError("chunks not meshed within three minutes");
+  }
+}
+BENCHMARK(BM_StartUntilNearChunksMeshed)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Frames while flying forward once the chunks are meshed. "fps" is what the screen shows (the
+// flip paces the loop at 60 Hz on a display without vsync); "render_ms" is the 3D view alone.
+void BM_FlyingFrames(benchmark::State& state) {
+  const int viewDistance = static_cast<int>(state.range(0));
+  const BenchWorld world;
+  Viewer viewer(world);
+  if (!viewer.Start(viewDistance)) {
+    state.SkipWithError("no display for the OpenGL engine");
+    return;
+  }
+  viewer.MeshUntil(viewDistance >= 300 ? kChunksPerSide * kChunksPerSide : 300);
+  viewer.input.HoldKey(platform::DIK_W);
+  double renderSeconds = 0;
+  int64_t drawCalls = 0, frames = 0;
+  for (auto _ : state) {
+    viewer::RunMainLoopPass(*viewer.ctx);
+    const auto before = std::chrono::steady_clock::now();
+    viewer.engine->PBO_RenderWorld();
+    renderSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+    drawCalls += viewer.engine->GetRenderer().LastDrawCalls();
+    ++frames;
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+  state.counters["render_ms"] = renderSeconds * 1000.0 / static_cast<double>(frames);
+  state.counters["draw_calls"] = static_cast<double>(drawCalls) / static_cast<double>(frames);
+  state.counters["chunks"] = static_cast<double>(viewer.ctx->ChunksDisplayed());
+}
+BENCHMARK(BM_FlyingFrames)->Arg(150)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(40)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The real program under Xvfb, driven with xdotool: it starts in a prepared working folder, shows
+// the demo world, takes menu choices and writes its files when it ends.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <thread>
+
+#include "e2e/running_program.h"
+
+namespace orelens::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool IsSkyBlue(Screenshot::Pixel p) { return p.b > 150 && p.b > p.r + 30; }
+bool IsTerrain(Screenshot::Pixel p) { return p.g > p.b + 20 || (p.r > 150 && p.g > 130 && p.b < 140); }
+
+// The pointer rests on the spot for a few frames before the click, as a hand's would.
+void Click(int x, int y) {
+  RunCommand("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+  std::this_thread::sleep_for(300ms);
+  RunCommand("xdotool mousedown 1 sleep 0.1 mouseup 1");
+  std::this_thread::sleep_for(400ms);
+}
+// Opens a menu title and then an item below it (and one more in a sub-menu, when given).
+void ChooseMenu(int titleX, int itemX, int itemY, int subX = -1, int subY = -1) {
+  Click(titleX, 10);
+  if (subX < 0) {
+    Click(itemX, itemY);
+    return;
+  }
+  RunCommand("xdotool mousemove " + std::to_string(itemX) + " " + std::to_string(itemY));
+  std::this_thread::sleep_for(500ms);
+  RunCommand("xdotool mousemove " + std::to_string(subX) + " " + std::to_string(itemY));
+  std::this_thread::sleep_for(300ms);
+  Click(subX, subY);
+}
+
+// The first push button of a message box in the middle of the screen, {-1, -1} when none shows.
+std::pair<int, int> FindDialogButton(const fs::path& shotFile) {
+  const Screenshot shot = TakeScreenshot(shotFile);
+  for (int y = 250; y < shot.height - 150; ++y) {
+    int run = 0;
+    for (int x = 250; x < shot.width - 250; ++x) {
+      const auto p = shot.At(x, y);
+      // The buttons' blue, a little translucent over the view.
+      const bool button = p.r >= 30 && p.r <= 60 && p.g >= 62 && p.g <= 95 && p.b >= 100 && p.b <= 145;
+      run = button ? run + 1 : 0;
+      if (run == 16) return {x, y + 6};
+    }
+  }
+  return {-1, -1};
+}
+
+// Clicks the first button of the message box on screen until the box goes away.
+bool AnswerDialog(const std::string& window, const fs::path& shotFile) {
+  std::pair<int, int> button{-1, -1};
+  if (!WaitFor(5s, [&] { return (button = FindDialogButton(shotFile)).first >= 0; })) return false;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    RunCommand("xdotool windowfocus --sync " + window + " 2>/dev/null");
+    if (attempt % 2 == 0) Click(button.first, button.second);
+    else RunCommand("xdotool key Return");  // the box's first button is its default
+    if (WaitFor(2s, [&] { return FindDialogButton(shotFile) != button; }, 300ms)) return true;
+  }
+  return false;
+}
+
+TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
+  const DemoFolder folder = PrepareDemoFolder("program-display");
+  const fs::path metadata = folder.saves / "Demo Valley" / "WorldMetadata3.important";
+  const std::vector<uint8_t> metadataBefore = ReadFileBytes(metadata);
+  ASSERT_FALSE(metadataBefore.empty());
+  const fs::path artefacts = fs::path(ORELENS_BINARY_DIR) / "e2e";
+
+  RunningProgram program(folder.root);
+  const std::string window = program.WaitForMainWindow(20s);
+  ASSERT_FALSE(window.empty()) << "the main window never showed";
+
+  // Sky above, terrain below and the overlay panel in the top left corner.
+  Screenshot shot;
+  const bool drawn = WaitFor(40s, [&] {
+    shot = TakeScreenshot(artefacts / "program-start.png");
+    if (shot.width < 800) return false;
+    const double sky = shot.Share(500, 40, shot.width, 200, IsSkyBlue);
+    const double terrain = shot.Share(0, shot.height / 2, shot.width, shot.height, IsTerrain);
+    return sky > 0.5 && terrain > 0.3;
+  }, 1s);
+  ASSERT_TRUE(drawn) << "no sky and terrain on screen";
+  // The panel darkens what lies behind it: compare it with the sky beside it.
+  auto brightness = [&](int x, int y) { auto p = shot.At(x, y); return p.r + p.g + p.b; };
+  EXPECT_LT(brightness(300, 50), brightness(600, 50));
+  EXPECT_EQ(shot.At(20 + 12, 126).r > 150, true);  // a slot status box along the panel's bottom
+
+  // Fly forward for a moment.
+  RunCommand("xdotool mousemove 640 600 keydown w sleep 1 keyup w");
+
+  ChooseMenu(127, 150, 112, 445, 112);  // Visuals > Draw distance > Far
+  ChooseMenu(127, 150, 74, 445, 93);    // Visuals > Shadows > Simple
+  ChooseMenu(69, 108, 55);              // World > Set Playerposition
+  ASSERT_TRUE(AnswerDialog(window, artefacts / "program-yes-no.png")) << "the Yes/No box took no answer";
+  ASSERT_TRUE(AnswerDialog(window, artefacts / "program-ok.png")) << "the confirmation took no answer";
+  TakeScreenshot(artefacts / "program-after-menus.png");
+  ChooseMenu(22, 60, 112);  // File > Quit
+  EXPECT_EQ(program.WaitForExit(20s), 0);
+
+  const std::vector<std::string> prefs = PreferenceLines(folder.root / "prefs.ini");
+  ASSERT_EQ(prefs.size(), 10u);
+  const char* keys[] = {"LastWorld",       "SaveDir",         "InstaLoadDir", "SteamAppsDir",
+                        "VisibleChunkBorders", "NarrowRenderHeight", "ViewDistance", "DrawBothNormals",
+                        "Shadows",         "Do not share custom Blocks in mods directory"};
+  for (size_t i = 0; i < 10; ++i) EXPECT_EQ(prefs[i].rfind(std::string(keys[i]) + " = ", 0), 0u) << prefs[i];
+  EXPECT_EQ(prefs[0], "LastWorld = Demo Valley");
+  EXPECT_EQ(prefs[6], "ViewDistance = 600");
+  EXPECT_EQ(prefs[8], "Shadows = 1");
+
+  // Only the 24 bytes of the player position changed.
+  const std::vector<uint8_t> metadataAfter = ReadFileBytes(metadata);
+  ASSERT_EQ(metadataAfter.size(), metadataBefore.size());
+  const size_t chunks = 900, offset = 68 + 8 * chunks;
+  size_t changed = 0;
+  for (size_t i = 0; i < metadataAfter.size(); ++i) {
+    if (metadataAfter[i] == metadataBefore[i]) continue;
+    EXPECT_TRUE(i >= offset && i < offset + 24) << "byte " << i << " changed";
+    ++changed;
+  }
+  EXPECT_GT(changed, 0u);
+}
+
+}  // namespace
+}  // namespace orelens::e2e
