@@ -1,0 +1,92 @@
+#pragma once
+
+// A private X server per display test: tests run in parallel, and keys or clicks sent with
+// xdotool must reach only the test's own window.
+
+#include <SDL2/SDL.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace orelens::platform::display_testing {
+
+class PrivateXServer {
+ public:
+  PrivateXServer() {
+    int displayPipe[2];
+    if (pipe(displayPipe) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(displayPipe[0]);
+      const std::string fd = std::to_string(displayPipe[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+             "+extension", "GLX", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(displayPipe[1]);
+    char buffer[32] = {};
+    const ssize_t length = read(displayPipe[0], buffer, sizeof(buffer) - 1);
+    close(displayPipe[0]);
+    if (length <= 0) return;
+    display_ = ":" + std::to_string(std::atoi(buffer));
+    setenv("DISPLAY", display_.c_str(), 1);
+  }
+  ~PrivateXServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Running() const { return !display_.empty(); }
+  const std::string& Display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// Runs a shell command, returns its first output line ("" on failure).
+inline std::string Shell(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char line[256];
+    if (fgets(line, sizeof(line), pipe) != nullptr) output = line;
+    pclose(pipe);
+  }
+  while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+  return output;
+}
+
+// Calls step until it returns true or about ten seconds have passed (a wait, not a time limit
+// under test: slow machines only take longer to get there).
+inline bool PumpUntil(const std::function<bool()>& step, int seconds = 10) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (step()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+  }
+  return false;
+}
+
+struct Rgb {
+  int r = -1, g = -1, b = -1;
+};
+
+// The colour of one pixel of a screenshot file.
+inline Rgb PixelOf(const std::string& png, int x, int y) {
+  const std::string command = "convert '" + png + "' -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
+                              " -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:";
+  Rgb rgb;
+  if (std::sscanf(Shell(command).c_str(), "%d %d %d", &rgb.r, &rgb.g, &rgb.b) != 3) return {};
+  return rgb;
+}
+
+}  // namespace orelens::platform::display_testing
