@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace orelens::customblocks {
+
+// One texture file of a block folder and the material slot it fills.
+struct LayoutTexture {
+  std::string_view file;  // appended to the block's folder
+  int slot = 0;
+};
+
+// The texture files a block's "Mode" asks for, in the order they are loaded. The first one
+// decides whether the block gets an entry; a later file whose texture cannot be created takes
+// the material of the fallback slot instead.
+struct TextureLayout {
+  std::span<const LayoutTexture> textures;
+  int fallbackSlot = -1;  // -1: the layout has no later files
+};
+
+// The layout of Mode 1, 2, 3 or 4; nullptr for any other value.
+const TextureLayout* TextureLayoutOfMode(int64_t mode);
+
+}  // namespace orelens::customblocks

@@ -1,0 +1,202 @@
+// Static geometry: copies of entities' meshes baked into per-material vertex and index lists.
+// This is the mesher's hot path: each add appends a few transformed vertices to one batch.
+#include <cmath>
+
+#include "platform/engine3d/camera_math.h"
+#include "platform/engine3d/engine3d.h"
+#include "platform/engine3d/scene.h"
+
+namespace orelens::platform {
+namespace {
+
+GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
+  if (geometry.lastBatch < geometry.batches.size() && geometry.batches[geometry.lastBatch].materialKey == materialKey) {
+    return geometry.batches[geometry.lastBatch];
+  }
+  for (size_t i = 0; i < geometry.batches.size(); ++i) {
+    if (geometry.batches[i].materialKey == materialKey) {
+      geometry.lastBatch = i;
+      return geometry.batches[i];
+    }
+  }
+  geometry.lastBatch = geometry.batches.size();
+  GeometryBatch& added = geometry.batches.emplace_back(scene.spareBatches.Take());
+  added.materialKey = materialKey;
+  return added;
+}
+
+// value in -1..1; rounds half away from zero without a library call.
+int8_t PackNormalComponent(float value) {
+  const float scaled = value * 127.0f;
+  return static_cast<int8_t>(scaled >= 0.0f ? scaled + 0.5f : scaled - 0.5f);
+}
+
+// The vertex's normal after scaling (by the inverse scale, which keeps it perpendicular to the
+// scaled face) and turning, packed; zero stays zero.
+void PackNormal(GeometryVertex& out, glm::vec3 normal, glm::vec3 inverseScale, const glm::mat3* rotation) {
+  if (normal.x == 0.0f && normal.y == 0.0f && normal.z == 0.0f) {
+    out.nx = out.ny = out.nz = 0;
+    return;
+  }
+  glm::vec3 n = normal * inverseScale;
+  if (rotation) n = *rotation * n;
+  const float lengthSquared = glm::dot(n, n);
+  if (!(lengthSquared > 0.0f) || !std::isfinite(lengthSquared)) {
+    out.nx = out.ny = out.nz = 0;
+    return;
+  }
+  n *= 1.0f / std::sqrt(lengthSquared);
+  out.nx = PackNormalComponent(n.x);
+  out.ny = PackNormalComponent(n.y);
+  out.nz = PackNormalComponent(n.z);
+}
+
+const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
+  if (mesh.packedRevision == mesh.revision) return mesh.packed;
+  mesh.packed.resize(mesh.vertices.size());
+  mesh.normalsAxisAligned = true;
+  mesh.packedMin = glm::vec3(1e30f);
+  mesh.packedMax = glm::vec3(-1e30f);
+  for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+    const MeshVertex& in = mesh.vertices[i];
+    mesh.packedMin = glm::min(mesh.packedMin, in.position);
+    mesh.packedMax = glm::max(mesh.packedMax, in.position);
+    GeometryVertex& out = mesh.packed[i];
+    out = GeometryVertex{in.position.x, in.position.y, in.position.z, in.uv.x, in.uv.y, 0, 0, 0, 0, in.rgba};
+    PackNormal(out, in.normal, glm::vec3(1.0f), nullptr);
+    const int axes = (in.normal.x != 0.0f) + (in.normal.y != 0.0f) + (in.normal.z != 0.0f);
+    mesh.normalsAxisAligned = mesh.normalsAxisAligned && axes <= 1;
+  }
+  mesh.packedRevision = mesh.revision;
+  return mesh.packed;
+}
+
+}  // namespace
+
+GeometryBatch SpareBatches::Take() {
+  if (spares_.empty()) return GeometryBatch();
+  GeometryBatch batch = std::move(spares_.back());
+  spares_.pop_back();
+  spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+  return batch;
+}
+
+void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
+  for (GeometryBatch& batch : batches) {
+    const size_t bytes = batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
+    if (spareBytes_ + bytes > kMaxSpareBytes) continue;  // freed with `batches`
+    batch.vertices.clear();
+    batch.indices.clear();
+    batch.materialKey = kNoObject;
+    spareBytes_ += bytes;
+    spares_.push_back(std::move(batch));
+  }
+  std::vector<GeometryBatch>().swap(batches);
+}
+
+int Engine3D::PBO_CreateStaticGeometry(int geometry, float sizeX, float sizeY, float sizeZ, int castsShadows) {
+  auto [created, key] = scene_->geometries.Create(geometry);
+  if (!created) return 0;
+  created->serial = scene_->nextSerial++;
+  created->size = {sizeX, sizeY, sizeZ};
+  created->castsShadows = castsShadows != 0;
+  return object_ref::HandleOf(key);
+}
+
+int Engine3D::PBO_AddStaticGeometryEntity2(int geometry, int entityHandle, float x, float y, float z, float scaleX,
+                                           float scaleY, float scaleZ) {
+  return AddToStaticGeometry(geometry, entityHandle, x, y, z, scaleX, scaleY, scaleZ, nullptr);
+}
+
+int Engine3D::PBO_AddStaticGeometryEntity3(int geometry, int entityHandle, float x, float y, float z, float scaleX,
+                                           float scaleY, float scaleZ, float angleX, float angleY, float angleZ) {
+  const float angles[3] = {angleX, angleY, angleZ};
+  return AddToStaticGeometry(geometry, entityHandle, x, y, z, scaleX, scaleY, scaleZ, angles);
+}
+
+int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float y, float z, float sx, float sy,
+                                  float sz, const float* angles) {
+  StaticGeometry* target = scene_->geometries.Find(geometry);
+  const Entity* entity = scene_->entities.Find(entityHandle);
+  if (!target || !entity) return 0;
+  Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
+  if (!mesh || !mesh->finished) return 0;
+  const uint32_t vertexCount = static_cast<uint32_t>(mesh->vertices.size());
+  if (vertexCount == 0 || mesh->indices.empty()) return 1;
+  const std::vector<GeometryVertex>& packed = PackedVertices(*mesh);
+
+  GeometryBatch& batch = BatchFor(*scene_, *target, entity->materialKey);
+  const glm::vec3 position(x, y, z), scale(sx, sy, sz);
+  const bool rotated = angles && (angles[0] != 0.0f || angles[1] != 0.0f || angles[2] != 0.0f);
+  // Axis-aligned normals keep their direction under a positive scale: the packed ones are right.
+  const bool keepNormals = !rotated && mesh->normalsAxisAligned && sx > 0.0f && sy > 0.0f && sz > 0.0f;
+  const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
+                               sz != 0.0f ? 1.0f / sz : 0.0f);
+  glm::mat3 rotation(1.0f);
+  if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
+
+  const auto base = static_cast<uint32_t>(batch.vertices.size());
+  batch.vertices.resize(base + vertexCount);
+  GeometryVertex* out = batch.vertices.data() + base;
+  if (rotated) {
+    glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      const glm::vec3 p = rotation * glm::vec3(in.x * sx, in.y * sy, in.z * sz) + position;
+      vertex.x = p.x;
+      vertex.y = p.y;
+      vertex.z = p.z;
+      PackNormal(vertex, mesh->vertices[i].normal, inverseScale, &rotation);
+      *out = vertex;
+      boundsMin = glm::min(boundsMin, p);
+      boundsMax = glm::max(boundsMax, p);
+    }
+    target->boundsMin = boundsMin;
+    target->boundsMax = boundsMax;
+  } else {
+    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
+      const GeometryVertex& in = packed[i];
+      GeometryVertex vertex = in;
+      vertex.x = in.x * sx + x;
+      vertex.y = in.y * sy + y;
+      vertex.z = in.z * sz + z;
+      if (!keepNormals) PackNormal(vertex, mesh->vertices[i].normal, inverseScale, nullptr);
+      *out = vertex;
+    }
+    // Without rotation the mesh's box, scaled and moved, bounds the copy.
+    const glm::vec3 a = mesh->packedMin * scale + position, b = mesh->packedMax * scale + position;
+    target->boundsMin = glm::min(target->boundsMin, glm::min(a, b));
+    target->boundsMax = glm::max(target->boundsMax, glm::max(a, b));
+  }
+
+  const size_t indexBase = batch.indices.size();
+  batch.indices.resize(indexBase + mesh->indices.size());
+  uint32_t* indexOut = batch.indices.data() + indexBase;
+  for (uint32_t index : mesh->indices) *indexOut++ = base + index;
+  target->faceCount += mesh->indices.size() / 3;
+  return 1;
+}
+
+int Engine3D::PBO_BuildStaticGeometry(int geometry) {
+  StaticGeometry* target = scene_->geometries.Find(geometry);
+  if (!target) return 0;
+  ++target->builtRevision;
+  return 1;
+}
+
+int Engine3D::PBO_FreeStaticGeometry(int geometry) {
+  if (geometry == -1) {
+    scene_->geometries.Clear();
+    return 1;
+  }
+  return scene_->geometries.Free(geometry) ? 1 : 0;
+}
+
+int Engine3D::PBO_IsStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry) ? 1 : 0; }
+
+const StaticGeometry* Engine3D::FindStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry); }
+
+int Engine3D::StaticGeometryCount() const { return static_cast<int>(scene_->geometries.Count()); }
+
+}  // namespace orelens::platform

@@ -1,0 +1,142 @@
+#include "platform/files/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/files/path_resolver.h"
+
+namespace orelens::platform {
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : descriptor_(other.descriptor_) { other.descriptor_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    descriptor_ = other.descriptor_;
+    other.descriptor_ = -1;
+  }
+  return *this;
+}
+
+File File::Open(std::string_view path, FileMode mode) {
+  std::string resolved = ResolvePath(path);
+  if (resolved.empty()) return File();
+  int flags = O_CLOEXEC;
+  int lock = LOCK_EX;
+  switch (mode) {
+    case FileMode::kRead:
+      flags |= O_RDONLY;
+      lock = LOCK_SH;
+      break;
+    case FileMode::kReadWrite:
+      flags |= O_RDWR | O_CREAT;
+      break;
+    case FileMode::kCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+  }
+  int descriptor = open(resolved.c_str(), flags, 0644);
+  if (descriptor < 0) return File();
+  struct stat info;
+  if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode) || flock(descriptor, lock | LOCK_NB) != 0) {
+    close(descriptor);
+    return File();
+  }
+  return File(descriptor);
+}
+
+void File::Close() {
+  if (descriptor_ >= 0) {
+    close(descriptor_);
+    descriptor_ = -1;
+  }
+}
+
+size_t File::Read(std::span<uint8_t> buffer) {
+  size_t total = 0;
+  while (IsOpen() && total < buffer.size()) {
+    ssize_t got = read(descriptor_, buffer.data() + total, buffer.size() - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    total += static_cast<size_t>(got);
+  }
+  return total;
+}
+
+std::vector<uint8_t> File::ReadAll() {
+  std::vector<uint8_t> bytes;
+  int64_t length = Length();
+  if (length <= 0 || !Seek(0)) return bytes;
+  bytes.resize(static_cast<size_t>(length));
+  bytes.resize(Read(bytes));
+  return bytes;
+}
+
+bool File::Write(std::span<const uint8_t> bytes) {
+  size_t total = 0;
+  while (IsOpen() && total < bytes.size()) {
+    ssize_t put = write(descriptor_, bytes.data() + total, bytes.size() - total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    total += static_cast<size_t>(put);
+  }
+  return IsOpen();
+}
+
+bool File::Seek(int64_t position) {
+  return IsOpen() && position >= 0 && lseek(descriptor_, position, SEEK_SET) == position;
+}
+
+int64_t File::Position() const { return IsOpen() ? lseek(descriptor_, 0, SEEK_CUR) : -1; }
+
+int64_t File::Length() const {
+  struct stat info;
+  if (!IsOpen() || fstat(descriptor_, &info) != 0) return -1;
+  return info.st_size;
+}
+
+bool File::TruncateAtPosition() {
+  int64_t position = Position();
+  return position >= 0 && ftruncate(descriptor_, position) == 0;
+}
+
+bool File::Sync() { return IsOpen() && fdatasync(descriptor_) == 0; }
+
+int64_t FileSize(std::string_view path) {
+  std::string resolved = ResolvePath(path);
+  struct stat info;
+  if (resolved.empty() || stat(resolved.c_str(), &info) != 0) return -1;
+  if (S_ISDIR(info.st_mode)) return -2;
+  return info.st_size;
+}
+
+bool DeleteFile(std::string_view path) {
+  std::string resolved = ResolvePath(path);
+  return !resolved.empty() && unlink(resolved.c_str()) == 0;
+}
+
+bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes) {
+  std::string target = ResolvePath(path);
+  if (target.empty() || target.back() == '/') return false;
+  std::string temporary = target + ".XXXXXX";
+  int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) return false;
+  File file(descriptor);
+  bool written = file.Write(bytes) && file.Sync();
+  fchmod(descriptor, 0644);
+  file.Close();
+  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orelens::platform

@@ -1,0 +1,142 @@
+#include "schematic/schematic_save.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "platform/dynlib/lz4_library.h"
+#include "platform/files/file.h"
+#include "schematic/schematic_box.h"
+#include "schematic/schematic_file.h"
+
+namespace orelens::schematic {
+
+namespace {
+
+constexpr std::string_view kOutOfMemoryText =
+    "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or "
+    "reduce "
+    "schematic size.";
+constexpr std::string_view kLz4MissingText =
+    "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to "
+    "re-download.";
+constexpr std::string_view kWriteFailedText = "The schematic file could not be written.";
+
+// Room for LZ4's worst case: a payload that does not compress at all.
+size_t CompressedCapacityFor(size_t payloadSize) {
+  return std::max(kCompressedOutputCapacity, payloadSize + payloadSize / 255 + 16);
+}
+
+// Reads every cell of the box from the world, chunk by chunk.
+void ReadBoxFromWorld(SchematicServices& services, const SchematicBox& box, ProgressWindow& progress,
+                      SchematicContent& content) {
+  const int64_t cellCount = static_cast<int64_t>(content.blockTypes.size());
+  world::BlockQuery query;  // one record for the whole save: a cell without a value keeps the last one
+  ForEachCellByChunk(
+      services.store, box,
+      [&](int32_t x, int32_t z, int32_t y) {
+        const uint8_t type = services.blockReader.GetBlockAt(query, box.CellX(x), box.CellY(y), box.CellZ(z));
+        content.blockTypes[content.CellIndex(x, z, y)] = type;
+        if (type == world::kBlockCustom) {
+          content.customBlocks.push_back({x, z, y, query.extra});
+        } else if (type == world::kBlockTorch) {
+          content.rotations.push_back({x, z, y, query.extra});
+        }
+        progress.CountCell(cellCount);
+      },
+      [](const world::ChunkLocation&) {});
+}
+
+// The payload compressed, or nothing when it cannot be.
+std::optional<std::vector<uint8_t>> Compress(const platform::Lz4Library& lz4,
+                                             std::span<const uint8_t> payload) {
+  std::vector<uint8_t> output;
+  try {
+    output.resize(CompressedCapacityFor(payload.size()));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  const int written = lz4.CompressDefault(payload, output);
+  if (written <= 0) return std::nullopt;
+  output.resize(static_cast<size_t>(written));
+  return output;
+}
+
+}  // namespace
+
+std::string WithSchematicExtension(std::string path) {
+  const size_t lastSeparator = path.find_last_of("/\\");
+  const size_t partStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
+  const size_t dot = path.rfind('.');
+  const std::string_view extension = dot != std::string::npos && dot >= partStart
+                                         ? std::string_view(path).substr(dot + 1)
+                                         : std::string_view();
+  if (extension != kSchematicExtension) path += ".kvSch";
+  return path;
+}
+
+int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float centreY, float centreZ,
+                             int32_t sizeX, int32_t sizeY, int32_t sizeZ) {
+  const SchematicBox box = SchematicBox::AroundCentre(centreX, centreY, centreZ, sizeX, sizeY, sizeZ);
+  platform::Gui& gui = services.gui;
+
+  const std::string chosen = gui.SaveFileRequester("Choose a File to save to", "", kSaveRequesterPattern, 0);
+  if (chosen.empty()) return 0;
+  const std::string path = WithSchematicExtension(chosen);
+  platform::File file = platform::File::Open(path, platform::FileMode::kCreate);
+  if (!file.IsOpen()) return 0;
+  // A file that could not be written whole is removed rather than left looking like a schematic.
+  const auto writeFailed = [&] {
+    file.Close();
+    platform::DeleteFile(path);
+    gui.MessageBox("Error", kWriteFailedText);
+    return 0;
+  };
+  // A box too large to keep or to describe leaves the file with its header only, which no reader
+  // takes for a schematic.
+  const auto outOfMemory = [&] {
+    gui.MessageBox("Out of memory", kOutOfMemoryText);
+    return 0;
+  };
+
+  ProgressWindow progress(gui, services.clock, "Saving Kelvane Schematic...", "Saving cube...");
+  const SchematicSize size{sizeX, sizeZ, sizeY};
+  if (!file.Write(EncodeSchematicHeader(size))) return writeFailed();
+
+  const std::optional<int64_t> cellCount = SchematicCellCount(size);
+  SchematicContent content;
+  content.size = size;
+  try {
+    if (cellCount) content.blockTypes.assign(static_cast<size_t>(*cellCount), 0);
+  } catch (const std::bad_alloc&) {
+    content.blockTypes.clear();
+  }
+  if (content.blockTypes.empty()) return outOfMemory();
+
+  ReadBoxFromWorld(services, box, progress, content);
+
+  std::vector<uint8_t> payload;
+  try {
+    payload = EncodeSchematicPayload(content);
+  } catch (const std::bad_alloc&) {
+    return outOfMemory();
+  }
+  if (payload.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return outOfMemory();
+  const auto payloadSize = static_cast<int32_t>(payload.size());
+
+  if (const std::unique_ptr<platform::Lz4Library> lz4 = platform::Lz4Library::Load(services.libraries)) {
+    const std::optional<std::vector<uint8_t>> compressed = Compress(*lz4, payload);
+    if (!compressed) return outOfMemory();
+    if (!file.Write(*compressed)) return writeFailed();
+  } else {
+    // The file is finished without a payload, which no reader accepts; the user is told why.
+    gui.MessageBox("Error", kLz4MissingText);
+  }
+  if (!file.Write(EncodeSchematicTrailer(payloadSize))) return writeFailed();
+  return 1;
+}
+
+}  // namespace orelens::schematic

@@ -1,0 +1,305 @@
+#include "viewer/chunk_mesher.h"
+
+#include "platform/engine3d/engine3d.h"
+#include "viewer/face_templates.h"
+#include "viewer/unknown_custom_block.h"
+
+namespace orelens::viewer {
+namespace {
+
+using world::BlockRecord;
+
+constexpr int64_t kTimeSliceMs = 15;
+constexpr float kGeometrySizeX = 32.0f;
+constexpr float kGeometrySizeY = 50.0f;
+constexpr float kGeometrySizeZ = 32.0f;
+constexpr uint8_t kMeshBlockKind = 3;
+constexpr uint8_t kCustomBlockType = 66;
+
+// The face-mask bits in face order 0..5.
+constexpr std::array<uint8_t, 6> kFaceBits = {world::kFaceTop,   world::kFaceBottom, world::kFaceMinusX,
+                                              world::kFacePlusX, world::kFacePlusZ,  world::kFaceMinusZ};
+// The entities of the chunk-border slabs by face: the slab at the +X edge, then at the +Z edge.
+// Top, bottom and the slab's own long sides show the border material; its ends the block's.
+constexpr std::array<int, 6> kBorderSlabEntitiesX = {0, 1, 12, 13, 4, 5};
+constexpr std::array<int, 6> kBorderSlabEntitiesZ = {0, 1, 2, 3, 14, 15};
+
+// Which face material each face template gets, by texture layout (block textype or custom face
+// layout): index = template entity 10..15, value = face material index, -1 = unchanged.
+using FaceLayout = std::array<int, 6>;
+constexpr FaceLayout kLayoutOne = {0, 0, 0, 0, 0, 0};
+constexpr FaceLayout kLayoutTopSides = {0, 0, 2, 2, 2, 2};
+constexpr FaceLayout kLayoutTopBottomSides = {0, 1, 2, 2, 2, 2};
+constexpr FaceLayout kLayoutEachFace = {0, 1, 2, 3, 4, 5};
+
+const FaceLayout* CubeLayoutOfTextype(int textype) {
+  switch (textype) {
+    case 0:
+    case 1:
+      return &kLayoutOne;
+    case 2:
+      return &kLayoutTopSides;
+    case 3:
+      return &kLayoutTopBottomSides;
+    case 4:
+      return &kLayoutEachFace;
+    default:
+      return nullptr;
+  }
+}
+
+const FaceLayout* CubeLayoutOfCustomKind(int kind) {
+  switch (kind) {
+    case 1:
+      return &kLayoutOne;
+    case 2:
+      return &kLayoutTopSides;
+    case 3:
+      return &kLayoutTopBottomSides;
+    case 4:
+      return &kLayoutEachFace;
+    default:
+      return nullptr;
+  }
+}
+
+// Placement of a mesh block by its rotation value.
+struct MeshBlockPose {
+  float offsetY, offsetZ;
+  float scaleY;
+  float angleX, angleY;
+};
+
+MeshBlockPose PoseOfRotation(int32_t rotation) {
+  switch (rotation) {
+    case 0:
+      return {0, 0, 1, 0, 0};
+    case 1:
+      return {0, 0, 1, 0, 180};
+    case 2:
+      return {0, 0, 1, 0, 90};
+    case 3:
+      return {0, 0, 1, 0, -90};
+    case 4:
+      return {-0.36f, -0.12f, 1.4f, 0, -90};  // on a wall
+    default:
+      return {0.36f, 0.12f, 1.4f, 180, 0};  // hanging
+  }
+}
+
+}  // namespace
+
+ChunkMesher::ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable& definitions,
+                         CustomBlockMap& customBlocks, const platform::FontLibrary& fonts,
+                         const world::Settings& settings, Clock clock)
+    : engine_(engine),
+      definitions_(definitions),
+      customBlocks_(customBlocks),
+      fonts_(fonts),
+      settings_(settings),
+      clock_(std::move(clock)),
+      random_(std::random_device{}()) {
+  meshSection_.fill(-1);
+  meshSlotState_.fill(kMeshSlotIdle);
+}
+
+void ChunkMesher::LookUpTemplateEntities() {
+  for (int entity = 0; entity <= kCrossedQuadEntity; ++entity)
+    entityHandles_[entity] = engine_.PBO_EntityID(entity);
+}
+
+ChunkRenderEntry& ChunkMesher::EntryOf(int32_t chunkId) {
+  return chunkRenderMap_[std::to_string(chunkId)];
+}
+
+int ChunkMesher::CreateBandGeometry() {
+  return engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 1);
+}
+
+const BlockRecord* ChunkMesher::NextRecord(int slot, int band, const world::HeightBandLists& faceLists) {
+  const auto& list = faceLists[band];
+  size_t& cursor = listCursor_[slot][band];
+  if (cursor >= list.size()) return nullptr;  // exhausted: stays so until rewound
+  return &list[cursor++];
+}
+
+int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::HeightBandLists& faceLists,
+                                    int32_t originX, int32_t originZ, int resetCache) {
+  if (resetCache != 0) {
+    meshLastType_ = -1;
+    meshLastCustomId_ = -1;
+  }
+  LookUpTemplateEntities();
+  int& section = meshSection_[slot];
+  int& state = meshSlotState_[slot];
+
+  if (section == -1) {
+    section = 0;
+    state = kMeshSlotBuilding;
+    listCursor_[slot].fill(0);
+    meshGeometry_ = CreateBandGeometry();
+    meshExtraGeometry_ =
+        engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 0);
+    ChunkRenderEntry& entry = EntryOf(chunkId);
+    entry.geometries[0] = meshGeometry_;
+    entry.geometries[kModelGeometryIndex] = meshExtraGeometry_;
+  }
+
+  const int64_t start = clock_();
+  bool addedRecord = false;
+  while (true) {
+    if (clock_() - start >= kTimeSliceMs) return 0;
+    const bool geometriesExist = engine_.PBO_IsStaticGeometry(meshGeometry_) != 0 &&
+                                 engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0;
+
+    if (section == world::kHeightBandCount) {
+      if (engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0) {
+        engine_.PBO_BuildStaticGeometry(meshExtraGeometry_);
+        EntryOf(chunkId).complete = 1;
+      }
+      state = kMeshSlotIdle;
+      section = -1;
+      return 1;
+    }
+
+    if (meshGeometry_ == 0) {
+      if (NextRecord(slot, section, faceLists) == nullptr) {
+        ++section;
+        continue;
+      }
+      state = kMeshSlotBuilding;
+      meshGeometry_ = CreateBandGeometry();
+      ChunkRenderEntry& entry = EntryOf(chunkId);
+      entry.geometries[section] = meshGeometry_;
+      entry.complete = 0;
+      listCursor_[slot][section] = 0;
+      continue;
+    }
+
+    const BlockRecord* record = NextRecord(slot, section, faceLists);
+    if (record != nullptr && geometriesExist) {
+      PlaceRecord(*record, originX, originZ);
+      addedRecord = true;
+      continue;
+    }
+    if (!geometriesExist) {
+      state = kMeshSlotAbandoned;
+      section = -1;
+      return 1;
+    }
+    if (!addedRecord) {
+      engine_.PBO_BuildStaticGeometry(meshGeometry_);
+      meshGeometry_ = 0;
+      continue;
+    }
+    state = kMeshSlotBandDue;
+    return 0;
+  }
+}
+
+void ChunkMesher::PlaceRecord(const BlockRecord& record, int32_t originX, int32_t originZ) {
+  const Position at{static_cast<float>(originX) + static_cast<float>(record.col) * 0.5f,
+                    static_cast<float>(record.height) * 0.5f,
+                    static_cast<float>(originZ) + static_cast<float>(record.row) * 0.5f};
+  if (definitions_[record.type].kind == kMeshBlockKind) {
+    AddMeshBlock(record, at);
+    return;
+  }
+  if (record.type == kCustomBlockType) {
+    ApplyCustomBlockMaterials(record.extra);
+  } else {
+    ApplyBlockTypeMaterials(record.type);
+  }
+  AddCubeFaces(record, at);
+}
+
+void ChunkMesher::SetTemplateMaterial(int entity, int material) {
+  engine_.PBO_SetEntityMaterial(entity, engine_.PBO_MaterialID(material));
+}
+
+void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
+  if (type == meshLastType_) return;
+  meshLastCustomId_ = -1;
+  const BlockDefinition& definition = definitions_[type];
+  if (const FaceLayout* layout = CubeLayoutOfTextype(definition.textype)) {
+    for (int face = 0; face < 6; ++face)
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faceMaterials[(*layout)[face]]);
+  } else if (definition.textype == 5) {
+    SetTemplateMaterial(kCrossedQuadEntity, definition.faceMaterials[0]);
+  }
+  meshLastType_ = type;
+}
+
+void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
+  if (customId == meshLastCustomId_) return;
+  meshLastCustomId_ = customId;
+  const CustomBlockDefinition& definition =
+      FindOrAddUnknownCustomBlock(customBlocks_, customId, engine_, fonts_, random_);
+  if (const FaceLayout* layout = CubeLayoutOfCustomKind(definition.kind)) {
+    for (int face = 0; face < 6; ++face)
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faces[(*layout)[face]]);
+  }
+  meshLastType_ = kCustomBlockType;
+}
+
+void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
+  float scaleX = 1.0f;
+  float scaleZ = 1.0f;
+  const bool wholeBlock = (record.faceMask & world::kFaceWholeBlock) != 0;
+  if (settings_.VisibleChunkBorders != 0 && !wholeBlock) {
+    // A block at the chunk's +X or +Z edge is drawn 0.9 wide and a thin slab fills the rest,
+    // showing the border material as a line along the edge.
+    if (record.col == world::kChunkColumns - 1) {
+      scaleX = 0.9f;
+      at.x -= 0.025f;
+      for (int face = 0; face < 6; ++face)
+        if (record.faceMask & kFaceBits[face])
+          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesX[face]],
+                                               at.x + 0.25f, at.y, at.z, 0.1f, 1.0f, 1.0f);
+    }
+    if (record.row == world::kChunkRows - 1) {
+      scaleZ = 0.9f;
+      at.z -= 0.025f;
+      for (int face = 0; face < 6; ++face)
+        if (record.faceMask & kFaceBits[face])
+          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesZ[face]],
+                                               at.x, at.y, at.z + 0.25f, 1.0f, 1.0f, 0.1f);
+    }
+  }
+  if (wholeBlock) {
+    engine_.PBO_AddStaticGeometryEntity2(meshExtraGeometry_, entityHandles_[kCrossedQuadEntity], at.x, at.y,
+                                         at.z, scaleX, 1.0f, scaleZ);
+    return;
+  }
+  for (int face = 0; face < 6; ++face)
+    if (record.faceMask & kFaceBits[face])
+      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + face],
+                                           at.x, at.y, at.z, scaleX, 1.0f, scaleZ);
+}
+
+void ChunkMesher::AddMeshBlock(const BlockRecord& record, Position at) {
+  const MeshBlockPose pose = PoseOfRotation(record.extra);
+  engine_.PBO_AddStaticGeometryEntity3(
+      meshExtraGeometry_, engine_.PBO_EntityID(definitions_[record.type].meshEntity), at.x,
+      at.y + pose.offsetY, at.z + pose.offsetZ, 1.0f, pose.scaleY, 1.0f, pose.angleX, pose.angleY, 0.0f);
+}
+
+void ChunkMesher::FreeChunkGeometry(int32_t chunkId) {
+  const auto found = chunkRenderMap_.find(std::to_string(chunkId));
+  if (found == chunkRenderMap_.end()) return;
+  for (const int32_t geometry : found->second.geometries)
+    if (geometry != 0 && engine_.PBO_IsStaticGeometry(geometry) != 0)
+      engine_.PBO_FreeStaticGeometry(geometry);
+  chunkRenderMap_.erase(found);
+}
+
+void ChunkMesher::FreeAllChunkGeometry() {
+  engine_.PBO_FreeStaticGeometry(-1);
+  chunkRenderMap_.clear();
+  meshSection_.fill(-1);
+  meshSlotState_.fill(kMeshSlotIdle);
+  meshGeometry_ = 0;
+  meshExtraGeometry_ = 0;
+}
+
+}  // namespace orelens::viewer

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/dynlib/dynamic_library.h"
+#include "world/block_kind_table.h"
+#include "world/chunk_record.h"
+#include "world/settings.h"
+
+namespace orelens::platform {
+class Gui;
+}
+
+namespace orelens::world {
+
+class WorldStore;
+
+// The part of a block query that GetBlockAt fills besides the block type.
+struct BlockQuery {
+  int32_t extra = 0;  // custom block id of a type-66 cell, rotation of a type-15 cell
+};
+
+// Looks up single blocks of the world. The reader keeps one chunk unpacked (the lookup chunk)
+// and decodes another only when a call addresses a different chunk, so callers visit their cells
+// grouped by chunk. The lookup chunk is never written; it can fall behind the stored record
+// until the chunk is loaded again. Main thread only.
+class BlockReader {
+ public:
+  BlockReader(WorldStore& store, const Settings& settings, const platform::LibraryLocator& libraries,
+              platform::Gui& gui);
+
+  // The block type at world position (x, z) and height y; air (3) where the world lists no
+  // chunk. query.extra receives the custom block id of a type-66 cell and the rotation of a
+  // type-15 cell when the chunk has a record for the cell; it is left alone otherwise.
+  uint8_t GetBlockAt(BlockQuery& query, float x, float y, float z);
+
+  // The lookup chunk, if one is unpacked.
+  std::optional<int32_t> lookupChunkId() const { return LookupChunkId; }
+  // How many times a chunk was unpacked.
+  int reloadCount() const { return reloadCount_; }
+
+ private:
+  void Reload(int32_t chunkId);
+
+  WorldStore& store_;
+  const Settings& settings_;
+  const platform::LibraryLocator& libraries_;
+  platform::Gui& gui_;
+
+  std::optional<int32_t> LookupChunkId;  // nothing while the table holds no chunk's blocks
+  std::vector<uint8_t> LookupBlockTypes = std::vector<uint8_t>(kBlockPlaneSize, kBlockAir);
+  CellValueMap LookupCustomIdMap;
+  CellValueMap LookupRotationMap;
+  int reloadCount_ = 0;
+};
+
+}  // namespace orelens::world

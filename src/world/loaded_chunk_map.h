@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace orelens::world {
+
+// A chunk that a loader has taken and that has not been unloaded since.
+struct LoadedChunkEntry {
+  int32_t originX = 0;
+  int32_t originZ = 0;
+  int32_t chunkId = -1;  // -1: the world does not list the chunk
+};
+
+// Keyed by the chunk origin, "x,z" in decimal.
+using LoadedChunkMap = std::unordered_map<std::string, LoadedChunkEntry>;
+
+inline std::string ChunkOriginKey(int32_t originX, int32_t originZ) {
+  return std::to_string(originX) + ',' + std::to_string(originZ);
+}
+
+}  // namespace orelens::world

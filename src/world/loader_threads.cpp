@@ -1,0 +1,207 @@
+#include "world/loader_threads.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "world/chunk_streaming.h"
+#include "world/spiral.h"
+
+namespace orelens::world {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr int kIdlePollMs = 50;
+constexpr HeightRange kNarrowRange{100, 249};
+constexpr HeightRange kFullRange{0, kChunkHeight - 1};
+
+// The origin of the chunk cell that the spiral starts from: ceil(v / 16) * 16 - 8.
+int32_t BaseCellOrigin(float v) {
+  return static_cast<int32_t>(std::ceil(static_cast<double>(v) / 16.0)) * 16 - 8;
+}
+
+int32_t ChunkIdOf(const std::unordered_map<std::string, int32_t>& worldChunks, int32_t x, int32_t z) {
+  const auto found = worldChunks.find(ChunkOriginKey(x, z));
+  return found == worldChunks.end() ? -1 : found->second;
+}
+
+}  // namespace
+
+LoaderThread::LoaderThread(ChunkStreaming& streaming, int slot) : slot_(slot), streaming_(&streaming) {}
+
+void LoaderThread::Start(const std::shared_ptr<LoaderThread>& loader) {
+  loader->running_ = true;
+  loader->thread_ = std::thread(&LoaderThread::Run, loader);
+}
+
+void LoaderThread::Revoke() {
+  std::lock_guard ticket(ticketMutex_);
+  streaming_ = nullptr;
+}
+
+void LoaderThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void LoaderThread::Detach() {
+  if (thread_.joinable()) thread_.detach();
+}
+
+template <class Work>
+bool LoaderThread::WithStreaming(Work&& work) {
+  std::lock_guard ticket(ticketMutex_);
+  if (streaming_ == nullptr) return false;
+  work(*streaming_);
+  return true;
+}
+
+// The thread keeps its own LoaderThread alive, so an abandoned loader only ever touches memory
+// it owns.
+void LoaderThread::Run(std::shared_ptr<LoaderThread> self) {
+  self->Body();
+  self->running_ = false;
+}
+
+void LoaderThread::Body() {
+  std::this_thread::sleep_for(milliseconds((slot_ + 1) * 10));
+  if (!Open()) return;
+  while (Pass()) {
+  }
+  reader_.reset();  // releases the LZ4 library and closes the database connection
+}
+
+bool LoaderThread::Open() {
+  bool opened = false;
+  const bool current = WithStreaming([&](ChunkStreaming& streaming) {
+    const auto& services = streaming.services_;
+    walker_.emplace(*services.blockKinds);
+    reader_ = services.openChunkReader(services.settings->CurrentWorldFolder());
+    if (!reader_) {
+      services.showMessage("Error", "LZ4 couldn't be opened");
+      return;
+    }
+    opened = true;
+  });
+  return current && opened;
+}
+
+bool LoaderThread::Pass() {
+  std::this_thread::sleep_for(milliseconds(kIdlePollMs));
+
+  bool idle = true;
+  int viewDistance = 0;
+  HeightRange range = kFullRange;
+  if (!WithStreaming([&](ChunkStreaming& streaming) {
+        idle = streaming.slots_[slot_].ready.load() != 0 || streaming.ChunkLoadingPaused.load() != 0;
+        viewDistance = streaming.services_.settings->ViewDistance.load();
+        if (streaming.services_.settings->NarrowRenderHeight.load() != 0) range = kNarrowRange;
+      })) {
+    return false;
+  }
+
+  if (!idle) {
+    if (const auto picked = Pick(viewDistance)) {
+      LoadAndWalk(*picked, range);
+      if (!Publish(*picked)) return false;
+    }
+  }
+
+  bool quit = false;
+  if (!WithStreaming([&](ChunkStreaming& streaming) {
+        if (streaming.QuitFlag.load() == 0) return;
+        streaming.slots_[slot_].ready = 0;
+        quit = true;
+      })) {
+    return false;
+  }
+  return !quit;
+}
+
+std::optional<LoaderThread::PickedChunk> LoaderThread::Pick(int viewDistance) {
+  std::optional<PickedChunk> picked;
+  WithStreaming([&](ChunkStreaming& streaming) {
+    std::lock_guard loadedLock(streaming.LoadedChunkMapMutex());
+    auto& loaded = streaming.loadedChunks_;
+    if (static_cast<int64_t>(loaded.size()) >= 2 * static_cast<int64_t>(viewDistance)) return;
+
+    const CameraPosition camera = streaming.services_.cameraPosition();
+    const int32_t baseX = BaseCellOrigin(camera.x);
+    const int32_t baseZ = BaseCellOrigin(camera.z);
+
+    std::lock_guard syncLock(streaming.LoaderSyncMutex());
+    int64_t n = slot_;
+    int32_t x = baseX;
+    int32_t z = baseZ;
+    std::string key = ChunkOriginKey(x, z);
+    while (loaded.contains(key) && n < viewDistance) {
+      x = baseX + 16 * SpiralIndexToX(n);
+      z = baseZ + 16 * SpiralIndexToZ(n);
+      key = ChunkOriginKey(x, z);
+      n += kLoaderSlotCount;
+    }
+    if (n >= viewDistance) return;
+
+    const int32_t id = ChunkIdOf(*streaming.services_.worldChunkMap, x, z);
+    loaded[key] = LoadedChunkEntry{x, z, id};
+    picked = PickedChunk{x, z, id};
+  });
+  return picked;
+}
+
+std::array<int32_t, 4> LoaderThread::NeighbourIds(const PickedChunk& chunk) {
+  std::array<int32_t, 4> ids{-1, -1, -1, -1};
+  WithStreaming([&](ChunkStreaming& streaming) {
+    std::lock_guard syncLock(streaming.LoaderSyncMutex());
+    const auto& worldChunks = *streaming.services_.worldChunkMap;
+    ids[0] = ChunkIdOf(worldChunks, chunk.x - 16, chunk.z);
+    ids[1] = ChunkIdOf(worldChunks, chunk.x + 16, chunk.z);
+    ids[2] = ChunkIdOf(worldChunks, chunk.x, chunk.z + 16);
+    ids[3] = ChunkIdOf(worldChunks, chunk.x, chunk.z - 16);
+  });
+  return ids;
+}
+
+void LoaderThread::LoadAndWalk(const PickedChunk& chunk, HeightRange range) {
+  const auto neighbourIds = NeighbourIds(chunk);
+
+  chunk_.record.assign(kChunkHeadAndPlaneSize, kBlockAir);
+  chunk_.lists.rotations.clear();  // the maps keep their room from chunk to chunk
+  chunk_.lists.customBlocks.clear();
+  chunk_.lists.hasLists = false;
+  chunk_.lists.hasHeightRange = false;
+  reader_->ReadChunk(chunk.id, chunk_);
+  for (size_t i = 0; i < neighbourPlanes_.size(); ++i) {
+    neighbourPlanes_[i].assign(kNeighbourPlaneBufferSize, kBlockAir);
+    reader_->ReadNeighbourPlane(neighbourIds[i], neighbourPlanes_[i]);
+  }
+
+  if (chunk_.lists.hasHeightRange) {
+    range.lo = chunk_.lists.MinHeight > 0 ? chunk_.lists.MinHeight - 1 : chunk_.lists.MinHeight;
+    range.hi = chunk_.lists.MaxHeight;
+  }
+  auto planeOf = [](const std::vector<uint8_t>& buffer) {
+    return buffer.size() >= kChunkHeadAndPlaneSize ? BlockPlane(buffer) : std::span<const uint8_t>();
+  };
+  const ChunkPlanes planes{planeOf(chunk_.record), planeOf(neighbourPlanes_[0]), planeOf(neighbourPlanes_[1]),
+                           planeOf(neighbourPlanes_[2]), planeOf(neighbourPlanes_[3])};
+  walker_->Walk(planes, range, chunk_.lists.rotations, chunk_.lists.customBlocks, bands_);
+
+  // The record buffers are per chunk; the face lists and the maps stay with the thread.
+  chunk_.record = {};
+  for (auto& plane : neighbourPlanes_) plane = {};
+}
+
+bool LoaderThread::Publish(const PickedChunk& chunk) {
+  return WithStreaming([&](ChunkStreaming& streaming) {
+    std::unique_lock syncLock(streaming.LoaderSyncMutex(), std::defer_lock);
+    while (!syncLock.try_lock()) std::this_thread::yield();
+    auto& slot = streaming.slots_[slot_];
+    slot.chunkX = chunk.x;
+    slot.chunkZ = chunk.z;
+    slot.chunkId = chunk.id;
+    slot.faceLists.swap(bands_);
+    slot.ready = 1;
+  });
+}
+
+}  // namespace orelens::world

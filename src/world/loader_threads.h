@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "world/block_walk.h"
+#include "world/loader_chunk_reader.h"
+
+namespace orelens::world {
+
+class ChunkStreaming;
+
+// One ChunkLoaderThread: picks the next chunk of its slot's share of the spiral around the
+// camera, reads it with its four side neighbours, walks its blocks and publishes the visible
+// ones in its slot.
+//
+// A loader that does not stop in time is abandoned, never killed: the stopper revokes its ticket,
+// and from then on the thread touches nothing but what it owns (this object, kept alive by the
+// thread itself). Every access to the shared streaming state happens inside `WithStreaming`,
+// under the ticket mutex, so a revoked loader can never hold a shared lock, write a slot or
+// change LoadedChunkMap again.
+class LoaderThread {
+ public:
+  LoaderThread(ChunkStreaming& streaming, int slot);
+
+  static void Start(const std::shared_ptr<LoaderThread>& loader);
+  bool Running() const { return running_.load(); }
+  // Called by the stopper. Waits for the thread to leave any shared section; afterwards the
+  // thread never enters one again.
+  void Revoke();
+  void Join();
+  void Detach();
+
+ private:
+  struct PickedChunk {
+    int32_t x = 0;
+    int32_t z = 0;
+    int32_t id = -1;
+  };
+
+  static void Run(std::shared_ptr<LoaderThread> self);
+  void Body();
+  // Runs `work` with the streaming state unless the ticket was revoked; false when revoked.
+  template <class Work>
+  bool WithStreaming(Work&& work);
+
+  bool Open();
+  // One pass of the loop; false once the thread must end.
+  bool Pass();
+  std::optional<PickedChunk> Pick(int viewDistance);
+  std::array<int32_t, 4> NeighbourIds(const PickedChunk& chunk);
+  void LoadAndWalk(const PickedChunk& chunk, HeightRange defaultRange);
+  bool Publish(const PickedChunk& chunk);
+
+  const int slot_;
+  std::mutex ticketMutex_;            // held while the thread uses streaming_
+  ChunkStreaming* streaming_;         // guarded by ticketMutex_; null once revoked
+  std::atomic<bool> running_{false};  // atomic: the stopper polls it while the thread ends
+  std::thread thread_;                // owned by the stopper (join or detach)
+
+  // Owned by the thread alone.
+  std::unique_ptr<LoaderChunkReader> reader_;
+  std::optional<BlockWalker> walker_;
+  LoaderChunk chunk_;
+  std::array<std::vector<uint8_t>, 4> neighbourPlanes_;
+  HeightBandLists bands_;
+};
+
+}  // namespace orelens::world

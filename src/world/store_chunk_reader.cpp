@@ -1,0 +1,35 @@
+#include "world/store_chunk_reader.h"
+
+#include "world/chunk_store.h"
+
+namespace orelens::world {
+namespace {
+
+class StoreChunkReader : public LoaderChunkReader {
+ public:
+  explicit StoreChunkReader(std::unique_ptr<ChunkStore> store) : store_(std::move(store)) {}
+
+  void ReadChunk(int32_t chunkId, LoaderChunk& chunk) override {
+    // Only a decoded record carries lists; any nonzero result counts as decoded.
+    if (store_->ReadChunkRecord(chunkId, chunk.record) != 0)
+      DecodeChunkRecordLists(chunk.record, chunk.lists);
+  }
+
+  void ReadNeighbourPlane(int32_t chunkId, std::vector<uint8_t>& buffer) override {
+    store_->ReadNeighbourBlockPlane(chunkId, buffer);
+  }
+
+ private:
+  std::unique_ptr<ChunkStore> store_;
+};
+
+}  // namespace
+
+std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(const platform::LibraryLocator& libraries,
+                                                        const std::string& worldFolder) {
+  auto store = ChunkStore::Open(libraries, worldFolder);
+  if (!store) return nullptr;
+  return std::make_unique<StoreChunkReader>(std::move(store));
+}
+
+}  // namespace orelens::world

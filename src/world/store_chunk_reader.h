@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "world/loader_chunk_reader.h"
+
+namespace orelens::platform {
+class LibraryLocator;
+}
+
+namespace orelens::world {
+
+// A loader's reader over the world's chunk store: its own LZ4 library and database connection,
+// opened here and kept until the reader goes. nullptr when the LZ4 library cannot be loaded.
+std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(const platform::LibraryLocator& libraries,
+                                                        const std::string& worldFolder);
+
+}  // namespace orelens::world

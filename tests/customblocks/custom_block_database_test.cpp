@@ -1,0 +1,166 @@
+#include "customblocks/custom_block_database.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "customblocks/import_progress_window.h"
+#include "customblocks/scratch_folder.h"
+#include "fixtures/dds_writer.h"
+#include "platform/database_test_server.h"
+#include "platform/dynlib/dynamic_library.h"
+#include "platform/gui/scripted_gui.h"
+
+namespace orelens::customblocks {
+namespace {
+
+using platform::testing::CountRows;
+using platform::testing::TestDatabaseServer;
+
+class CustomBlockDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = TestDatabaseServer::FromEnvironment();
+    if (!server_) GTEST_SKIP() << "no test MariaDB server (ORELENS_TEST_MYSQL_HOST/PORT)";
+    driver_ = platform::LoadMySqlDriver(platform::LibraryLocator());
+    ASSERT_TRUE(driver_);
+    database_ = platform::testing::OpenCustomBlockTestDatabase(*driver_, *server_);
+    ASSERT_TRUE(database_);
+    id_ = platform::testing::UniqueTestId(2);
+    Delete();
+  }
+  void TearDown() override {
+    if (database_) Delete();
+  }
+  void Delete() { database_->Update("DELETE FROM CustomBlocks2 WHERE id = " + std::to_string(id_)); }
+  int Rows(const std::string& condition) {
+    return CountRows(*database_,
+                     "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(id_) + " and " + condition);
+  }
+  std::string PreviewFile(size_t bytes) {
+    const std::string path = scratch_.File(std::to_string(id_) + ".png");
+    EXPECT_TRUE(fixtures::WriteBytesFile(path, std::vector<uint8_t>(bytes, 0x5A)));
+    return path;
+  }
+
+  testing::ScratchFolder scratch_;
+  std::optional<TestDatabaseServer> server_;
+  std::shared_ptr<const platform::MySqlDriver> driver_;
+  std::unique_ptr<platform::MySqlDatabase> database_;
+  int32_t id_ = 0;
+};
+
+TEST_F(CustomBlockDatabaseTest, UploadedBlockWithPreviewIsNotUploadedAgain) {
+  EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Crate"));
+  UploadCustomBlockRecord(database_.get(), id_, 3, "Crate", "Ada", PreviewFile(300));
+  EXPECT_EQ(Rows("name = 'Crate' and author = 'Ada' and type = 3 and hasPrev = 1 and LENGTH(preview) = 300"),
+            1);
+  EXPECT_TRUE(RemoteBlockHasPreview(database_.get(), id_, "Crate"));
+  // Renamed: the lookup misses, so the import uploads again and the row takes the new name.
+  EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Big Crate"));
+  UploadCustomBlockRecord(database_.get(), id_, 4, "Big Crate", "Ada", PreviewFile(200));
+  EXPECT_EQ(Rows("name = 'Big Crate' and type = 4 and hasPrev = 1 and LENGTH(preview) = 200"), 1);
+  EXPECT_TRUE(RemoteBlockHasPreview(database_.get(), id_, "Big Crate"));
+}
+
+TEST_F(CustomBlockDatabaseTest, QuotesInNamesAndAuthorsAreDataNotStatement) {
+  const std::string name = "Bob's 'best' block\\'; DROP TABLE CustomBlocks2; --";
+  const std::string author = "O'Hara ?";
+  UploadCustomBlockRecord(database_.get(), id_, 1, name, author, PreviewFile(10));
+  EXPECT_TRUE(RemoteBlockHasPreview(database_.get(), id_, name));
+  EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Bob"));
+  database_->BindText(0, name);
+  database_->BindText(1, author);
+  EXPECT_EQ(Rows("name = ? and author = ?"), 1);
+}
+
+TEST_F(CustomBlockDatabaseTest, UploadWithoutPreviewKeepsTheStoredPicture) {
+  UploadCustomBlockRecord(database_.get(), id_, 2, "Lamp", "Cy", PreviewFile(123));
+  std::filesystem::remove(scratch_.File(std::to_string(id_) + ".png"));
+  UploadCustomBlockRecord(database_.get(), id_, 2, "Lamp", "Cy", scratch_.File(std::to_string(id_) + ".png"));
+  EXPECT_EQ(Rows("hasPrev = 0 and LENGTH(preview) = 123"), 1);
+  EXPECT_FALSE(RemoteBlockHasPreview(database_.get(), id_, "Lamp"));
+  // A new block without a preview gets a row too.
+  Delete();
+  UploadCustomBlockRecord(database_.get(), id_, 1, "Bare", "Cy", scratch_.File("missing.png"));
+  EXPECT_EQ(Rows("name = 'Bare' and hasPrev = 0 and preview IS NULL"), 1);
+}
+
+TEST_F(CustomBlockDatabaseTest, ConnectsOnAWorkerThreadThreaded) {
+  platform::ScriptedGui gui;
+  OpenImportProgressWindow(gui);
+  CustomBlockDatabaseSettings settings;
+  settings.host = server_->host;
+  settings.port = server_->port;
+  settings.user = "root";
+  settings.password = "";
+  CustomBlockDatabaseConnector connector(gui, driver_, settings);
+  std::unique_ptr<platform::MySqlDatabase> connection = connector.ConnectCustomBlockDatabase();
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
+            "Trying to connect to custom block database,\n\rplease stand by...");
+  UploadCustomBlockRecord(connection.get(), id_, 1, "Threaded", "T", scratch_.File("none.png"));
+  EXPECT_EQ(Rows("name = 'Threaded'"), 1);
+
+  settings.port = 1;  // refused
+  CustomBlockDatabaseConnector refused(gui, driver_, settings);
+  EXPECT_FALSE(refused.ConnectCustomBlockDatabase());
+  CustomBlockDatabaseConnector withoutClient(gui, nullptr, settings);
+  EXPECT_FALSE(withoutClient.ConnectCustomBlockDatabase());
+  EXPECT_FALSE(RemoteBlockHasPreview(nullptr, id_, "Threaded"));
+}
+
+// A server that takes the connection but never says a word.
+class SilentServer {
+ public:
+  SilentServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(socket_, 4) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentServer() { ::close(socket_); }
+  unsigned Port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  unsigned port_ = 0;
+};
+
+TEST(CustomBlockDatabaseConnector, KeepsTheWindowsAliveWhileAServerStallsThreaded) {
+  auto driver = platform::LoadMySqlDriver(platform::LibraryLocator());
+  ASSERT_TRUE(driver);
+  SilentServer server;
+  ASSERT_NE(server.Port(), 0u);
+  platform::ScriptedGui gui;
+  OpenImportProgressWindow(gui);
+  CustomBlockDatabaseSettings settings;
+  settings.host = "127.0.0.1";
+  settings.port = server.Port();
+  settings.connectTimeoutSeconds = 1;
+  CustomBlockDatabaseConnector connector(gui, driver, settings);
+  EXPECT_FALSE(connector.ConnectCustomBlockDatabase());
+  // Polled every 10 ms while the attempt ran out its second.
+  EXPECT_GE(gui.NoWaitCalls(), 20);
+  EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
+            "Trying to connect to custom block database,\n\rplease stand by...");
+}
+
+TEST(CustomBlockDatabaseSettings, ConnectionTextNamesHostPortAndDatabase) {
+  CustomBlockDatabaseSettings settings;
+  EXPECT_EQ(settings.ConnectionText(), "host=customblocks.orelens.invalid port=3306 dbname=tessdb42");
+  EXPECT_EQ(settings.user, "tessdb42");
+  EXPECT_EQ(settings.password.size(), 25u);
+}
+
+}  // namespace
+}  // namespace orelens::customblocks

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fixtures/world_writer.h"
+#include "platform/prefs/preference_file.h"
+
+namespace orelens::platform {
+namespace {
+
+using fixtures::ReadFileBytes;
+using fixtures::TempFolder;
+using fixtures::WriteBytesToFile;
+
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::string Text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+TEST(PreferenceFile, WritesByteOrderMarkAndKeysInFirstWrittenOrder) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  {
+    auto file = PreferenceFile::Create(path);
+    ASSERT_TRUE(file);
+    file->WriteString("LastWorld", "Wörld");
+    file->WriteInteger("ViewDistance", -150);
+    file->WriteString("lastworld", "Again");  // same key, keeps its place
+    ASSERT_TRUE(file->Close());
+  }
+  EXPECT_EQ(Text(ReadFileBytes(path)), "\xEF\xBB\xBF\r\nLastWorld = Again\r\nViewDistance = -150\r\n");
+}
+
+TEST(PreferenceFile, ReadsKeysWithoutCaseTrimsValuesAndParsesIntegers) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  WriteBytesToFile(path, Bytes("\xEF\xBB\xBF\r\n  savedir =  \t/a b/ \t\r\nViewDistance = far\nShadows=2\r\n"
+                               "; comment = 1\r\n[Group]\r\nnoequals\r\n"));
+  auto file = PreferenceFile::Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadString("SaveDir", "default"), "/a b/");
+  EXPECT_EQ(file->ReadInteger("ViewDistance", 150), 0);  // not a number reads 0
+  EXPECT_EQ(file->ReadInteger("SHADOWS", 0), 2);
+  EXPECT_EQ(file->ReadInteger("Missing", 150), 150);
+  EXPECT_EQ(file->ReadString("; comment", "none"), "none");
+  // Writing keeps the lines that are not keys and the keys already there.
+  file->WriteInteger("Shadows", 1);
+  ASSERT_TRUE(file->Close());
+  EXPECT_EQ(Text(ReadFileBytes(path)),
+            "\xEF\xBB\xBF\r\nsavedir = /a b/\r\nViewDistance = far\r\nShadows = 1\r\n; comment = 1\r\n[Group]\r\n"
+            "noequals\r\n");
+}
+
+TEST(PreferenceFile, FileWithoutByteOrderMarkIsLatin1) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  WriteBytesToFile(path, Bytes("LastWorld = W\xF6rld\r\n"));
+  auto file = PreferenceFile::Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadString("LastWorld", ""), "W\xC3\xB6rld");
+}
+
+TEST(PreferenceFile, OpenFailsOnFoldersAndUnwritableFiles) {
+  TempFolder temp;
+  EXPECT_FALSE(PreferenceFile::Open(temp.MakeFolder("prefs.ini")));
+  EXPECT_FALSE(PreferenceFile::Create(temp.path() + "missing/prefs.ini"));
+}
+
+TEST(PreferenceFile, GarbageBinaryAndHugeLinesNeverCrash) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  std::mt19937 random(7);
+  std::vector<uint8_t> garbage(64 * 1024);
+  for (auto& byte : garbage) byte = static_cast<uint8_t>(random());
+  WriteBytesToFile(path, garbage);
+  {
+    auto file = PreferenceFile::Open(path);
+    ASSERT_TRUE(file);
+    file->ReadString("SaveDir", "");
+    file->ReadInteger("ViewDistance", 150);
+  }
+  std::string huge = "\xEF\xBB\xBFViewDistance = " + std::string(4 << 20, '7') + "\r\nKey" + std::string(1 << 20, ' ');
+  WriteBytesToFile(path, Bytes(huge));
+  auto file = PreferenceFile::Open(path);
+  ASSERT_TRUE(file);
+  file->ReadInteger("ViewDistance", 150);
+  EXPECT_EQ(file->ReadString("Key", "none"), "none");
+}
+
+}  // namespace
+}  // namespace orelens::platform

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "fixtures/schematic_writer.h"
+#include "schematic/schematic_reading.h"
+#include "schematic/schematic_save.h"
+#include "schematic/schematic_test_world.h"
+
+namespace orelens::schematic {
+namespace {
+
+using fixtures::ChunkRecordSpec;
+using testing::kStone;
+
+// The block the test world holds at a cell: a pattern of ordinary types with custom blocks and
+// torches here and there.
+uint8_t PatternBlock(int chunk, int col, int row, int height) {
+  const int n = chunk * 1000 + col * 31 + row * 7 + height * 3;
+  if (n % 11 == 0) return world::kBlockCustom;
+  if (n % 13 == 0) return world::kBlockTorch;
+  return static_cast<uint8_t>(100 + n % 150);  // never 66 or 15
+}
+
+TEST(SchematicSaveName, AddsTheExtensionUnlessItIsExactlyKvSch) {
+  EXPECT_EQ(WithSchematicExtension("/tmp/a.KvSch"), "/tmp/a.KvSch.kvSch");
+  EXPECT_EQ(WithSchematicExtension("/tmp/a"), "/tmp/a.kvSch");
+  EXPECT_EQ(WithSchematicExtension("/tmp/a.kvSch"), "/tmp/a.kvSch");
+  EXPECT_EQ(WithSchematicExtension("/tmp/dir.kvSch/a"), "/tmp/dir.kvSch/a.kvSch");
+  EXPECT_EQ(WithSchematicExtension("C:\\dir.x\\a"), "C:\\dir.x\\a.kvSch");
+  EXPECT_EQ(WithSchematicExtension("/tmp/a.txt"), "/tmp/a.txt.kvSch");
+}
+
+class SchematicSaveTest : public ::testing::Test {
+ protected:
+  SchematicSaveTest() {
+    // Chunks 0 and 1 side by side along X, filled with the pattern up to height 7.
+    test.ListChunk(-8, -8, 0);
+    test.ListChunk(8, -8, 1);
+    for (int chunk : {0, 1}) {
+      ChunkRecordSpec spec;
+      spec.withLists = true;
+      for (int col = 0; col < 32; ++col) {
+        for (int row = 0; row < 32; ++row) {
+          for (int height = 0; height < 8; ++height) {
+            const uint8_t type = PatternBlock(chunk, col, row, height);
+            spec.SetBlock(col, row, height, type);
+            const auto c = static_cast<uint8_t>(col), r = static_cast<uint8_t>(row);
+            const auto h = static_cast<int16_t>(height);
+            if (type == world::kBlockCustom) spec.customBlocks.push_back({c, r, h, 5000 + col + row * 100});
+            if (type == world::kBlockTorch)
+              spec.rotations.push_back({c, r, h, static_cast<int8_t>(-(col % 4))});
+          }
+        }
+      }
+      test.PutRow(chunk, spec);
+    }
+  }
+
+  SchematicContent ReadBack(const std::string& file) {
+    platform::File opened = OpenSchematicForReading(file);
+    SchematicReadResult read = ReadSchematic(opened, test.libraries);
+    EXPECT_EQ(read.status, SchematicReadStatus::kRead);
+    return read.content.value_or(SchematicContent{});
+  }
+
+  testing::SchematicTestWorld test;
+};
+
+TEST_F(SchematicSaveTest, SavesEveryCellOfABoxAcrossChunks) {
+  // Cells x 6.0 .. 9.5 (chunk 0 up to 7.5), z -8.0 .. -6.5, heights 0 .. 1.5.
+  test.gui.QueueFileAnswer(test.SchematicPath("cut"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
+  ASSERT_EQ(test.gui.Requesters().size(), 1u);
+  EXPECT_EQ(test.gui.Requesters()[0].title, "Choose a File to save to");
+  EXPECT_EQ(test.gui.Requesters()[0].pattern, "Kelvane Schematic | *.KvSch");
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+
+  const SchematicContent content = ReadBack(test.SchematicPath("cut.kvSch"));
+  ASSERT_EQ(content.size.sizeX, 8);
+  ASSERT_EQ(content.size.sizeZ, 4);
+  ASSERT_EQ(content.size.sizeY, 4);
+  size_t customs = 0, torches = 0;
+  for (int x = 0; x < 8; ++x) {
+    for (int z = 0; z < 4; ++z) {
+      for (int y = 0; y < 4; ++y) {
+        const int worldCol = 28 + x;  // x 6.0 is column 28 of chunk 0
+        const int chunk = worldCol < 32 ? 0 : 1;
+        const uint8_t expected = PatternBlock(chunk, worldCol % 32, z, y);
+        ASSERT_EQ(content.BlockAt(x, z, y), expected) << x << "," << z << "," << y;
+        customs += expected == world::kBlockCustom;
+        torches += expected == world::kBlockTorch;
+      }
+    }
+  }
+  ASSERT_EQ(content.customBlocks.size(), customs);
+  ASSERT_EQ(content.rotations.size(), torches);
+  ASSERT_GT(customs, 0u);
+  ASSERT_GT(torches, 0u);
+  for (const SchematicExtraEntry& entry : content.customBlocks) {
+    EXPECT_EQ(entry.value, 5000 + (28 + entry.x) % 32 + entry.z * 100);
+  }
+  for (const SchematicExtraEntry& entry : content.rotations)
+    EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
+}
+
+TEST(SchematicSaveLarge, PayloadThatDoesNotCompressStillFitsTheFile) {
+  // Four full-height chunks of random blocks: a 3,276,808-byte payload that LZ4 cannot shrink
+  // below the 3,000,000 bytes of the standard output room.
+  testing::SchematicTestWorld test;
+  std::mt19937 random(5);
+  for (int chunk = 0; chunk < 4; ++chunk) {
+    test.ListChunk(chunk % 2 ? 8 : -8, chunk < 2 ? -8 : 8, chunk);
+    ChunkRecordSpec spec;
+    for (uint8_t& block : spec.blockPlane) {
+      block = static_cast<uint8_t>(random());
+      if (block == world::kBlockCustom || block == world::kBlockTorch) block = 0;
+    }
+    test.PutRow(chunk, spec);
+  }
+  test.gui.QueueFileAnswer(test.SchematicPath("big.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 199.75f, 7.75f, 64, 800, 64), 1);
+  EXPECT_GT(fixtures::ReadFileBytes(test.SchematicPath("big.kvSch")).size(), kCompressedOutputCapacity);
+
+  platform::File opened = OpenSchematicForReading(test.SchematicPath("big.kvSch"));
+  const SchematicReadResult read = ReadSchematic(opened, test.libraries);
+  ASSERT_EQ(read.status, SchematicReadStatus::kRead);
+  const world::ChunkData corner = test.StoredRecord(3);
+  EXPECT_EQ(read.content->BlockAt(63, 63, 799), corner[world::CellOffset(31, 31, 799)]);
+  EXPECT_EQ(read.content->BlockAt(32, 32, 0), corner[world::CellOffset(0, 0, 0)]);
+}
+
+TEST_F(SchematicSaveTest, CancelledRequesterSavesNothing) {
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0, 0, 0, 2, 2, 2), 0);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+TEST_F(SchematicSaveTest, OneCellBoxHasANinePayload) {
+  test.gui.QueueFileAnswer(test.SchematicPath("one.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, -7.5f, 0.0f, -8.0f, 1, 1, 1), 1);  // an ordinary block
+  const std::vector<uint8_t> bytes = fixtures::ReadFileBytes(test.SchematicPath("one.kvSch"));
+  ASSERT_GT(bytes.size(), 20u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{9, 0, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 16),
+            (std::vector<uint8_t>{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0x37, 0x13, 0x37, 0x13}));
+  EXPECT_EQ(ReadBack(test.SchematicPath("one.kvSch")).blockTypes[0], PatternBlock(0, 1, 0, 0));
+}
+
+TEST_F(SchematicSaveTest, WithoutLz4TheFileHoldsNoPayloadAndTheSaveEnds) {
+  test.BreakLz4();
+  test.gui.QueueFileAnswer(test.SchematicPath("a.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 0.0f, 2, 3, 4), 1);
+  EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("a.kvSch")).size(), 20u);
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().title, "Error");
+  EXPECT_EQ(boxes.back().text,
+            "Lz4.dll not found, or not accessible. This file should have been shipped with the tool, try to "
+            "re-download.");
+}
+
+TEST_F(SchematicSaveTest, BoxesTheFileCannotHoldAreRefused) {
+  for (auto [x, y, z] : std::vector<std::array<int32_t, 3>>{{0, 1, 1}, {65536, 65536, 2}, {1, -3, 1}}) {
+    test.gui.QueueFileAnswer(test.SchematicPath("huge.kvSch"));
+    EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0, 0, 0, x, y, z), 0);
+    EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("huge.kvSch")).size(), 16u) << "header only";
+  }
+  for (const auto& box : test.gui.MessageBoxes()) {
+    EXPECT_EQ(box.title, "Out of memory");
+    EXPECT_EQ(
+        box.text,
+        "Sorry, not enough free memory available to save this map portion, try to lower the viewdistance, or "
+        "reduce schematic size.");
+  }
+  EXPECT_EQ(test.gui.MessageBoxCount(), 3u);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty()) << "the progress window is closed";
+}
+
+TEST_F(SchematicSaveTest, FailedCompressionLeavesNoSchematic) {
+  // A library without the LZ4 entry points loads, but every codec call gives 0.
+  test.libraries.SetLibraryFile(platform::kLz4LibraryName, "libz.so.1");
+  test.gui.QueueFileAnswer(test.SchematicPath("z.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 0.0f, 2, 3, 4), 0);
+  EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("z.kvSch")).size(), 16u) << "header only";
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Out of memory");
+}
+
+TEST_F(SchematicSaveTest, ShowsProgressAndKeepsTheWindowsAlive) {
+  test.clockStep = 300;  // an update every second cell
+  std::vector<std::string> texts;
+  std::vector<int> bars;
+  test.gui.SetPollHook([&](platform::ScriptedGui& gui) {
+    for (int window : gui.WindowNumbers()) {
+      const platform::WindowRecord* record = gui.FindWindow(window);
+      if (record->title != "Saving Kelvane Schematic...") continue;
+      EXPECT_EQ(record->innerWidth, 400);
+      EXPECT_EQ(record->innerHeight, 200);
+      EXPECT_TRUE(record->style.centred && record->style.toolWindow && record->style.keptAbove);
+      const std::vector<int> gadgets = gui.GadgetsOf(window);
+      ASSERT_EQ(gadgets.size(), 2u);
+      bars.push_back(gui.FindGadget(gadgets[0])->state);
+      texts.push_back(gui.FindGadget(gadgets[1])->text);
+    }
+  });
+  test.gui.QueueFileAnswer(test.SchematicPath("p.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, -8.0f, 0.0f, -8.0f, 2, 2, 2), 1);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Saving cube...25%", "Saving cube...50%", "Saving cube...75%",
+                                             "Saving cube...100%"}));
+  EXPECT_EQ(bars, (std::vector<int>{25, 50, 75, 100}));
+  EXPECT_EQ(test.gui.NoWaitCalls(), 4) << "one pending window event per progress update";
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+}  // namespace
+}  // namespace orelens::schematic

@@ -1,0 +1,215 @@
+#include "viewer/navigation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "platform/engine3d/scene.h"
+#include "viewer/menu_commands.h"
+#include "viewer/menu_ids.h"
+#include "viewer/program_main.h"
+#include "viewer/selection_cube.h"
+#include "viewer/viewer_test_rig.h"
+
+namespace orelens::viewer {
+namespace {
+
+using testing::ViewerRig;
+
+// One pass of the devices, built step by step.
+struct PassWith : platform::InputPass {
+  PassWith& KeysHeld(std::vector<int> keys) { keysHeld = std::move(keys); return *this; }
+  PassWith& LeftButton(bool down) { leftButton = down; return *this; }
+  PassWith& MoveX(int counts) { moveX = counts; return *this; }
+  PassWith& MoveY(int counts) { moveY = counts; return *this; }
+  PassWith& Wheel(int steps) { wheel = steps; return *this; }
+  PassWith& Pointer(std::pair<int, int> at) { pointer = at; return *this; }
+};
+
+class NavigationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.MakeWorld("Alpha", 5);
+    rig.WritePreferences("Alpha");
+    ASSERT_TRUE(rig.StartPaused());
+    centreX = rig.gui.WindowInnerWidth(0) / 2;
+    centreY = rig.gui.WindowInnerHeight(0) / 2;
+  }
+  void TearDown() override { ShutDown(rig.ctx()); }
+
+  platform::Engine3D& engine() { return rig.engine(); }
+  float NodeX() { return engine().PBO_NodeX(1001); }
+  float NodeY() { return engine().PBO_NodeY(1001); }
+  float NodeZ() { return engine().PBO_NodeZ(1001); }
+
+  // Puts the camera `distance` units in front of the box's -X face, looking at the box.
+  void LookAtMinusXFace(float distance) {
+    engine().PBO_MoveCamera2(0, NodeX() - distance, NodeY(), NodeZ(), 0);
+    engine().PBO_CameraLookAt(0, NodeX(), NodeY(), NodeZ());
+  }
+  // Presses the left button on the middle of the view and keeps it held.
+  void PressAtCentre() {
+    rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(centreX, centreY)));
+    rig.Pass();
+  }
+  void DragBy(int dx, int dy, std::vector<int> keys = {}) {
+    rig.input.QueuePass(PassWith().KeysHeld(std::move(keys)).LeftButton(true).MoveX(dx).MoveY(dy));
+    rig.Pass();
+  }
+  // Holds keys for one pass, lets them go in the next: a key acts when it is released.
+  void Tap(std::vector<int> keys) {
+    rig.input.QueuePass(PassWith().KeysHeld(std::move(keys)));
+    rig.input.QueuePass(PassWith());
+    rig.Pass(2);
+  }
+  void Release() {
+    rig.input.QueuePass(PassWith());
+    rig.Pass();
+  }
+
+  ViewerRig rig;
+  int centreX = 0, centreY = 0;
+};
+
+TEST_F(NavigationTest, BrowsingDragTurnsTheCameraAndThePointerReturnsOnRelease) {
+  const float before = engine().PBO_CameraDirectionZ(0);
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(200, 150)));
+  rig.Pass();
+  EXPECT_TRUE(rig.input.IsCaptured());
+  DragBy(100, 0);
+  EXPECT_GT(std::fabs(engine().PBO_CameraDirectionZ(0) - before), 0.3f);  // 20 degrees
+  Release();
+  EXPECT_FALSE(rig.input.IsCaptured());
+  ASSERT_FALSE(rig.input.Warps().empty());
+  EXPECT_EQ(rig.input.Warps().back(), std::make_pair(200, 150));
+}
+
+TEST_F(NavigationTest, PressOnTheFirstPixelRowDoesNotCapture) {
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(0, 150)));
+  rig.Pass();
+  EXPECT_FALSE(rig.input.IsCaptured());
+}
+
+TEST_F(NavigationTest, HeldSideFaceMovesTheBoxInWholeStepsAndDropsTheRemainder) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  auto& nav = rig.ctx().nav;
+  ASSERT_GT(nav.PickedEntity, 0);
+  EXPECT_EQ(nav.DragAxisX, -1);
+  EXPECT_EQ(nav.DragAxisZ, 0);
+  EXPECT_EQ(nav.DragSpeed, 50);  // distance 4, halved 2
+
+  const float x = NodeX(), y = NodeY(), z = NodeZ();
+  DragBy(120, 0);  // 2 steps of 50; 20 counts dropped
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  EXPECT_FLOAT_EQ(NodeX(), x);
+  DragBy(40, 0);  // below one step: nothing yet
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  DragBy(0, 110);  // down by two blocks
+  EXPECT_FLOAT_EQ(NodeY(), y - 1.0f);
+
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
+  rig.Pass();
+  EXPECT_FLOAT_EQ(NodeX(), x + 0.5f);  // along the held face's normal, away from it
+}
+
+TEST_F(NavigationTest, ShiftDragResizesWithinOneTo255Steps) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  const float z = NodeZ();
+  DragBy(120, 0, {platform::DIK_LSHIFT});  // depth 3.01 - 2 = 1.01
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 1.01f);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 0.5f);
+  DragBy(120, 0, {platform::DIK_LSHIFT});  // -0.99: refused
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 1.01f);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 0.5f);
+}
+
+TEST_F(NavigationTest, HoveringASideFaceHighlightsIt) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  LookAtMinusXFace(4.0f);
+  rig.input.QueuePass(PassWith().Pointer(std::make_pair(centreX, centreY)));
+  rig.Pass();
+  const auto& scene = engine().GetScene();
+  EXPECT_EQ(rig.ctx().nav.CubeHoverShown, 1);
+  EXPECT_NE(scene.entities.Find(1005)->materialKey, scene.entities.Find(1006)->materialKey);
+  // Off the box: the face goes back to the plain tool material.
+  rig.input.QueuePass(PassWith().Pointer(std::make_pair(5, 5)));
+  rig.Pass();
+  EXPECT_EQ(rig.ctx().nav.CubeHoverShown, 0);
+  EXPECT_EQ(scene.entities.Find(1005)->materialKey, scene.entities.Find(1006)->materialKey);
+}
+
+TEST_F(NavigationTest, KeysFlyAtSlowAndFastSpeedsPerPass) {
+  const float y = engine().PBO_CameraY(0);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_E}));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraY(0), y + 0.15f, 1e-4);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_E, platform::DIK_LSHIFT}));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraY(0), y + 1.15f, 1e-4);
+
+  // Without the keyboard nothing moves.
+  rig.input.SetKeyboardAcquired(false);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_E}));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraY(0), y + 1.15f, 1e-4);
+}
+
+TEST_F(NavigationTest, TheSaveBoxKeepsTheCameraFromComingNearerThanFiveUnits) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  LookAtMinusXFace(3.55f);  // distance 4 (rounded)
+  const float x = engine().PBO_CameraX(0);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_W}));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraX(0), x, 1e-3);  // 3.40 would round to 3: moved back
+}
+
+TEST_F(NavigationTest, EscapeLeavesTheModeAndPTogglesLoading) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_ESCAPE, platform::DIK_P}));
+  rig.Pass();
+  rig.input.QueuePass(PassWith());
+  rig.Pass();  // Escape released: P is not looked at in this pass
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+  EXPECT_TRUE(engine().GetScene().entities.Find(1003)->hidden);
+  EXPECT_TRUE(rig.ctx().ChunkLoadingPaused());
+  rig.Pass();
+  EXPECT_FALSE(rig.ctx().ChunkLoadingPaused());  // P's release reported one pass later
+}
+
+TEST_F(NavigationTest, SaveLoadPlaceAndInjectASchematic) {
+  // Save a 3 x 3 x 3 box: Return, then the file requester.
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  const std::string file = rig.workingFolder + "box";
+  rig.gui.QueueFileAnswer("");  // cancelled: the mode stays
+  Tap({platform::DIK_RETURN});
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  rig.gui.QueueFileAnswer(file);
+  Tap({platform::DIK_RETURN});
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+  ASSERT_TRUE(std::filesystem::exists(file + ".kvSch"));
+
+  // Load it: the preview is built on the next pass.
+  rig.gui.QueueFileAnswer(file + ".kvSch");
+  HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
+  EXPECT_EQ(rig.ctx().InsertPlacement().sizeX, 3);
+  rig.Pass();
+  EXPECT_TRUE(engine().PBO_IsStaticGeometry(rig.ctx().loop.PreviewGeometry));
+
+  // Return moves the preview to the box; Ctrl+S writes it and leaves the mode.
+  Tap({platform::DIK_RETURN});
+  EXPECT_FLOAT_EQ(rig.ctx().InsertPlacement().originX, NodeX() - 0.5f);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LCONTROL, platform::DIK_S}));
+  rig.Pass();
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+  EXPECT_FALSE(engine().PBO_IsStaticGeometry(rig.ctx().loop.PreviewGeometry));
+}
+
+}  // namespace
+}  // namespace orelens::viewer

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "world/block_reader.h"
+#include "world/block_writer.h"
+#include "world/block_writer_test_world.h"
+
+namespace orelens::world {
+namespace {
+
+using fixtures::ChunkRecordSpec;
+using testing::BlockTestWorld;
+using testing::kLantern;
+using testing::kStone;
+
+constexpr int32_t kChunkA = 0;  // origin (-8, -8)
+constexpr int32_t kChunkB = 1;  // origin (8, -8)
+
+class BlockWriterTest : public ::testing::Test {
+ protected:
+  BlockWriterTest() {
+    test.ListChunk(-8, -8, kChunkA);
+    test.ListChunk(8, -8, kChunkB);
+  }
+
+  static ChunkRecordSpec SpecWithLists() {
+    ChunkRecordSpec spec;
+    spec.withLists = true;
+    spec.minHeight = 10;
+    spec.maxHeight = 120;
+    spec.n2Records = {{1, 2, 3, 4, 5}};
+    spec.groups = {{{7, 7, 7}, {11, 12}}};
+    return spec;
+  }
+
+  // Sets the cell (col, row, height) of the chunk with the given origin.
+  void Set(int block, int32_t extra, int32_t originX, int col, int row, int height) {
+    writer.SetWorldBlock(block, extra, originX + col * 0.5f, height * 0.5f, -8 + row * 0.5f);
+  }
+
+  ChunkRecordLists StoredLists(int32_t chunkId) {
+    ChunkRecordLists lists;
+    DecodeChunkRecordLists(test.StoredRecord(chunkId), lists);
+    return lists;
+  }
+
+  BlockTestWorld test;
+  BlockWriter writer{test.store, test.settings, test.kinds, test.libraries};
+};
+
+TEST_F(BlockWriterTest, CustomBlockRecordsFollowTheCellsAndTheRecordMovesWithTheList) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(1, 1, 20, kBlockCustom);
+  spec.SetBlock(2, 1, 20, kBlockCustom);
+  spec.customBlocks = {{1, 1, 20, 111}, {2, 1, 20, 222}};
+  test.PutRow(kChunkA, spec);
+  const size_t sizeBefore = test.StoredRecord(kChunkA).size();
+
+  Set(kBlockAir, 0, -8, 1, 1, 20);
+  writer.Flush();
+  ChunkRecordSpec expected = spec;
+  expected.SetBlock(1, 1, 20, kBlockAir);
+  expected.customBlocks = {{2, 1, 20, 222}};
+  EXPECT_EQ(test.StoredRecord(kChunkA).size(), sizeBefore - 8);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expected))
+      << "everything after the list moves back with it, untouched";
+
+  Set(kBlockCustom, 12345, -8, 5, 6, 7);
+  writer.Flush();
+  BlockReader reader(test.store, test.settings, test.libraries, test.gui);
+  BlockQuery query;
+  EXPECT_EQ(reader.GetBlockAt(query, -8 + 2.5f, 3.5f, -8 + 3.0f), kBlockCustom);
+  EXPECT_EQ(query.extra, 12345);
+  EXPECT_EQ(StoredLists(kChunkA).customBlocks.size(), 2u);
+}
+
+TEST_F(BlockWriterTest, RotationRecordsFollowMeshBlocks) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(3, 4, 50, kLantern);
+  spec.rotations = {{3, 4, 50, 1}};
+  test.PutRow(kChunkA, spec);
+
+  Set(kBlockTorch, 2, -8, 3, 4, 50);
+  writer.Flush();
+  ChunkRecordLists lists = StoredLists(kChunkA);
+  ASSERT_EQ(lists.rotations.size(), 1u);
+  ASSERT_NE(lists.rotations.find(MakeCellKey(3, 4, 50)), lists.rotations.end());
+  EXPECT_EQ(lists.rotations.find(MakeCellKey(3, 4, 50))->second, 2);
+
+  Set(kStone, 9, -8, 3, 4, 50);
+  writer.Flush();
+  lists = StoredLists(kChunkA);
+  EXPECT_TRUE(lists.rotations.empty());
+  EXPECT_EQ(test.StoredBlock(kChunkA, 3, 4, 50), kStone);
+
+  Set(kLantern, -3, -8, 3, 4, 50);
+  writer.Flush();
+  lists = StoredLists(kChunkA);
+  ASSERT_EQ(lists.rotations.size(), 1u);
+  ASSERT_NE(lists.rotations.find(MakeCellKey(3, 4, 50)), lists.rotations.end());
+  EXPECT_EQ(lists.rotations.find(MakeCellKey(3, 4, 50))->second, -3);
+}
+
+TEST_F(BlockWriterTest, HeightRangeGrowsWithBlocksAndShrinksWithAir) {
+  test.PutRow(kChunkA, SpecWithLists());  // MinHeight 10, MaxHeight 120
+
+  Set(kStone, 0, -8, 0, 0, 5);
+  Set(kBlockAir, 0, -8, 0, 0, 130);
+  writer.Flush();
+  ChunkRecordLists lists = StoredLists(kChunkA);
+  EXPECT_EQ(lists.MinHeight, 10);
+  EXPECT_EQ(lists.MaxHeight, 120);
+
+  Set(kBlockAir, 0, -8, 0, 0, 5);
+  Set(kStone, 0, -8, 0, 0, 130);
+  writer.Flush();
+  lists = StoredLists(kChunkA);
+  EXPECT_EQ(lists.MinHeight, 5);
+  EXPECT_EQ(lists.MaxHeight, 130);
+
+  Set(kStone, 0, -8, 0, 0, 799);
+  Set(kBlockAir, 0, -8, 0, 0, 0);
+  writer.Flush();
+  lists = StoredLists(kChunkA);
+  EXPECT_EQ(lists.MinHeight, 0);
+  EXPECT_EQ(lists.MaxHeight, 799);
+}
+
+TEST_F(BlockWriterTest, WritesAChunkBackOnceTheFirstCallForAnotherArrives) {
+  test.PutRow(kChunkA, SpecWithLists());
+  test.PutCacheFile(kChunkB, SpecWithLists());
+  const std::vector<uint8_t> storedB = fixtures::ReadFileBytes(test.world.CacheFilePath(kChunkB));
+
+  Set(kStone, 0, -8, 1, 1, 1);
+  Set(kStone, 0, -8, 2, 2, 2);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kBlockAir) << "nothing is written while the chunk is edited";
+
+  Set(kStone, 0, 8, 3, 3, 3);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kStone);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 2, 2, 2), kStone);
+  EXPECT_EQ(fixtures::ReadFileBytes(test.world.CacheFilePath(kChunkB)), storedB);
+  EXPECT_EQ(writer.editChunkId(), kChunkB);
+
+  writer.Flush();
+  EXPECT_EQ(test.StoredBlock(kChunkB, 3, 3, 3), kStone);
+  EXPECT_FALSE(writer.hasPendingChange());
+}
+
+TEST_F(BlockWriterTest, FlushWithoutChangesWritesNothing) {
+  test.PutCacheFile(kChunkA, SpecWithLists());
+  const auto cacheFile = test.world.CacheFilePath(kChunkA);
+  const std::vector<uint8_t> stored = fixtures::ReadFileBytes(cacheFile);
+  writer.SetWorldBlock(0, 0, 0, 0, 0);
+  writer.SetWorldBlock(0, 0, 0, 0, 0);
+  EXPECT_FALSE(writer.editChunkId()) << "the flush call loads nothing";
+
+  Set(kStone, 0, -8, 1, 1, 1);
+  writer.Flush();
+  const auto written = std::filesystem::last_write_time(cacheFile);
+  writer.Flush();
+  writer.SetWorldBlock(0, 0, 0, 0, 0);
+  EXPECT_EQ(std::filesystem::last_write_time(cacheFile), written);
+  EXPECT_NE(fixtures::ReadFileBytes(cacheFile), stored);
+}
+
+TEST_F(BlockWriterTest, ListsStayInPlaceOverSeveralFlushes) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(0, 0, 30, kBlockCustom);
+  spec.customBlocks = {{0, 0, 30, 7}};
+  test.PutRow(kChunkA, spec);
+
+  ChunkRecordSpec expected = spec;
+  Set(kLantern, 4, -8, 9, 9, 40);
+  expected.SetBlock(9, 9, 40, kLantern);
+  expected.rotations = {{9, 9, 40, 4}};
+  writer.Flush();
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expected));
+
+  Set(kBlockAir, 0, -8, 0, 0, 30);
+  Set(kBlockCustom, 99, -8, 1, 0, 31);
+  expected.SetBlock(0, 0, 30, kBlockAir);
+  expected.SetBlock(1, 0, 31, kBlockCustom);
+  expected.customBlocks = {{1, 0, 31, 99}};
+  writer.Flush();
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expected));
+
+  Set(kStone, 0, -8, 9, 9, 40);
+  Set(kBlockCustom, 100, -8, 1, 0, 31);
+  expected.SetBlock(9, 9, 40, kStone);
+  expected.rotations.clear();
+  expected.customBlocks = {{1, 0, 31, 100}};
+  writer.Flush();
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expected));
+}
+
+TEST_F(BlockWriterTest, HeightsOutsideTheChunkWriteNothing) {
+  test.PutRow(kChunkA, SpecWithLists());
+  const ChunkData before = test.StoredRecord(kChunkA);
+  for (float y : {400.0f, 1000.0f, -0.5f, -1e9f, 1e30f}) writer.SetWorldBlock(kStone, 0, 0.0f, y, 0.0f);
+  writer.Flush();
+  EXPECT_EQ(test.StoredRecord(kChunkA), before);
+}
+
+TEST_F(BlockWriterTest, WithoutLz4AnEditNeverReachesAnotherChunk) {
+  test.PutRow(kChunkA, SpecWithLists());
+  test.PutRow(kChunkB, SpecWithLists());
+  Set(kStone, 0, -8, 1, 1, 1);
+
+  test.BreakLz4();
+  Set(testing::kGlass, 0, 8, 6, 6, 6);  // meant for chunk B, same cell in A untouched
+  writer.Flush();
+  EXPECT_TRUE(writer.hasPendingChange()) << "the change to A stays in memory";
+
+  test.MendLz4();
+  writer.Flush();
+  EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kStone);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 6, 6, 6), kBlockAir);
+  EXPECT_EQ(test.StoredBlock(kChunkB, 6, 6, 6), kBlockAir);
+}
+
+TEST_F(BlockWriterTest, RecordsWithoutListsKeepTheirSize) {
+  ChunkRecordSpec spec;  // 1,638,400 bytes, no lists
+  test.PutRow(kChunkA, spec);
+  Set(kBlockCustom, 5, -8, 1, 1, 1);
+  Set(kLantern, 5, -8, 2, 2, 2);
+  writer.Flush();
+  spec.SetBlock(1, 1, 1, kBlockCustom);
+  spec.SetBlock(2, 2, 2, kLantern);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(spec));
+}
+
+TEST_F(BlockWriterTest, RecordWhoseWalkStopsKeepsEverythingAfterTheRotationList) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.flags[3] = 2;  // the walk stops before the custom-block list
+  spec.customBlocks = {{0, 0, 0, 5}};
+  test.PutRow(kChunkA, spec);
+  Set(kLantern, 1, -8, 2, 2, 2);
+  Set(kBlockCustom, 77, -8, 3, 3, 3);
+  writer.Flush();
+  spec.SetBlock(2, 2, 2, kLantern);
+  spec.SetBlock(3, 3, 3, kBlockCustom);
+  spec.rotations = {{2, 2, 2, 1}};
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(spec));
+}
+
+TEST_F(BlockWriterTest, AChunkWithoutRecordNeverTakesTheListsOfTheChunkBefore) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(0, 0, 0, kBlockCustom);
+  spec.customBlocks = {{0, 0, 0, 5}};
+  spec.rotations = {{1, 1, 1, 3}};
+  test.PutRow(kChunkA, spec);
+  Set(kStone, 0, -8, 4, 4, 4);
+  Set(kStone, 0, 8, 4, 4, 4);  // chunk B has no record at all
+  writer.Flush();
+
+  ChunkRecordSpec expected;  // air, no lists
+  expected.secondPlaneFill = 0;
+  expected.SetBlock(4, 4, 4, kStone);
+  const ChunkData stored = test.StoredRecord(kChunkB);
+  ASSERT_EQ(stored.size(), kChunkSizeWithoutLists);
+  EXPECT_TRUE(std::equal(stored.begin() + kBlockPlaneOffset, stored.begin() + kChunkHeadAndPlaneSize,
+                         fixtures::MakeChunkRecord(expected).begin() + kBlockPlaneOffset));
+  EXPECT_TRUE(
+      std::all_of(stored.begin() + kChunkHeadAndPlaneSize, stored.end(), [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(BlockWriterTest, PositionsOutsideTheListedChunksAreDropped) {
+  writer.SetWorldBlock(kStone, 0, 100.0f, 1.0f, 100.0f);
+  writer.Flush();
+  EXPECT_FALSE(writer.editChunkId());
+  EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(-1)));
+}
+
+}  // namespace
+}  // namespace orelens::world

@@ -1,0 +1,171 @@
+// Loader threads reading a fixture world from disk: database rows, cache files, damaged records.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "fixtures/chunk_record_writer.h"
+#include "fixtures/world_writer.h"
+#include "platform/dynlib/dynamic_library.h"
+#include "world/chunk_streaming.h"
+#include "world/store_chunk_reader.h"
+#include "world/world_store.h"
+
+namespace orelens::world {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint8_t kStone = 1;
+constexpr uint8_t kGlass = 20;
+
+struct PublishedChunk {
+  int32_t x, z, id;
+  HeightBandLists faces;
+};
+
+// A world of five chunks in a plus around the base cell (-8, -8), read by real loaders.
+struct FixtureWorldRig {
+  fixtures::TempFolder saveDir;
+  fixtures::WorldWriter world{saveDir.path(), "Plus"};
+  WorldStore store;
+  Settings settings;
+  BlockKindTable kinds{};
+  platform::LibraryLocator libraries;
+  std::mutex messageMutex;
+  std::vector<std::string> messages;  // guarded by messageMutex
+
+  FixtureWorldRig() {
+    settings.SaveDir = saveDir.path();
+    settings.CurrentWorldName = "Plus";
+    kinds[kBlockAir] = kKindNotDrawn;
+    kinds[kGlass] = kKindAlphaCube;
+    kinds[kBlockTorch] = kKindMeshBlock;
+  }
+
+  void List(int32_t x, int32_t z, int32_t id) { store.WorldChunkMap[ChunkOriginKey(x, z)] = id; }
+
+  StreamingServices Services() {
+    StreamingServices services;
+    services.loadedChunkMapMutex = &store.LoadedChunkMapMutex;
+    services.loaderSyncMutex = &store.LoaderSyncMutex;
+    services.worldChunkMap = &store.WorldChunkMap;
+    services.settings = &settings;
+    services.blockKinds = &kinds;
+    services.cameraPosition = [] { return CameraPosition{0.0f, 0.0f}; };
+    services.openChunkReader = [this](const std::string& folder) {
+      return OpenStoreChunkReader(libraries, folder);
+    };
+    services.showMessage = [this](std::string_view title, std::string_view text) {
+      std::lock_guard lock(messageMutex);
+      messages.push_back(std::string(title) + "|" + std::string(text));
+    };
+    return services;
+  }
+
+  // Runs the loaders until `count` chunks are published, playing the main loop's part.
+  std::map<std::pair<int, int>, PublishedChunk> Stream(size_t count, std::chrono::milliseconds limit = 20s) {
+    ChunkStreaming streaming(Services());
+    streaming.StartChunkLoaderThreads();
+    std::map<std::pair<int, int>, PublishedChunk> published;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (published.size() < count && std::chrono::steady_clock::now() < end) {
+      for (int slot = 0; slot < kLoaderSlotCount; ++slot) {
+        auto& hand = streaming.Slot(slot);
+        if (hand.ready.load() != 1) continue;
+        published[{hand.chunkX, hand.chunkZ}] = {hand.chunkX, hand.chunkZ, hand.chunkId, hand.faceLists};
+        hand.ready = 0;
+      }
+      std::this_thread::sleep_for(2ms);
+    }
+    streaming.StopChunkLoaders();
+    return published;
+  }
+};
+
+const BlockRecord* Find(const HeightBandLists& bands, int col, int row, int height) {
+  for (const auto& record : bands[height / 50])
+    if (record.col == col && record.row == row && record.height == height) return &record;
+  return nullptr;
+}
+
+TEST(LoaderThreadsThreaded, ChunksComeFromDatabaseAndCacheFilesWithTheirLists) {
+  FixtureWorldRig rig;
+  rig.settings.ViewDistance = 9;  // the base cell (-8, -8) and spiral index 0, (-8, -24)
+
+  fixtures::ChunkRecordSpec centre;
+  centre.withLists = true;
+  centre.minHeight = 40;
+  centre.maxHeight = 120;
+  centre.SetBlock(0, 4, 60, kStone);  // its -X face looks into the cache-file neighbour
+  centre.SetBlock(5, 0, 60, kStone);  // its -Z face looks into the published (-8, -24)
+  centre.SetBlock(9, 9, 38, kStone);  // below the walked range
+  centre.SetBlock(3, 3, 70, kBlockCustom);
+  centre.customBlocks.push_back({3, 3, 70, 987654});
+  centre.SetBlock(4, 4, 71, kBlockTorch);
+  centre.rotations.push_back({4, 4, 71, 3});
+  rig.world.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(centre)));
+  rig.List(-8, -8, 10);
+
+  fixtures::ChunkRecordSpec west;  // x - 16, only as a cache file
+  west.SetBlock(31, 4, 60, kStone);
+  rig.world.WriteCacheFile(11, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(west)));
+  rig.List(-24, -8, 11);
+
+  fixtures::ChunkRecordSpec south;  // z - 16, a damaged row and a good cache file
+  south.SetBlock(5, 31, 60, kStone);
+  south.SetBlock(7, 7, 7, kGlass);
+  rig.world.PutDatabaseRow(12, std::vector<uint8_t>{1, 2, 3});
+  rig.world.WriteCacheFile(12, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(south)));
+  rig.List(-8, -24, 12);
+
+  const auto published = rig.Stream(2);
+  ASSERT_EQ(published.size(), 2u);
+
+  const auto& mid = published.at({-8, -8});
+  EXPECT_EQ(mid.id, 10);
+  EXPECT_EQ(Find(mid.faces, 0, 4, 60)->faceMask, 0x3F & ~kFaceMinusX);
+  EXPECT_EQ(Find(mid.faces, 5, 0, 60)->faceMask, 0x3F & ~kFaceMinusZ);
+  EXPECT_EQ(Find(mid.faces, 9, 9, 38), nullptr);
+  EXPECT_EQ(Find(mid.faces, 3, 3, 70)->extra, 987654);
+  EXPECT_EQ(Find(mid.faces, 4, 4, 71)->extra, 3);
+
+  const auto& southChunk = published.at({-8, -24});
+  EXPECT_EQ(southChunk.id, 12);
+  ASSERT_NE(Find(southChunk.faces, 7, 7, 7), nullptr);  // from the cache file, without lists: 0..799
+  EXPECT_EQ(Find(southChunk.faces, 5, 31, 60)->faceMask, 0x3F & ~kFacePlusZ);
+}
+
+TEST(LoaderThreadsThreaded, DamagedAndMissingRecordsReadAsAir) {
+  FixtureWorldRig rig;
+  rig.settings.ViewDistance = 9;
+  // A record whose lists run past its end, stored with a wrong decoded size.
+  fixtures::ChunkRecordSpec damaged;
+  damaged.withLists = true;
+  damaged.SetBlock(1, 1, 1, kStone);
+  damaged.rotationCountOverride = 0x7FFFFFFF;
+  const auto record = fixtures::MakeChunkRecord(damaged);
+  rig.world.PutDatabaseRow(
+      0, fixtures::CompressChunkRecordWithTrailer(record, static_cast<int32_t>(record.size()) + 100));
+  rig.List(-8, -8, 0);
+  rig.world.WriteCacheFile(1, std::vector<uint8_t>(64, 0xFF));  // garbage
+  rig.List(-8, -24, 1);
+
+  const auto published = rig.Stream(2);
+  ASSERT_EQ(published.size(), 2u);
+  EXPECT_NE(Find(published.at({-8, -8}).faces, 1, 1, 1), nullptr);
+  for (const auto& band : published.at({-8, -24}).faces) EXPECT_TRUE(band.empty());
+}
+
+TEST(LoaderThreadsThreaded, MissingLz4LibraryStopsEveryLoaderWithAMessage) {
+  FixtureWorldRig rig;
+  rig.libraries.SetLibraryFile("lz4.dll", "/nonexistent/liblz4.so.1");
+  rig.List(-8, -8, 0);
+  EXPECT_TRUE(rig.Stream(1, 500ms).empty());
+  std::lock_guard lock(rig.messageMutex);
+  EXPECT_EQ(rig.messages, std::vector<std::string>(8, "Error|LZ4 couldn't be opened"));
+}
+
+}  // namespace
+}  // namespace orelens::world

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "fixtures/world_writer.h"
+#include "world/world_metadata.h"
+
+namespace orelens::world {
+namespace {
+
+using fixtures::MetadataSpec;
+using fixtures::ReadFileBytes;
+using fixtures::TempFolder;
+using fixtures::WorldWriter;
+using fixtures::WriteBytesToFile;
+
+MetadataSpec ElevenChunks() {
+  MetadataSpec spec;
+  for (int i = 0; i < 11; ++i) spec.chunkOrigins.emplace_back(i * 1600 - 800, 800);
+  return spec;
+}
+
+TEST(WorldFolders, ListsFoldersHoldingAMetadataFileOnce) {
+  TempFolder save;
+  WorldWriter("" + save.path(), "Alpha").WriteMetadata(1, {});
+  WorldWriter beta(save.path(), "Beta");
+  beta.WriteMetadata(1, {});
+  beta.WriteMetadata(2, {});
+  save.MakeFolder("Empty");
+  save.MakeFolder("FolderOnly/sub.important");
+  WriteBytesToFile(save.path() + "loose.important", {});
+  WorldList list = {"kept"};
+  ListWorldFolders(list, save.path());
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0], "kept");
+  std::sort(list.begin() + 1, list.end());
+  EXPECT_EQ(list[1], "Alpha");
+  EXPECT_EQ(list[2], "Beta");
+  ListWorldFolders(list, save.path() + "missing/");
+  EXPECT_EQ(list.size(), 3u);
+}
+
+TEST(WorldMetadata, HighestNumberWinsNumerically) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  world.WriteMetadata(3, {});
+  world.WriteMetadata(12, {});
+  WriteBytesToFile(world.folder() + "WorldMetadata.important", {});
+  WriteBytesToFile(world.folder() + "XXXXXXXXXXXXX-4.important", {});
+  EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata12.important");
+  WriteBytesToFile(world.folder() + "WorldMetadata$1F.important", {});
+  EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata31.important");
+  TempFolder empty;
+  EXPECT_EQ(CurrentMetadataFile(empty.path()), empty.path() + "WorldMetadata0.important");
+}
+
+TEST(WorldMetadata, ReadsChunkKeysPositionAndCountTest) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec;
+  spec.chunkOrigins = {{-800, 1600}, {1550, -1550}, {-800, 1600}};
+  spec.bRecords.resize(3);
+  spec.position = {1000, 2000, 300};
+  world.WriteMetadata(7, spec);
+  WorldChunkMap map;
+  PlayerPosition position;
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 0.0);
+  EXPECT_EQ(map, (WorldChunkMap{{"-8,16", 2}, {"15,-15", 1}}));
+  EXPECT_FLOAT_EQ(position.x, 10);
+  EXPECT_FLOAT_EQ(position.z, 20);
+  EXPECT_FLOAT_EQ(position.height, 5);
+}
+
+TEST(WorldMetadata, MoreThanTenDistinctKeysPassTheCountTest) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec = ElevenChunks();
+  spec.chunkOrigins.pop_back();
+  world.WriteMetadata(1, spec);
+  WorldChunkMap map;
+  PlayerPosition position;
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 0.0);
+  world.WriteMetadata(2, ElevenChunks());
+  map.clear();
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 1.0);
+  EXPECT_EQ(map.at("-8,8"), 0);
+}
+
+TEST(WorldMetadata, MissingFileIsCreatedEmptyAndReadsAsNothing) {
+  TempFolder save;
+  std::string folder = save.MakeFolder("W");
+  WorldChunkMap map;
+  PlayerPosition position{1, 1, 1};
+  EXPECT_EQ(ReadWorldMetadata(map, folder, position), 0.0);
+  EXPECT_TRUE(map.empty());
+  EXPECT_FLOAT_EQ(position.x, 0);
+  EXPECT_FLOAT_EQ(position.z, 0);
+  EXPECT_FLOAT_EQ(position.height, 2.0f);
+  EXPECT_EQ(ReadFileBytes(folder + "WorldMetadata0.important").size(), 0u);
+  // A folder that does not exist leaves map and position alone.
+  position = {4, 5, 6};
+  map["1,1"] = 3;
+  EXPECT_EQ(ReadWorldMetadata(map, save.path() + "missing/", position), 0.0);
+  EXPECT_FLOAT_EQ(position.x, 4);
+  EXPECT_EQ(map.size(), 1u);
+}
+
+TEST(WorldMetadata, TruncatedAndOversizedCountsReadOnlyWhatTheFileHolds) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec = ElevenChunks();
+  spec.position = {100, 200, 300};
+  std::vector<uint8_t> bytes = fixtures::MakeMetadataFile(spec);
+  // Cut in the middle of the chunk entries: the whole entries before the cut are read.
+  std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 12 + 8 * 5 + 3);
+  WriteBytesToFile(world.folder() + "WorldMetadata1.important", cut);
+  WorldChunkMap map;
+  PlayerPosition position;
+  ReadWorldMetadata(map, world.folder(), position);
+  EXPECT_EQ(map.size(), 5u);
+  EXPECT_FLOAT_EQ(position.height, 2.0f);
+
+  spec.chunkCountOverride = INT32_MAX;
+  world.WriteMetadata(2, spec);
+  map.clear();
+  ReadWorldMetadata(map, world.folder(), position);
+  // The bytes after the entries are taken as entries up to the end of the file, no further.
+  EXPECT_LE(map.size(), (fixtures::MakeMetadataFile(spec).size() - 12) / 8);
+  EXPECT_FLOAT_EQ(position.x, 0);
+
+  // Garbage of every short length.
+  for (size_t size = 0; size < 80; ++size) {
+    WriteBytesToFile(world.folder() + "WorldMetadata3.important", std::vector<uint8_t>(size, 0xFF));
+    map.clear();
+    ReadWorldMetadata(map, world.folder(), position);
+    WritePlayerPosition(world.folder(), 1, 2, 3);
+    EXPECT_EQ(ReadFileBytes(world.folder() + "WorldMetadata3.important"), std::vector<uint8_t>(size, 0xFF));
+  }
+}
+
+TEST(WorldMetadata, WritesOnlyThePositionBytes) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec = ElevenChunks();
+  spec.bRecords.resize(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  world.WriteMetadata(4, spec);
+  std::string path = world.folder() + "WorldMetadata4.important";
+  std::vector<uint8_t> before = ReadFileBytes(path);
+  WritePlayerPosition(world.folder(), 10, 5, 20);
+  std::vector<uint8_t> after = ReadFileBytes(path);
+  ASSERT_EQ(after.size(), before.size());
+  size_t offset = fixtures::PlayerPositionOffset(spec);
+  double written[3];
+  std::memcpy(written, after.data() + offset, sizeof(written));
+  EXPECT_EQ(written[0], 1000);
+  EXPECT_EQ(written[1], 2000);
+  EXPECT_EQ(written[2], 500);
+  std::memcpy(after.data() + offset, before.data() + offset, 24);
+  EXPECT_EQ(after, before);
+
+  WorldChunkMap map;
+  PlayerPosition position;
+  ReadWorldMetadata(map, world.folder(), position);
+  EXPECT_FLOAT_EQ(position.x, 10);
+  EXPECT_FLOAT_EQ(position.z, 20);
+  EXPECT_FLOAT_EQ(position.height, 7);
+}
+
+TEST(WorldMetadata, WriterLeavesAFileTooShortForThePositionAlone) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  std::vector<uint8_t> bytes = fixtures::MakeMetadataFile(ElevenChunks());
+  bytes.resize(bytes.size() - 2 - 10);  // drop the bytes after the position and part of it
+  WriteBytesToFile(world.folder() + "WorldMetadata1.important", bytes);
+  WritePlayerPosition(world.folder(), 1, 2, 3);
+  EXPECT_EQ(ReadFileBytes(world.folder() + "WorldMetadata1.important"), bytes);
+}
+
+}  // namespace
+}  // namespace orelens::world
