@@ -4,6 +4,7 @@
 // xdotool must reach only the test's own window.
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,15 +66,23 @@ inline std::string Shell(const std::string& command) {
   return output;
 }
 
-// Calls step until it returns true or about ten seconds have passed (a wait, not a time limit
+// Calls step until it returns true or about thirty seconds have passed (a wait, not a time limit
 // under test: slow machines only take longer to get there).
-inline bool PumpUntil(const std::function<bool()>& step, int seconds = 10) {
+inline bool PumpUntil(const std::function<bool()>& step, int seconds = 30) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     if (step()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(15));
   }
   return false;
+}
+
+// The X11 id of an SDL window, as xdotool takes it.
+inline std::string X11WindowId(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
+  return std::to_string(static_cast<unsigned long>(info.info.x11.window));
 }
 
 struct Rgb {

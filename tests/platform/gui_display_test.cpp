@@ -46,10 +46,8 @@ class GuiDisplayTest : public ::testing::Test {
     context_ = SDL_GL_CreateContext(gui_->NativeWindow());
     ASSERT_NE(context_, nullptr) << SDL_GetError();
     gui_->SetSceneRedraw([this] { ClearToBlue(); });
-    ASSERT_TRUE(PumpUntil([this] {
-      windowId_ = Shell("xdotool search --sync --name '^Orelens$' 2>/dev/null | head -n1");
-      return !windowId_.empty();
-    }));
+    windowId_ = display_testing::X11WindowId(gui_->NativeWindow());
+    ASSERT_FALSE(windowId_.empty());
     // No window manager gives the new window the focus under Xvfb; a desktop would.
     Shell("xdotool windowfocus --sync " + windowId_);
   }

@@ -26,10 +26,8 @@ class InputDisplayTest : public ::testing::Test {
     context_ = SDL_GL_CreateContext(gui_->NativeWindow());
     ASSERT_NE(context_, nullptr);
     input_ = std::make_unique<SdlInput>(*gui_);
-    ASSERT_TRUE(PumpUntil([this] {
-      windowId_ = Shell("xdotool search --sync --name '^Orelens$' 2>/dev/null | head -n1");
-      return !windowId_.empty();
-    }));
+    windowId_ = display_testing::X11WindowId(gui_->NativeWindow());
+    ASSERT_FALSE(windowId_.empty());
     Shell("xdotool windowfocus --sync " + windowId_);
   }
   void TearDown() override {
