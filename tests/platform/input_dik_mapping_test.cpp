@@ -33,7 +33,9 @@ TEST(DikMappingTest, EveryScancodeMapsToOneKeyOrNone) {
     const int dik = DikFromSdlScancode(static_cast<SDL_Scancode>(scancode));
     ASSERT_GE(dik, 0);
     ASSERT_LT(dik, 256);
-    if (dik != 0) EXPECT_TRUE(seen.insert(dik).second) << "two keys give " << dik;
+    if (dik != 0) {
+      EXPECT_TRUE(seen.insert(dik).second) << "two keys give " << dik;
+    }
   }
   EXPECT_EQ(DikFromSdlScancode(static_cast<SDL_Scancode>(-1)), 0);
 }
