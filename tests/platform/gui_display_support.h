@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,23 +23,8 @@ namespace orelens::platform::display_testing {
 class PrivateXServer {
  public:
   PrivateXServer() {
-    int displayPipe[2];
-    if (pipe(displayPipe) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(displayPipe[0]);
-      const std::string fd = std::to_string(displayPipe[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
-             "+extension", "GLX", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(displayPipe[1]);
-    char buffer[32] = {};
-    const ssize_t length = read(displayPipe[0], buffer, sizeof(buffer) - 1);
-    close(displayPipe[0]);
-    if (length <= 0) return;
-    display_ = ":" + std::to_string(std::atoi(buffer));
-    setenv("DISPLAY", display_.c_str(), 1);
+    // Servers started side by side can race for a display number: try again with a new one.
+    for (int attempt = 0; attempt < 3 && display_.empty(); ++attempt) Start();
   }
   ~PrivateXServer() {
     if (pid_ > 0) {
@@ -47,6 +33,41 @@ class PrivateXServer {
     }
   }
   bool Running() const { return !display_.empty(); }
+
+ private:
+  void Start() {
+    int displayPipe[2];
+    if (pipe(displayPipe) != 0) return;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(displayPipe[0]);
+      const std::string fd = std::to_string(displayPipe[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+             "-noreset", "+extension", "GLX", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(displayPipe[1]);
+    std::string number;
+    char c = 0;
+    while (pid > 0) {
+      const ssize_t got = read(displayPipe[0], &c, 1);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0 || c == '\n') break;
+      number.push_back(c);
+    }
+    close(displayPipe[0]);
+    if (pid <= 0) return;
+    if (number.empty()) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+      return;
+    }
+    pid_ = pid;
+    display_ = ":" + number;
+    setenv("DISPLAY", display_.c_str(), 1);
+  }
+
+ public:
   const std::string& Display() const { return display_; }
 
  private:
@@ -77,12 +98,16 @@ inline bool PumpUntil(const std::function<bool()>& step, int seconds = 30) {
   return false;
 }
 
-// The X11 id of an SDL window, as xdotool takes it.
+// The X11 id of an SDL window, as xdotool takes it (asked of SDL, else searched by title).
 inline std::string X11WindowId(SDL_Window* window) {
+  if (window == nullptr) return {};
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
-  return std::to_string(static_cast<unsigned long>(info.info.x11.window));
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.window != 0) {
+    return std::to_string(static_cast<unsigned long>(info.info.x11.window));
+  }
+  const std::string title = SDL_GetWindowTitle(window);
+  return Shell("xdotool search --sync --name '^" + title + "$' 2>/dev/null | head -n1");
 }
 
 struct Rgb {
