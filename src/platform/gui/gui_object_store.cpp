@@ -6,7 +6,7 @@ namespace orelens::platform {
 
 bool GuiObjectStore::OpenMainWindow(int innerWidth, int innerHeight, std::string_view title,
                                     const WindowStyle& style) {
-  return OpenWindow(0, 0, 0, innerWidth, innerHeight, title, style) == 0;
+  return GuiObjectStore::OpenWindow(0, 0, 0, innerWidth, innerHeight, title, style) == 0;
 }
 
 int GuiObjectStore::OpenWindow(int number, int x, int y, int innerWidth, int innerHeight,

@@ -1,0 +1,206 @@
+#include <SDL2/SDL.h>
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+#include <vector>
+
+#include "gui_display_support.h"
+#include "platform/gui/sdl_gui.h"
+
+namespace orelens::platform {
+namespace {
+
+using display_testing::PixelOf;
+using display_testing::PrivateXServer;
+using display_testing::PumpUntil;
+using display_testing::Rgb;
+using display_testing::Shell;
+
+bool Near(const Rgb& actual, int r, int g, int b) {
+  return std::abs(actual.r - r) <= 12 && std::abs(actual.g - g) <= 12 && std::abs(actual.b - b) <= 12;
+}
+
+// Window 0 with a menu bar, the import progress window and a GL context of the test's own,
+// standing in for the engine: its "scene" is a blue clear.
+class GuiDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Running()) << "Xvfb could not be started";
+    gui_ = std::make_unique<SdlGui>();
+    ASSERT_TRUE(gui_->HasDisplay());
+    ASSERT_TRUE(gui_->OpenMainWindow(500, 500, "Orelens", {true, false, false, true}));
+    gui_->CreateMenuBar(0, 0);
+    gui_->MenuTitle("File");
+    gui_->MenuItem(0, "Load Schematic");
+    gui_->MenuTitle("Visuals");
+    gui_->MenuItem(16, "Make world Surface visible from inside blocks");
+    gui_->OpenSubMenu("Shadows");
+    gui_->MenuItem(17, "None");
+    gui_->MenuItem(18, "Simple");
+    gui_->MenuItem(19, "Advanced");
+    gui_->CloseSubMenu();
+    gui_->SetMenuItemState(0, 18, true);
+
+    context_ = SDL_GL_CreateContext(gui_->NativeWindow());
+    ASSERT_NE(context_, nullptr) << SDL_GetError();
+    gui_->SetSceneRedraw([this] { ClearToBlue(); });
+    windowId_ = display_testing::X11WindowId(gui_->NativeWindow());
+    ASSERT_FALSE(windowId_.empty());
+    // No window manager gives the new window the focus under Xvfb; a desktop would.
+    Shell("xdotool windowfocus --sync " + windowId_);
+  }
+
+  void TearDown() override {
+    // Like the engine: its context goes before the window system closes the display.
+    if (context_ != nullptr) SDL_GL_DeleteContext(context_);
+    gui_.reset();
+  }
+
+  void ClearToBlue() {
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(gui_->NativeWindow(), &width, &height);
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+
+  // One pass of a main loop: one event, a frame with the GUI layer, a swap.
+  void Pass() {
+    const WindowEvent event = gui_->WindowEventNoWait();
+    if (event.type != kEventNone) events_.push_back(event);
+    ClearToBlue();
+    gui_->DrawGuiLayer();
+    SDL_GL_SwapWindow(gui_->NativeWindow());
+  }
+
+  // Where a control settles: popups and menus take a frame or two to find their size.
+  std::optional<ControlRect> SettledControl(const std::string& text) {
+    std::optional<ControlRect> last;
+    int sameFrames = 0;
+    if (!PumpUntil([&] {
+          Pass();
+          const std::optional<ControlRect> now = gui_->FindDrawnControl(text);
+          const bool same = now && last && now->x == last->x && now->y == last->y && now->width == last->width;
+          sameFrames = same ? sameFrames + 1 : 0;
+          last = now;
+          return sameFrames >= 3;
+        })) {
+      return std::nullopt;
+    }
+    return last;
+  }
+
+  bool ClickControl(const std::string& text) {
+    const std::optional<ControlRect> rect = SettledControl(text);
+    if (!rect) return false;
+    Point(*rect);
+    Shell("xdotool click 1");
+    return true;
+  }
+
+  void Point(const ControlRect& rect) {
+    const int x = static_cast<int>(rect.x + rect.width / 2), y = static_cast<int>(rect.y + rect.height / 2);
+    Shell("xdotool mousemove --window " + windowId_ + " " + std::to_string(x) + " " + std::to_string(y));
+  }
+
+  bool MenuEventArrived(int item) {
+    for (const WindowEvent& event : events_) {
+      if (event.type == kEventMenu && event.item == item) return true;
+    }
+    return false;
+  }
+
+  PrivateXServer server_;
+  // Before gui_: a worker still waiting for a box is answered when gui_ goes, then joined here.
+  std::future<MessageBoxAnswer> answer_;
+  std::unique_ptr<SdlGui> gui_;
+  SDL_GLContext context_ = nullptr;
+  std::string windowId_;
+  std::vector<WindowEvent> events_;
+};
+
+TEST_F(GuiDisplayTest, MenuChoiceQueuesItsIdAndCheckMarksFollowDisplay) {
+  ASSERT_TRUE(ClickControl("Visuals"));
+  // Hover the sub-menu title so it opens, then choose an item inside it.
+  const std::optional<ControlRect> shadows = SettledControl("Shadows");
+  ASSERT_TRUE(shadows);
+  Point(*shadows);
+  ASSERT_TRUE(ClickControl("None"));
+  ASSERT_TRUE(PumpUntil([&] {
+    Pass();
+    return MenuEventArrived(17);
+  }));
+  EXPECT_EQ(events_.back().window, 0);
+
+  gui_->SetMenuItemState(0, 17, true);
+  gui_->SetMenuItemState(0, 18, false);
+  EXPECT_TRUE(gui_->GetMenuItemState(0, 17));
+  EXPECT_FALSE(gui_->GetMenuItemState(0, 18));
+
+  // The menu bar takes the top rows; the client area lies below it.
+  EXPECT_GT(gui_->ClientTop(), 10);
+  EXPECT_EQ(gui_->ClientHeight() + gui_->ClientTop(), 800);
+}
+
+TEST_F(GuiDisplayTest, ProgressWindowIsDrawnOverTheViewDisplay) {
+  ASSERT_EQ(gui_->OpenWindow(10, 0, 0, 700, 320, "Importing custom blocks...", {false, true, true, false}), 10);
+  gui_->ProgressBarGadget(100, 10, 200, 680, 20, 0, 100);
+  gui_->ProgressBarGadget(101, 10, 230, 680, 20, 0, 100);
+  gui_->SetProgressMarquee(101, true);
+  gui_->TextGadget(102, 10, 260, 680, 50, "Importing custom Blocks, sorry for the Delay!", false);
+  gui_->SetGadgetState(100, 50);
+  for (int i = 0; i < 5; ++i) Pass();
+
+  const std::string shot = std::string(ORELENS_BINARY_DIR) + "/gui_display_progress.png";
+  ASSERT_EQ(std::system(("import -display " + server_.Display() + " -window root '" + shot + "'").c_str()), 0);
+
+  const int top = gui_->ClientTop();
+  const int titleBar = top;  // window title bars use the same frame height as the menu bar
+  const int barY = top + titleBar + 200 + 10;
+  // Left half of bar 100 is filled, its right half is not; the view beside the window is blue.
+  const Rgb filled = PixelOf(shot, 10 + 100, barY);
+  const Rgb empty = PixelOf(shot, 10 + 600, barY);
+  EXPECT_FALSE(Near(filled, empty.r, empty.g, empty.b)) << "bar shows no progress";
+  EXPECT_GT(filled.r, 150) << filled.r << "," << filled.g << "," << filled.b;
+  EXPECT_TRUE(Near(PixelOf(shot, 1000, 600), 0, 0, 255));
+  EXPECT_FALSE(Near(PixelOf(shot, 5, top / 2), 0, 0, 255)) << "no menu bar drawn";
+
+  gui_->HideWindow(10, true);
+  for (int i = 0; i < 3; ++i) Pass();
+  ASSERT_EQ(std::system(("import -display " + server_.Display() + " -window root '" + shot + "'").c_str()), 0);
+  EXPECT_TRUE(Near(PixelOf(shot, 10 + 100, barY), 0, 0, 255)) << "hidden window still drawn";
+}
+
+TEST_F(GuiDisplayTest, ThreadedMessageBoxFromAWorkerIsAnsweredByClickDisplay) {
+  // While the box is up, the modal loop keeps calling the scene redraw: click "Yes" from there
+  // as soon as the box has been drawn once.
+  bool clicked = false;
+  int framesWithBox = 0;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  gui_->SetSceneRedraw([&] {
+    ClearToBlue();
+    auto yes = gui_->FindDrawnControl("Yes");
+    framesWithBox = yes ? framesWithBox + 1 : 0;
+    if (framesWithBox > 5 && !clicked) {  // the box has found its size and place
+      Point(*yes);
+      Shell("xdotool click 1");
+      clicked = true;
+    } else if (std::chrono::steady_clock::now() > giveUp) {
+      Shell("xdotool key Escape");  // never leave the test hanging
+    }
+  });
+  answer_ = std::async(std::launch::async, [this] {
+    return gui_->MessageBox("Info", "This will update the position.\n\rDo it?", MessageBoxButtons::kYesNo);
+  });
+  ASSERT_TRUE(PumpUntil([&] {
+    Pass();
+    return answer_.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+  }));
+  EXPECT_EQ(answer_.get(), MessageBoxAnswer::kYes);
+  EXPECT_TRUE(clicked);
+}
+
+}  // namespace
+}  // namespace orelens::platform
