@@ -1,5 +1,5 @@
 // The real program under Xvfb, driven with xdotool: it starts in a prepared working folder, shows
-// the demo world, takes menu choices and writes its files when it ends.
+// the demo world, takes menu choices and writes its preferences when it ends.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,35 +38,6 @@ void ChooseMenu(int titleX, int itemX, int itemY, int subX = -1, int subY = -1) 
   Click(subX, subY);
 }
 
-// The first push button of a message box in the middle of the screen, {-1, -1} when none shows.
-std::pair<int, int> FindDialogButton(const fs::path& shotFile) {
-  const Screenshot shot = TakeScreenshot(shotFile);
-  for (int y = 250; y < shot.height - 150; ++y) {
-    int run = 0;
-    for (int x = 250; x < shot.width - 250; ++x) {
-      const auto p = shot.At(x, y);
-      // The buttons' blue, a little translucent over the view.
-      const bool button = p.r >= 30 && p.r <= 60 && p.g >= 62 && p.g <= 95 && p.b >= 100 && p.b <= 145;
-      run = button ? run + 1 : 0;
-      if (run == 16) return {x, y + 6};
-    }
-  }
-  return {-1, -1};
-}
-
-// Clicks the first button of the message box on screen until the box goes away.
-bool AnswerDialog(const std::string& window, const fs::path& shotFile) {
-  std::pair<int, int> button{-1, -1};
-  if (!WaitFor(5s, [&] { return (button = FindDialogButton(shotFile)).first >= 0; })) return false;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    RunCommand("xdotool windowfocus --sync " + window + " 2>/dev/null");
-    if (attempt % 2 == 0) Click(button.first, button.second);
-    else RunCommand("xdotool key Return");  // the box's first button is its default
-    if (WaitFor(2s, [&] { return FindDialogButton(shotFile) != button; }, 300ms)) return true;
-  }
-  return false;
-}
-
 TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   const DemoFolder folder = PrepareDemoFolder("program-display");
   const fs::path metadata = folder.saves / "Demo Valley" / "WorldMetadata3.important";
@@ -75,8 +46,7 @@ TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   const fs::path artefacts = fs::path(ORELENS_BINARY_DIR) / "e2e";
 
   RunningProgram program(folder.root);
-  const std::string window = program.WaitForMainWindow(20s);
-  ASSERT_FALSE(window.empty()) << "the main window never showed";
+  ASSERT_FALSE(program.WaitForMainWindow(20s).empty()) << "the main window never showed";
 
   // Sky above, terrain below and the overlay panel in the top left corner.
   Screenshot shot;
@@ -98,9 +68,6 @@ TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
 
   ChooseMenu(127, 150, 112, 445, 112);  // Visuals > Draw distance > Far
   ChooseMenu(127, 150, 74, 445, 93);    // Visuals > Shadows > Simple
-  ChooseMenu(69, 108, 55);              // World > Set Playerposition
-  ASSERT_TRUE(AnswerDialog(window, artefacts / "program-yes-no.png")) << "the Yes/No box took no answer";
-  ASSERT_TRUE(AnswerDialog(window, artefacts / "program-ok.png")) << "the confirmation took no answer";
   TakeScreenshot(artefacts / "program-after-menus.png");
   ChooseMenu(22, 60, 112);  // File > Quit
   EXPECT_EQ(program.WaitForExit(20s), 0);
@@ -115,17 +82,8 @@ TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   EXPECT_EQ(prefs[6], "ViewDistance = 600");
   EXPECT_EQ(prefs[8], "Shadows = 1");
 
-  // Only the 24 bytes of the player position changed.
-  const std::vector<uint8_t> metadataAfter = ReadFileBytes(metadata);
-  ASSERT_EQ(metadataAfter.size(), metadataBefore.size());
-  const size_t chunks = 900, offset = 68 + 8 * chunks;
-  size_t changed = 0;
-  for (size_t i = 0; i < metadataAfter.size(); ++i) {
-    if (metadataAfter[i] == metadataBefore[i]) continue;
-    EXPECT_TRUE(i >= offset && i < offset + 24) << "byte " << i << " changed";
-    ++changed;
-  }
-  EXPECT_GT(changed, 0u);
+  // Viewing a world writes nothing into it.
+  EXPECT_EQ(ReadFileBytes(metadata), metadataBefore);
 }
 
 }  // namespace
