@@ -1,15 +1,13 @@
 #include "customblocks/block_preview.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
-#include "customblocks/optimiser_run.h"
 #include "platform/files/path_resolver.h"
 #include "platform/image/png_writer.h"
+#include "platform/system/process.h"
 
 namespace orelens::customblocks {
 
@@ -85,7 +83,8 @@ void BlockPreviewMaker::MakeBlockPreview(const viewer::CustomBlockDefinition& en
 
   // An argument vector, never a shell command line: the path goes to the optimiser unchanged.
   if (!settings_.optimiserProgram.empty()) {
-    RunOptimiser(settings_.optimiserProgram, {"-pngpalette=40", previewFile}, settings_.optimiserTimeoutMs);
+    platform::RunHiddenAndWait(settings_.optimiserProgram, {"-pngpalette=40", previewFile}, "",
+                               settings_.optimiserTimeoutMs);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(settings_.pauseAfterPreviewMs));
   gui_.HandlePendingEvents();
