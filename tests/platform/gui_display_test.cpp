@@ -178,6 +178,8 @@ TEST_F(GuiDisplayTest, ProgressWindowIsDrawnOverTheViewDisplay) {
 // Frames drawn by Mesa's software rasteriser make ThreadSanitizer report races inside the
 // driver's own threads, so the display tests that use threads stay out of the TSan run.
 TEST_F(GuiDisplayTest, WorkerThreadMessageBoxIsAnsweredByClickDisplay) {
+  // A kept-above window under the box (the import window at start-up) must not cover it.
+  ASSERT_EQ(gui_->OpenWindow(10, 0, 0, 700, 600, "Importing custom blocks...", {false, true, true, false}), 10);
   // While the box is up, the modal loop keeps calling the scene redraw: click "Yes" from there
   // as soon as the box has been drawn once.
   bool clicked = false;

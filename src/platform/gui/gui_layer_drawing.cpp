@@ -110,7 +110,9 @@ void SdlGui::DrawSecondaryWindows() {
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     const bool visible = ImGui::Begin(label.c_str(), record->style.toolWindow ? nullptr : &keepOpen, flags);
     ImGui::PopStyleVar();
-    if (record->style.keptAbove) ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
+    // Kept-above windows stay over the other windows, but never over an open message box or
+    // requester: that one must stay on top, or nobody could answer it.
+    if (record->style.keptAbove && modalDepth_ == 0) ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
     const ImVec2 position = ImGui::GetWindowPos();
     record->x = static_cast<int>(position.x);
     record->y = static_cast<int>(position.y - top);
