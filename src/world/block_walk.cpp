@@ -21,16 +21,22 @@ BlockWalker::BlockWalker(const BlockKindTable& kinds)
     : kinds_(kinds),
       airPlane_(kBlockPlaneSize, kBlockAir),
       opaqueLines_(kLineCount),
+      alphaLines_(kLineCount),
       drawnLines_(kLineCount),
       visibleLines_(kLineCount),
       cellMasks_(kBlockPlaneSize),
       edgeMinusX_(kChunkHeight),
       edgePlusX_(kChunkHeight),
       edgePlusZ_(kChunkHeight),
-      edgeMinusZ_(kChunkHeight) {
+      edgeMinusZ_(kChunkHeight),
+      cubeEdgeMinusX_(kChunkHeight),
+      cubeEdgePlusX_(kChunkHeight),
+      cubeEdgePlusZ_(kChunkHeight),
+      cubeEdgeMinusZ_(kChunkHeight) {
   for (int t = 0; t < 256; ++t) {
     opaque_[t] = kinds_[t] == kKindOpaqueCube;
-    drawnWhole_[t] = kinds_[t] != kKindOpaqueCube && kinds_[t] != kKindNotDrawn;
+    alphaCube_[t] = kinds_[t] == kKindAlphaCube;
+    drawnWhole_[t] = kinds_[t] != kKindOpaqueCube && kinds_[t] != kKindAlphaCube && kinds_[t] != kKindNotDrawn;
   }
 }
 
@@ -39,12 +45,15 @@ void BlockWalker::MarkOpaqueLines(std::span<const uint8_t> plane, int lo, int hi
     for (int row = 0; row < kChunkRows; ++row) {
       const uint8_t* line = plane.data() + CellIndex(0, row, height);
       uint32_t opaque = 0;
+      uint32_t alpha = 0;
       uint32_t drawn = 0;
       for (int col = 0; col < kChunkColumns; ++col) {
         opaque |= static_cast<uint32_t>(opaque_[line[col]]) << col;
+        alpha |= static_cast<uint32_t>(alphaCube_[line[col]]) << col;
         drawn |= static_cast<uint32_t>(drawnWhole_[line[col]]) << col;
       }
       opaqueLines_[height * kChunkRows + row] = opaque;
+      alphaLines_[height * kChunkRows + row] = alpha;
       drawnLines_[height * kChunkRows + row] = drawn;
     }
   }
@@ -60,16 +69,27 @@ void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi) 
   const auto minusZ = planeOrAir(planes.minusZ);
   for (int height = lo; height <= hi; ++height) {
     uint32_t mx = 0, px = 0, pz = 0, mz = 0;
+    uint32_t amx = 0, apx = 0, apz = 0, amz = 0;
     for (int i = 0; i < 32; ++i) {
-      mx |= static_cast<uint32_t>(opaque_[minusX[CellIndex(31, i, height)]]) << i;
-      px |= static_cast<uint32_t>(opaque_[plusX[CellIndex(0, i, height)]]) << i;
-      pz |= static_cast<uint32_t>(opaque_[plusZ[CellIndex(i, 0, height)]]) << i;
-      mz |= static_cast<uint32_t>(opaque_[minusZ[CellIndex(i, 31, height)]]) << i;
+      const uint8_t tmx = minusX[CellIndex(31, i, height)], tpx = plusX[CellIndex(0, i, height)];
+      const uint8_t tpz = plusZ[CellIndex(i, 0, height)], tmz = minusZ[CellIndex(i, 31, height)];
+      mx |= static_cast<uint32_t>(opaque_[tmx]) << i;
+      px |= static_cast<uint32_t>(opaque_[tpx]) << i;
+      pz |= static_cast<uint32_t>(opaque_[tpz]) << i;
+      mz |= static_cast<uint32_t>(opaque_[tmz]) << i;
+      amx |= static_cast<uint32_t>(alphaCube_[tmx]) << i;
+      apx |= static_cast<uint32_t>(alphaCube_[tpx]) << i;
+      apz |= static_cast<uint32_t>(alphaCube_[tpz]) << i;
+      amz |= static_cast<uint32_t>(alphaCube_[tmz]) << i;
     }
     edgeMinusX_[height] = mx;
     edgePlusX_[height] = px;
     edgePlusZ_[height] = pz;
     edgeMinusZ_[height] = mz;
+    cubeEdgeMinusX_[height] = mx | amx;
+    cubeEdgePlusX_[height] = px | apx;
+    cubeEdgePlusZ_[height] = pz | apz;
+    cubeEdgeMinusZ_[height] = mz | amz;
   }
 }
 
@@ -106,8 +126,9 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
     for (int row = 0; row < kChunkRows; ++row) {
       const int lineIndex = height * kChunkRows + row;
       const uint32_t opaque = opaqueLines_[lineIndex];
+      const uint32_t alpha = alphaLines_[lineIndex];
       const uint32_t drawn = drawnLines_[lineIndex];
-      if ((opaque | drawn) == 0) {
+      if ((opaque | alpha | drawn) == 0) {
         visibleLines_[lineIndex] = 0;
         continue;
       }
@@ -120,7 +141,24 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
 
       const std::array<uint32_t, 6> faces = {opaque & ~above,   opaque & ~below, opaque & ~leftOf,
                                              opaque & ~rightOf, opaque & ~plusZ, opaque & ~minusZ};
-      const uint32_t visible = faces[0] | faces[1] | faces[2] | faces[3] | faces[4] | faces[5] | drawn;
+      // An alpha cube (water, glass) shows the faces that no cube of either kind covers, so a lake
+      // draws its surface and shores but not the faces between two of its cells.
+      auto cubes = [this](size_t index) { return opaqueLines_[index] | alphaLines_[index]; };
+      const uint32_t cubesHere = opaque | alpha;
+      const uint32_t cubeAbove = height >= hi ? 0 : cubes(lineIndex + kChunkRows);
+      const uint32_t cubeBelow = height <= lo ? 0 : cubes(lineIndex - kChunkRows);
+      const uint32_t cubePlusZ = row == kChunkRows - 1 ? cubeEdgePlusZ_[height] : cubes(lineIndex + 1);
+      const uint32_t cubeMinusZ = row == 0 ? cubeEdgeMinusZ_[height] : cubes(lineIndex - 1);
+      const uint32_t cubeLeftOf = (cubesHere << 1) | static_cast<uint32_t>(Bit(cubeEdgeMinusX_[height], row));
+      const uint32_t cubeRightOf =
+          (cubesHere >> 1) | (static_cast<uint32_t>(Bit(cubeEdgePlusX_[height], row)) << 31);
+      const std::array<uint32_t, 6> alphaFaces = {alpha & ~cubeAbove,   alpha & ~cubeBelow,
+                                                  alpha & ~cubeLeftOf,  alpha & ~cubeRightOf,
+                                                  alpha & ~cubePlusZ,   alpha & ~cubeMinusZ};
+
+      const uint32_t visible = faces[0] | faces[1] | faces[2] | faces[3] | faces[4] | faces[5] | alphaFaces[0] |
+                               alphaFaces[1] | alphaFaces[2] | alphaFaces[3] | alphaFaces[4] | alphaFaces[5] |
+                               drawn;
       visibleLines_[lineIndex] = visible;
 
       const uint8_t* line = chunk.data() + CellIndex(0, row, height);
@@ -130,6 +168,8 @@ void BlockWalker::Walk(const ChunkPlanes& planes, HeightRange range, const CellV
         uint8_t mask = 0;
         if (Bit(opaque, col)) {
           for (int face = 0; face < 6; ++face) mask |= static_cast<uint8_t>(Bit(faces[face], col)) << face;
+        } else if (Bit(alpha, col)) {
+          for (int face = 0; face < 6; ++face) mask |= static_cast<uint8_t>(Bit(alphaFaces[face], col)) << face;
         } else if (kinds_[line[col]] == kKindDoubleSidedAlpha) {
           mask = kFaceWholeBlock;
         }

@@ -59,10 +59,12 @@ class BlockWalker {
 
   BlockKindTable kinds_;
   std::array<bool, 256> opaque_{};      // kind 0: hides the faces next to it
-  std::array<bool, 256> drawnWhole_{};  // drawn, but not as an opaque cube (kinds 1, 2, 3, ...)
+  std::array<bool, 256> alphaCube_{};   // kind 1: shows the faces not hidden by a cube of either kind
+  std::array<bool, 256> drawnWhole_{};  // drawn whatever its neighbours (kinds 2, 3, unnamed kinds)
   std::vector<uint8_t> airPlane_;       // stands in for a plane of the wrong size
   // Scratch, one bit per column: opaque cells and other drawn cells of each (height, row) line.
   std::vector<uint32_t> opaqueLines_;
+  std::vector<uint32_t> alphaLines_;
   std::vector<uint32_t> drawnLines_;
   std::vector<uint32_t> visibleLines_;  // cells that give a record
   std::vector<uint8_t> cellMasks_;      // face mask of each visible cell, laid out like the plane
@@ -70,6 +72,8 @@ class BlockWalker {
   std::array<uint64_t, kChunkColumns * kChunkRows> bandColumns_{};  // one band's visible cells by column
   // Opaque cells of the neighbours' facing edges, per height: bit = row (X sides) or col (Z sides).
   std::vector<uint32_t> edgeMinusX_, edgePlusX_, edgePlusZ_, edgeMinusZ_;
+  // The same edges for cubes of either kind (opaque or alpha), which hide an alpha cube's faces.
+  std::vector<uint32_t> cubeEdgeMinusX_, cubeEdgePlusX_, cubeEdgePlusZ_, cubeEdgeMinusZ_;
 };
 
 }  // namespace orelens::world

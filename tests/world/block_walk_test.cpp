@@ -81,11 +81,31 @@ TEST_F(WalkFixture, KindsDecideTheRecord) {
   chunk.Set(5, 1, 10, 30);
   Walk();
   EXPECT_EQ(Total(), 4u);
-  EXPECT_EQ(Find(1, 1, 10)->faceMask, 0);
+  EXPECT_EQ(Find(1, 1, 10)->faceMask, 0x3F);  // an alpha cube alone shows every face
   EXPECT_EQ(Find(2, 1, 10)->faceMask, kFaceWholeBlock);
   EXPECT_EQ(Find(3, 1, 10)->faceMask, 0);
   EXPECT_EQ(Find(4, 1, 10), nullptr);
   EXPECT_EQ(Find(5, 1, 10)->faceMask, 0);
+}
+
+TEST_F(WalkFixture, AlphaCubesHideTheFacesBetweenCubesButShowTheirSurface) {
+  // A 2 x 1 x 2 pool of glass on stone, stone on its -X side, and a chunk neighbour of glass at +Z.
+  for (int col : {30, 31})
+    for (int height : {20, 21}) chunk.Set(col, 31, height, kGlass);
+  chunk.Set(29, 31, 20, kStone);
+  plusZ.Set(30, 0, 20, kGlass);
+  Walk();
+  EXPECT_EQ(Find(30, 31, 21)->faceMask, kFaceTop | kFaceMinusX | kFacePlusZ | kFaceMinusZ);
+  EXPECT_EQ(Find(31, 31, 21)->faceMask, kFaceTop | kFacePlusX | kFacePlusZ | kFaceMinusZ);
+  EXPECT_EQ(Find(30, 31, 20)->faceMask, kFaceBottom | kFaceMinusZ);  // stone at -X, glass at +Z
+  EXPECT_EQ(Find(31, 31, 20)->faceMask, kFaceBottom | kFacePlusX | kFacePlusZ | kFaceMinusZ);
+  EXPECT_EQ(Find(29, 31, 20)->faceMask & kFacePlusX, kFacePlusX);  // stone still shows its face to glass
+  // Enclosed glass gives no record.
+  for (int col = 4; col <= 6; ++col)
+    for (int row = 4; row <= 6; ++row)
+      for (int height = 4; height <= 6; ++height) chunk.Set(col, row, height, col == 5 && row == 5 && height == 5 ? kGlass : kStone);
+  Walk();
+  EXPECT_EQ(Find(5, 5, 5), nullptr);
 }
 
 TEST_F(WalkFixture, ChunkEdgesLookIntoTheNeighbours) {
