@@ -1,6 +1,7 @@
 #include "viewer/chunk_mesher.h"
 
 #include "platform/engine3d/engine3d.h"
+#include "viewer/face_layouts.h"
 #include "viewer/face_templates.h"
 #include "viewer/unknown_custom_block.h"
 
@@ -23,70 +24,6 @@ constexpr std::array<uint8_t, 6> kFaceBits = {world::kFaceTop,   world::kFaceBot
 // Top, bottom and the slab's own long sides show the border material; its ends the block's.
 constexpr std::array<int, 6> kBorderSlabEntitiesX = {0, 1, 12, 13, 4, 5};
 constexpr std::array<int, 6> kBorderSlabEntitiesZ = {0, 1, 2, 3, 14, 15};
-
-// Which face material each face template gets, by texture layout (block textype or custom face
-// layout): index = template entity 10..15, value = face material index, -1 = unchanged.
-using FaceLayout = std::array<int, 6>;
-constexpr FaceLayout kLayoutOne = {0, 0, 0, 0, 0, 0};
-constexpr FaceLayout kLayoutTopSides = {0, 0, 2, 2, 2, 2};
-constexpr FaceLayout kLayoutTopBottomSides = {0, 1, 2, 2, 2, 2};
-constexpr FaceLayout kLayoutEachFace = {0, 1, 2, 3, 4, 5};
-
-const FaceLayout* CubeLayoutOfTextype(int textype) {
-  switch (textype) {
-    case 0:
-    case 1:
-      return &kLayoutOne;
-    case 2:
-      return &kLayoutTopSides;
-    case 3:
-      return &kLayoutTopBottomSides;
-    case 4:
-      return &kLayoutEachFace;
-    default:
-      return nullptr;
-  }
-}
-
-const FaceLayout* CubeLayoutOfCustomKind(int kind) {
-  switch (kind) {
-    case 1:
-      return &kLayoutOne;
-    case 2:
-      return &kLayoutTopSides;
-    case 3:
-      return &kLayoutTopBottomSides;
-    case 4:
-      return &kLayoutEachFace;
-    default:
-      return nullptr;
-  }
-}
-
-// Placement of a mesh block by its rotation value.
-struct MeshBlockPose {
-  float offsetY, offsetZ;
-  float scaleY;
-  float angleX, angleY;
-};
-
-MeshBlockPose PoseOfRotation(int32_t rotation) {
-  switch (rotation) {
-    case 0:
-      return {0, 0, 1, 0, 0};
-    case 1:
-      return {0, 0, 1, 0, 180};
-    case 2:
-      return {0, 0, 1, 0, 90};
-    case 3:
-      return {0, 0, 1, 0, -90};
-    case 4:
-      return {-0.36f, -0.12f, 1.4f, 0, -90};  // on a wall
-    default:
-      return {0.36f, 0.12f, 1.4f, 180, 0};  // hanging
-  }
-}
-
 }  // namespace
 
 ChunkMesher::ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable& definitions,
@@ -221,9 +158,10 @@ void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
   if (type == meshLastType_) return;
   meshLastCustomId_ = -1;
   const BlockDefinition& definition = definitions_[type];
-  if (const FaceLayout* layout = CubeLayoutOfTextype(definition.textype)) {
+  if (IsCubeTextype(definition.textype)) {
     for (int face = 0; face < 6; ++face)
-      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faceMaterials[(*layout)[face]]);
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face,
+                          definition.faceMaterials[FaceSlotOfTextype(definition.textype, static_cast<CubeFace>(face))]);
   } else if (definition.textype == 5) {
     SetTemplateMaterial(kCrossedQuadEntity, definition.faceMaterials[0]);
   }
@@ -235,9 +173,10 @@ void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
   meshLastCustomId_ = customId;
   const CustomBlockDefinition& definition =
       FindOrAddUnknownCustomBlock(customBlocks_, customId, engine_, fonts_, random_);
-  if (const FaceLayout* layout = CubeLayoutOfCustomKind(definition.kind)) {
+  if (definition.kind >= 1 && definition.kind <= 4) {  // other layouts leave the faces as they are
     for (int face = 0; face < 6; ++face)
-      SetTemplateMaterial(kFirstFaceTemplateEntity + face, definition.faces[(*layout)[face]]);
+      SetTemplateMaterial(kFirstFaceTemplateEntity + face,
+                          definition.faces[FaceSlotOfKind(definition.kind, static_cast<CubeFace>(face))]);
   }
   meshLastType_ = kCustomBlockType;
 }
@@ -278,10 +217,11 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
 }
 
 void ChunkMesher::AddMeshBlock(const BlockRecord& record, Position at) {
-  const MeshBlockPose pose = PoseOfRotation(record.extra);
-  engine_.PBO_AddStaticGeometryEntity3(
-      meshExtraGeometry_, engine_.PBO_EntityID(definitions_[record.type].meshEntity), at.x,
-      at.y + pose.offsetY, at.z + pose.offsetZ, 1.0f, pose.scaleY, 1.0f, pose.angleX, pose.angleY, 0.0f);
+  const MeshBlockPlacement p = MeshBlockPlacementFor(record.extra);
+  engine_.PBO_AddStaticGeometryEntity3(meshExtraGeometry_,
+                                       engine_.PBO_EntityID(definitions_[record.type].meshEntity), at.x + p.offsetX,
+                                       at.y + p.offsetY, at.z + p.offsetZ, p.scaleX, p.scaleY, p.scaleZ, p.angleX,
+                                       p.angleY, p.angleZ);
 }
 
 void ChunkMesher::FreeChunkGeometry(int32_t chunkId) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "viewer/face_layouts.h"
+
 namespace orelens::viewer {
 
 // Material slots of a custom block: 0 top, 1 bottom, 2 left (-X) and, in layouts 2 and 3, all
@@ -20,22 +22,6 @@ struct CustomBlockDefinition {
   int32_t id = 0;
   uint8_t kind = 0;  // face layout 1..4, the block's "Mode"
 };
-
-// The six cube faces in face-mask order.
-enum class CubeFace : int { kTop = 0, kBottom = 1, kMinusX = 2, kPlusX = 3, kPlusZ = 4, kMinusZ = 5 };
-
-// The slot whose material a face of a block of this kind shows. The mesher and the block
-// preview both draw with it. Kinds outside 1..4 show slot 0 everywhere.
-constexpr int FaceSlotOfKind(int kind, CubeFace face) {
-  constexpr std::array<std::array<int, 6>, 4> kSlots{{
-      {0, 0, 0, 0, 0, 0},  // 1: one texture
-      {0, 0, 2, 2, 2, 2},  // 2: top and bottom, sides
-      {0, 1, 2, 2, 2, 2},  // 3: top, bottom, sides
-      {0, 1, 2, 3, 4, 5},  // 4: every face its own
-  }};
-  if (kind < 1 || kind > 4) return 0;
-  return kSlots[static_cast<size_t>(kind - 1)][static_cast<size_t>(face)];
-}
 
 // Custom blocks by their unique id written in decimal ("1234567", "-5"). Created empty at
 // start-up and only ever grows. Main thread only: the import fills it before the main loop,

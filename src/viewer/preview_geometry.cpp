@@ -19,45 +19,15 @@ std::array<int32_t, 6> FirstSixFaces(const Faces& faces) {
 }
 }  // namespace
 
-MeshBlockPlacement MeshBlockPlacementFor(int32_t rotation) {
-  switch (rotation) {
-    case 0: return {0, 0, 0, 1, 1, 1, 0, 0, 0};
-    case 1: return {0, 0, 0, 1, 1, 1, 0, 180, 0};
-    case 2: return {0, 0, 0, 1, 1, 1, 0, 90, 0};
-    case 3: return {0, 0, 0, 1, 1, 1, 0, -90, 0};
-    case 4: return {0, -0.36f, -0.12f, 1, 1.4f, 1, 0, -90, 0};
-    default: return {0, 0.36f, 0.12f, 1, 1.4f, 1, 180, 0, 0};
-  }
-}
-
 void ApplyFaceLayout(platform::Engine3D& engine, const std::array<int32_t, 6>& faces, int layout) {
   auto set = [&engine](int entity, int material) {
     engine.PBO_SetEntityMaterial(entity, engine.PBO_MaterialID(material));
   };
-  // Entities 10..15: +Y, -Y, -X, +X, +Z, -Z.
-  switch (layout) {
-    case 0:
-    case 1:
-      for (int entity = 10; entity <= 15; ++entity) set(entity, faces[0]);
-      break;
-    case 2:
-      set(10, faces[0]);
-      set(11, faces[0]);
-      for (int entity = 12; entity <= 15; ++entity) set(entity, faces[2]);
-      break;
-    case 3:
-      set(10, faces[0]);
-      set(11, faces[1]);
-      for (int entity = 12; entity <= 15; ++entity) set(entity, faces[2]);
-      break;
-    case 4:
-      for (int face = 0; face < 6; ++face) set(10 + face, faces[face]);
-      break;
-    case 5:
-      set(kCrossedQuadsEntity, faces[0]);
-      break;
-    default:
-      break;
+  if (IsCubeTextype(layout)) {
+    for (int face = 0; face < 6; ++face)
+      set(kTopEntity + face, faces[static_cast<size_t>(FaceSlotOfTextype(layout, static_cast<CubeFace>(face)))]);
+  } else if (layout == 5) {
+    set(kCrossedQuadsEntity, faces[0]);
   }
 }
 

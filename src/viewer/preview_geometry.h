@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "viewer/face_layouts.h"
+
 namespace orelens::platform {
 class Engine3D;
 }
@@ -10,15 +12,6 @@ class Engine3D;
 namespace orelens::viewer {
 
 class ProgramContext;
-
-// How a mesh block stands for its rotation value: an offset from the cell centre, a scale and
-// angles in degrees about x, y and z.
-struct MeshBlockPlacement {
-  float offsetX, offsetY, offsetZ;
-  float scaleX, scaleY, scaleZ;
-  float angleX, angleY, angleZ;
-};
-MeshBlockPlacement MeshBlockPlacementFor(int32_t rotation);
 
 // Gives the face template entities 10..16 the face materials of a block by its face layout
 // (texture layout type of a block definition, or face layout of a custom block).
