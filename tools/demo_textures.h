@@ -353,16 +353,17 @@ inline Image ToolFrame(Colour frame) {
   });
 }
 
-// A sky of soft clouds that wraps around horizontally.
+// A sky of soft clouds that tiles in both directions: the sky dome repeats it over the cloud
+// layer, so any edge that did not wrap would show as a seam across the sky.
 inline Image Clouds(int width, int height) {
   Image image(width, height);
+  const Colour sky = Mix({70, 130, 210}, {175, 210, 240}, 0.45f);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const float u = (x + 0.5f) / width;
       const float v = (y + 0.5f) / height;
-      const Colour sky = Mix({70, 130, 210}, {175, 210, 240}, v);
-      const float density = Fractal(u, v * 0.5f, 4, 5, 191);
-      const float cloud = std::clamp((density - 0.48f) * 4.0f, 0.0f, 1.0f) * (1.0f - v * 0.6f);
+      const float density = Fractal(u, v, 4, 5, 191);
+      const float cloud = std::clamp((density - 0.48f) * 4.0f, 0.0f, 1.0f) * 0.8f;
       image.at(x, y) = Pack(Mix(sky, Mix({250, 250, 252}, {200, 205, 215}, density), cloud));
     }
   }

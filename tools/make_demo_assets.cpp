@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
       {"axis_minus_z.png", AxisFace(fonts, "-Z", PackRgba(150, 190, 255))},
       {"Toolblock.png", tools::ToolFrame({235, 240, 245})},
       {"Toolblock_act.png", tools::ToolFrame({255, 160, 30})},
-      {"clouds.png", tools::Clouds(512, 256)},
+      {"clouds.png", tools::Clouds(512, 512)},
   };
   for (const auto& [name, picture] : pictures) {
     if (!platform::WritePngFile((textures / name).string(), picture)) {
