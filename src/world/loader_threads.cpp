@@ -90,16 +90,19 @@ void LoaderThread::Body() {
 }
 
 bool LoaderThread::Open() {
-  std::function<void(std::string_view, std::string_view)> showMessage;
+  decltype(StreamingServices::openChunkReader) openChunkReader;
+  decltype(StreamingServices::showMessage) showMessage;
   const bool current = WithStreaming([&](ChunkStreaming& streaming) {
     const auto& services = streaming.services_;
     walker_.emplace(*services.blockKinds);
-    reader_ = services.openChunkReader(worldFolder_);
-    if (!reader_) showMessage = services.showMessage;
+    openChunkReader = services.openChunkReader;
+    showMessage = services.showMessage;
   });
   if (!current) return false;
+  // Outside the ticket mutex: opening the database may wait on the game's lock, and the box waits
+  // for a person; a stop must never wait for either.
+  reader_ = openChunkReader(worldFolder_);
   if (reader_) return true;
-  // Outside the ticket mutex: the box waits for a person, and a stop must never wait for it.
   if (showMessage) showMessage("Error", "LZ4 couldn't be opened");
   return false;
 }
