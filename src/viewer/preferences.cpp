@@ -65,7 +65,8 @@ bool ReadStartupPreferences(world::Settings& settings, const PreferenceSources& 
   settings.SaveDir = file->ReadString(kKeySaveDir, appData + std::string(kDefaultSaveFolder));
   settings.InstaLoadDir = file->ReadString(kKeyInstaLoadDir, appData + std::string(kDefaultInstaLoadFolder));
   if (settings.SteamAppsDir.empty())
-    settings.SteamAppsDir = file->ReadString(kKeySteamAppsDir, platform::DefaultSteamAppsDir(sources.environment));
+    settings.SteamAppsDir =
+        file->ReadString(kKeySteamAppsDir, platform::DefaultSteamAppsDir(sources.environment));
   settings.CurrentWorldName = file->ReadString(kKeyLastWorld, kDefaultWorldName);
   settings.VisibleChunkBorders = ClampToInt(file->ReadInteger(kKeyVisibleChunkBorders, 0));
   settings.ViewDistance = ClampToInt(file->ReadInteger(kKeyViewDistance, 150));

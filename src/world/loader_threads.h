@@ -70,7 +70,7 @@ class LoaderThread {
   std::atomic<bool> running_{false};  // atomic: the stopper polls it while the thread ends
   std::thread thread_;                // owned by the stopper (join or detach)
   std::mutex endMutex_;               // orders Abandon against the thread's end
-  bool ended_ = false;                                   // guarded by endMutex_
+  bool ended_ = false;                // guarded by endMutex_
   std::shared_ptr<std::atomic<int>> abandonedRunning_;  // guarded by endMutex_
 
   // Owned by the thread alone.

@@ -64,7 +64,8 @@ TEST(PreferenceFile, IntegersAreDecimalDigitsOnly) {
 TEST(PreferenceFile, KeysOfAGroupAreNotTopLevelKeys) {
   TempFolder temp;
   std::string path = temp.path() + "prefs.ini";
-  WriteBytesToFile(path, Bytes("\xEF\xBB\xBF\r\nShadows = 1\r\n[Other tool]\r\nViewDistance = 600\r\nShadows = 2\r\n"));
+  WriteBytesToFile(
+      path, Bytes("\xEF\xBB\xBF\r\nShadows = 1\r\n[Other tool]\r\nViewDistance = 600\r\nShadows = 2\r\n"));
   auto file = PreferenceFile::Open(path);
   ASSERT_TRUE(file);
   EXPECT_EQ(file->ReadInteger("ViewDistance", 150), 150);

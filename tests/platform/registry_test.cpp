@@ -1,9 +1,10 @@
+#include "platform/system/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "fixtures/world_writer.h"
-#include "platform/system/registry.h"
 
 namespace orelens::platform {
 namespace {
@@ -44,7 +45,8 @@ TEST(Registry, LocalAppDataPrefersTheGamesProtonPrefix) {
   std::string steamApps = home.MakeFolder("steamapps");
   Environment environment{home.path(), ""};
   EXPECT_EQ(GetLocalAppDataFolder(environment, steamApps), home.path() + ".local/share/");
-  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), home.path() + "data"}, steamApps), home.path() + "data/");
+  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), home.path() + "data"}, steamApps),
+            home.path() + "data/");
   std::string prefix = home.MakeFolder("steamapps/compatdata/731042/pfx/drive_c/users/steamuser/AppData/Local");
   EXPECT_EQ(GetLocalAppDataFolder(environment, steamApps), prefix);
   // The registry's form of the library folder, with "\" separators, finds it too.
@@ -62,8 +64,10 @@ TEST(Registry, MissingLocalAppDataFolderIsMade) {
 }
 
 TEST(Registry, SteamLibraryDefaultsToTheLinuxSteamFolder) {
-  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player", ""}), "/home/player/.local/share/Steam/steamapps/");
-  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player/", ""}), "/home/player/.local/share/Steam/steamapps/");
+  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player", ""}),
+            "/home/player/.local/share/Steam/steamapps/");
+  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player/", ""}),
+            "/home/player/.local/share/Steam/steamapps/");
   EXPECT_EQ(DefaultSteamAppsDir(Environment{}), "");
 }
 

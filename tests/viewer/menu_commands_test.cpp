@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "fixtures/schematic_writer.h"
 #include "platform/engine3d/scene.h"
 #include "viewer/main_menu.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
 #include "viewer/selection_cube.h"
-#include "fixtures/schematic_writer.h"
 #include "viewer/viewer_test_rig.h"
 
 namespace orelens::viewer {
@@ -255,7 +255,9 @@ TEST_F(MenuCommandsTest, SwitchToAWorldWhoseMetadataCannotBeReadPutsTheCameraAtT
   rig.engine().PBO_MoveCamera2(0, 50, 60, 70, 0);
   std::filesystem::remove_all(rig.saveFolder + "Beta");
   HandleMenuEvent(rig.ctx(), WorldItem("Beta"));
-  EXPECT_EQ(rig.messages(), "Something is wrong|This world doesn't seem to have enough chunks to be worth loading... (<10)\n");
+  EXPECT_EQ(
+      rig.messages(),
+      "Something is wrong|This world doesn't seem to have enough chunks to be worth loading... (<10)\n");
   EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Beta");
   EXPECT_TRUE(rig.ctx().store.WorldChunkMap.empty());
   EXPECT_FLOAT_EQ(rig.engine().PBO_CameraX(0), 0.0f);
@@ -274,9 +276,10 @@ TEST_F(MenuCommandsTest, SetPlayerPositionWritesOnlyWhenAnsweredYes) {
   ASSERT_EQ(rig.MessageCount(), 1u);
   EXPECT_EQ(rig.LastMessage().buttons, platform::MessageBoxButtons::kYesNo);
   EXPECT_EQ(rig.LastMessage().title, "Info");
-  EXPECT_EQ(rig.LastMessage().text,
-            "This will update the in game player position to the current camera position. Please make sure you "
-            "dont bake yourself in solid Rock.\n\rDo it?");
+  EXPECT_EQ(
+      rig.LastMessage().text,
+      "This will update the in game player position to the current camera position. Please make sure you "
+      "dont bake yourself in solid Rock.\n\rDo it?");
 
   rig.gui.QueueYesNoAnswer(true);
   HandleMenuEvent(rig.ctx(), kMenuSetPlayerPosition);

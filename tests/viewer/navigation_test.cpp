@@ -4,15 +4,14 @@
 
 #include <cmath>
 #include <filesystem>
-
 #include <glm/glm.hpp>
 
+#include "fixtures/schematic_writer.h"
 #include "platform/engine3d/scene.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
 #include "viewer/selection_cube.h"
-#include "fixtures/schematic_writer.h"
 #include "viewer/viewer_test_rig.h"
 
 namespace orelens::viewer {
@@ -284,8 +283,8 @@ TEST_F(NavigationTest, TheBoxBottomStaysWithinHeights0To800) {
     int dragY;
     bool allowed;
   };
-  for (const Case& move : {Case{0.25f, 60, false}, Case{0.75f, 60, true}, Case{799.25f, -60, true},
-                           Case{799.75f, -60, false}}) {
+  for (const Case& move :
+       {Case{0.25f, 60, false}, Case{0.75f, 60, true}, Case{799.25f, -60, true}, Case{799.75f, -60, false}}) {
     engine().PBO_MoveNode2(1001, 4, move.bottom + halfHeight, 4, 0);
     LookAtMinusXFace(4.0f);
     PressAtCentre();
@@ -301,8 +300,8 @@ TEST_F(NavigationTest, AClickOnAMarkerOrTheFaceTemplatesNeverGrabsTheBox) {
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
   engine().PBO_MoveNode2(1001, 500, 500, 500, 0);  // the box far out of sight
   // A confirmed marker column right in front of the camera, and the templates at the origin.
-  const int marker = engine().PBO_CreateEntity3(-1, engine().PBO_MeshID(306), engine().PBO_MaterialID(1010), 6,
-                                                200, 0);
+  const int marker =
+      engine().PBO_CreateEntity3(-1, engine().PBO_MeshID(306), engine().PBO_MaterialID(1010), 6, 200, 0);
   ASSERT_NE(marker, 0);
   engine().PBO_ScaleEntity2(marker, 2, 800, 32, 0);
   engine().PBO_MoveCamera2(0, 2, 20, 0, 0);

@@ -50,15 +50,21 @@ TEST_F(PreferencesTest, FirstRunCreatesTheFileAndSavesAllTenKeysInOrder) {
   EXPECT_EQ(Text(ReadFileBytes(sources_.prefsPath)),
             "\xEF\xBB\xBF\r\n"
             "LastWorld = My Great World\r\n"
-            "SaveDir = " + settings_.SaveDir + "\r\n"
-            "InstaLoadDir = " + settings_.InstaLoadDir + "\r\n"
-            "SteamAppsDir = " + settings_.SteamAppsDir + "\r\n"
-            "VisibleChunkBorders = 0\r\n"
-            "NarrowRenderHeight = 1\r\n"
-            "ViewDistance = -300\r\n"
-            "DrawBothNormals = 1\r\n"
-            "Shadows = 0\r\n"
-            "Do not share custom Blocks in mods directory = 1\r\n");
+            "SaveDir = " +
+                settings_.SaveDir +
+                "\r\n"
+                "InstaLoadDir = " +
+                settings_.InstaLoadDir +
+                "\r\n"
+                "SteamAppsDir = " +
+                settings_.SteamAppsDir +
+                "\r\n"
+                "VisibleChunkBorders = 0\r\n"
+                "NarrowRenderHeight = 1\r\n"
+                "ViewDistance = -300\r\n"
+                "DrawBothNormals = 1\r\n"
+                "Shadows = 0\r\n"
+                "Do not share custom Blocks in mods directory = 1\r\n");
 }
 
 TEST_F(PreferencesTest, StoredValuesAreReadTrimmedCaseInsensitivelyAndNotNumbersReadZero) {
@@ -80,7 +86,8 @@ TEST_F(PreferencesTest, StoredValuesAreReadTrimmedCaseInsensitivelyAndNotNumbers
 
 TEST_F(PreferencesTest, ShadowValuesOutsideTheMenusChoicesReadAsNone) {
   for (const char* stored : {"5", "-1", "3", "$2", "2"}) {
-    WriteBytesToFile(sources_.prefsPath, Bytes(std::string("Shadows = ") + stored + "\r\nViewDistance = $258\r\n"));
+    WriteBytesToFile(sources_.prefsPath,
+                     Bytes(std::string("Shadows = ") + stored + "\r\nViewDistance = $258\r\n"));
     ASSERT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
     EXPECT_EQ(settings_.ShadowMode, std::string(stored) == "2" ? 2 : 0) << stored;
     EXPECT_EQ(settings_.ViewDistance, 0) << stored;  // decimal digits only: "$258" is no number
@@ -88,7 +95,8 @@ TEST_F(PreferencesTest, ShadowValuesOutsideTheMenusChoicesReadAsNone) {
 }
 
 TEST_F(PreferencesTest, KeysInsideAGroupAreNotTheProgramsKeys) {
-  WriteBytesToFile(sources_.prefsPath, Bytes("LastWorld = Home\r\n[Elsewhere]\r\nLastWorld = Other\r\nShadows = 2\r\n"));
+  WriteBytesToFile(sources_.prefsPath,
+                   Bytes("LastWorld = Home\r\n[Elsewhere]\r\nLastWorld = Other\r\nShadows = 2\r\n"));
   ASSERT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
   EXPECT_EQ(settings_.CurrentWorldName, "Home");
   EXPECT_EQ(settings_.ShadowMode, 0);

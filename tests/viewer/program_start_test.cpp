@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
-
 #include <glm/glm.hpp>
 
 #include "platform/engine3d/scene.h"
 #include "platform/files/file.h"
-
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
 #include "viewer/subsystem_wiring.h"
@@ -113,7 +110,9 @@ TEST(ProgramStartTest, ShutdownSavesTheSettingsIntoTheFileKeepingItsKeyOrder) {
   const std::string expected = "\xEF\xBB\xBF\r\nLastWorld = Beta\r\nSaveDir = " + rig.saveFolder +
                                "\r\nInstaLoadDir = " + rig.workingFolder +
                                "instaload/\r\nShadows = 2\r\nViewDistance = 600\r\n"
-                               "SteamAppsDir = " + rig.temp.path() + "home/.local/share/Steam/steamapps/\r\n"
+                               "SteamAppsDir = " +
+                               rig.temp.path() +
+                               "home/.local/share/Steam/steamapps/\r\n"
                                "VisibleChunkBorders = 0\r\nNarrowRenderHeight = 0\r\n"
                                "DrawBothNormals = 1\r\nDo not share custom Blocks in mods directory = 1\r\n";
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);

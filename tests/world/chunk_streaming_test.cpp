@@ -78,8 +78,8 @@ struct PublishedChunk {
 struct WaitingBoxes {
   std::mutex mutex;
   std::condition_variable changed;
-  int waiting = 0;        // guarded by mutex
-  uint64_t answered = 0;  // guarded by mutex; answering rounds
+  int waiting = 0;                 // guarded by mutex
+  uint64_t answered = 0;           // guarded by mutex; answering rounds
   std::vector<std::string> shown;  // guarded by mutex
 
   void Show(std::string_view title, std::string_view text) {
@@ -432,7 +432,7 @@ TEST(ChunkStreamingThreaded, LoadersKeepTheWorldTheyWereStartedFor) {
     EXPECT_TRUE(folder == "/saves/Old/" || folder == "/saves/New/") << folder;
     if (folder == "/saves/Old/") ++oldWorld;
   }
-  EXPECT_EQ(oldWorld, static_cast<size_t>(kLoaderSlotCount));                              // the first start
+  EXPECT_EQ(oldWorld, static_cast<size_t>(kLoaderSlotCount));                             // the first start
   EXPECT_EQ(rig.openedFolders.size() - oldWorld, static_cast<size_t>(kLoaderSlotCount));  // the restart
 }
 
@@ -477,8 +477,8 @@ TEST(ChunkStreamingThreaded, NarrowRenderHeightWalksOnlyHeights100To249) {
     for (const auto& record : band) masks[record.height] = record.faceMask;
   // The ends of the range always show their outer face; the blocks between them touch stone.
   constexpr uint8_t kAllButTop = 0x3F & ~kFaceTop, kAllButBottom = 0x3F & ~kFaceBottom;
-  EXPECT_EQ(masks, (std::map<int, uint8_t>{{100, kAllButTop}, {101, kAllButBottom}, {248, kAllButTop},
-                                           {249, kAllButBottom}}));
+  EXPECT_EQ(masks, (std::map<int, uint8_t>{
+                       {100, kAllButTop}, {101, kAllButBottom}, {248, kAllButTop}, {249, kAllButBottom}}));
 }
 
 TEST(ChunkStreaming, UnloadAllFreesEveryChunkAndResetsTheSlots) {

@@ -340,7 +340,8 @@ void SdlGui::AnswerWorkerMessageBoxes() {
 
 void SdlGui::AnswerWorkerMessageBoxesLocked() {
   for (PendingMessageBox* request : boxRequests_)
-    request->answer = request->buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
+    request->answer =
+        request->buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
   boxRequests_.clear();
   boxAnswered_.notify_all();
 }

@@ -58,8 +58,10 @@ std::string GetLocalAppDataFolder(const Environment& environment, std::string_vi
     if (IsFolder(prefix)) return ResolvePath(prefix);
   }
   std::string folder;
-  if (!environment.dataHome.empty()) folder = WithSeparator(environment.dataHome);
-  else if (!environment.homeFolder.empty()) folder = WithSeparator(environment.homeFolder) + ".local/share/";
+  if (!environment.dataHome.empty())
+    folder = WithSeparator(environment.dataHome);
+  else if (!environment.homeFolder.empty())
+    folder = WithSeparator(environment.homeFolder) + ".local/share/";
   if (!folder.empty()) {
     std::error_code ignored;  // a folder that cannot be made shows later, when a file in it is used
     std::filesystem::create_directories(ResolvePath(folder), ignored);

@@ -40,8 +40,12 @@ int64_t ParseInteger(std::string_view text, bool otherBases) {
 
 }  // namespace
 
-int64_t ParseIntegerText(std::string_view text) { return ParseInteger(text, true); }
+int64_t ParseIntegerText(std::string_view text) {
+  return ParseInteger(text, true);
+}
 
-int64_t ParseDecimalIntegerText(std::string_view text) { return ParseInteger(text, false); }
+int64_t ParseDecimalIntegerText(std::string_view text) {
+  return ParseInteger(text, false);
+}
 
 }  // namespace orelens::platform
