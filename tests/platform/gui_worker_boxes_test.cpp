@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/gui/scripted_gui.h"
@@ -27,18 +28,19 @@ bool AnswerUntilBothReturn(Gui& gui, std::atomic<int>& returned) {
 }
 
 TEST(GuiWorkerBoxes, TheRealGuiAnswersWaitingWorkerBoxesHarmlessly) {
-  SdlGui gui;  // no window: nothing on this thread would ever show the boxes
+  auto gui = std::make_unique<SdlGui>();  // no window: nothing on this thread would ever show the boxes
   std::atomic<int> returned{0};
   MessageBoxAnswer error = MessageBoxAnswer::kYes, question = MessageBoxAnswer::kYes;
-  std::thread loader([&] {
-    error = gui.MessageBox("Error", "LZ4 couldn't be opened");
+  std::thread loader([&, boxes = gui.get()] {
+    error = boxes->MessageBox("Error", "LZ4 couldn't be opened");
     ++returned;
   });
-  std::thread asker([&] {
-    question = gui.MessageBox("Info", "Do it?", MessageBoxButtons::kYesNo);
+  std::thread asker([&, boxes = gui.get()] {
+    question = boxes->MessageBox("Info", "Do it?", MessageBoxButtons::kYesNo);
     ++returned;
   });
-  const bool answered = AnswerUntilBothReturn(gui, returned);
+  const bool answered = AnswerUntilBothReturn(*gui, returned);
+  gui.reset();  // answers whatever still waits, and waits for the threads to leave it
   loader.join();
   asker.join();
   ASSERT_TRUE(answered);

@@ -36,15 +36,20 @@ TEST_F(MainLoopTest, IdleSlotsAreVisitedOnePerPass) {
   }
 }
 
-TEST_F(MainLoopTest, AReadySlotKeepsTheMesherUntilItsChunkIsDone) {
-  // Loaders are paused: the test plays one, publishing a chunk of one grass block in slot 3.
-  world::LoaderSlot& slot = rig.ctx().Streaming().Slot(3);
+// Loaders are paused: the test plays one, publishing chunk 12, of one grass block, in a slot.
+world::LoaderSlot& PublishOneBlockChunk(ViewerRig& rig, int slotNumber) {
+  world::LoaderSlot& slot = rig.ctx().Streaming().Slot(slotNumber);
   slot.chunkId = 12;
   slot.chunkX = 8;
   slot.chunkZ = 8;
   for (auto& band : slot.faceLists) band.clear();
   slot.faceLists[0].push_back({1, 1, 20, 2, 0x3F, 0});
   slot.ready.store(1);
+  return slot;
+}
+
+TEST_F(MainLoopTest, AReadySlotKeepsTheMesherUntilItsChunkIsDone) {
+  world::LoaderSlot& slot = PublishOneBlockChunk(rig, 3);
   rig.PassUntil([&] { return rig.ctx().loop.MeshSlot == 3; }, 8);
   int passes = 0;
   while (slot.ready.load() == 1 && passes < 100) {
@@ -103,17 +108,8 @@ TEST_F(MainLoopTest, SlotBoxesShowEachMesherState) {
   EXPECT_EQ(SlotStatusColour(4), PackRgba(200, 0, 0, 255));
 
   // Slot 3 meshes a chunk of one block: after the pass that adds it, band 0 is due (orange).
-  world::LoaderSlot& slot = rig.ctx().Streaming().Slot(3);
-  auto publish = [&] {
-    slot.chunkId = 12;
-    slot.chunkX = 8;
-    slot.chunkZ = 8;
-    for (auto& band : slot.faceLists) band.clear();
-    slot.faceLists[0].push_back({1, 1, 20, 2, 0x3F, 0});
-    slot.ready.store(1);
-  };
   auto boxPixel = [&] { return rig.engine().SpriteImage(0)->at(10 + 30 * 3 + 12, 95); };
-  publish();
+  PublishOneBlockChunk(rig, 3);
   ASSERT_TRUE(rig.PassUntil([&] { return rig.ctx().MeshSlotState(3) == 2; }, 9));
   EXPECT_EQ(boxPixel(), PackRgba(200, 150, 0, 255));
   // The chunk's geometry is freed (the unloader gave it up) while the band waits: abandoned (white).

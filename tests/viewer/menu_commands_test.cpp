@@ -197,7 +197,7 @@ TEST_F(MenuCommandsTest, ShadowItemsPassTheirOwnValuesAndAlwaysRestartStreaming)
 
 TEST_F(MenuCommandsTest, LoadSchematicPlacesTheBoxInFrontOfTheCamera) {
   const std::string file = rig.workingFolder + "wall.kvSch";
-  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(4, 2, 3, 1));  // x 4, z 2, height 3
+  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(4, 2, 10, 1));  // x 4, z 2, height 10
   auto& engine = rig.engine();
   engine.PBO_MoveCamera2(0, 10.3f, 20.2f, 30.7f, 0);
   engine.PBO_CameraLookAt(0, 13.3f, 21.4f, 34.7f);  // direction (3, 1.2, 4) / 5.142
@@ -205,20 +205,20 @@ TEST_F(MenuCommandsTest, LoadSchematicPlacesTheBoxInFrontOfTheCamera) {
   HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
   ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
   // At the camera rounded up (11, 21, 31), moved by the direction times the size (x, height / 3,
-  // z) to (13.33, 21.23, 32.56), rounded up again less the half size minus half a block.
+  // z) to (13.33, 21.78, 32.56), rounded up again less the half size minus half a block.
   EXPECT_FLOAT_EQ(engine.PBO_NodeX(1001), 14 - 0.75f);
-  EXPECT_FLOAT_EQ(engine.PBO_NodeY(1001), 22 - 0.5f);
+  EXPECT_FLOAT_EQ(engine.PBO_NodeY(1001), 22 - 2.25f);
   EXPECT_FLOAT_EQ(engine.PBO_NodeZ(1001), 33 - 0.25f);
   const auto& placement = rig.ctx().InsertPlacement();
   EXPECT_EQ(placement.sizeX, 4);
-  EXPECT_EQ(placement.sizeHeight, 3);
+  EXPECT_EQ(placement.sizeHeight, 10);
   EXPECT_EQ(placement.sizeZ, 2);
   EXPECT_FLOAT_EQ(placement.originX, 12.5f);
-  EXPECT_FLOAT_EQ(placement.originY, 21.0f);
+  EXPECT_FLOAT_EQ(placement.originY, 17.5f);
   EXPECT_FLOAT_EQ(placement.originZ, 32.5f);
   const CubeSize size = SelectionCubeSize(engine);
   EXPECT_FLOAT_EQ(size.x, 4.01f);
-  EXPECT_FLOAT_EQ(size.y, 3.01f);
+  EXPECT_FLOAT_EQ(size.y, 10.01f);
   EXPECT_FLOAT_EQ(size.z, 2.01f);
   EXPECT_FALSE(engine.GetScene().entities.Find(1003)->hidden);
   EXPECT_EQ(rig.ctx().loop.PreviewRebuildPending, 1);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "fixtures/bounded_wait.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
@@ -18,15 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ViewerRig;
 
-template <class Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using fixtures::WaitFor;
 
 size_t LoadedChunkCount(ViewerRig& rig) {
   std::lock_guard lock(rig.ctx().store.LoadedChunkMapMutex);

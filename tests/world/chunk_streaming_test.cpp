@@ -8,6 +8,8 @@
 #include <set>
 #include <thread>
 
+#include "fixtures/bounded_wait.h"
+
 namespace orelens::world {
 namespace {
 
@@ -159,15 +161,7 @@ std::vector<PublishedChunk> TakeReadySlots(ChunkStreaming& streaming) {
   return taken;
 }
 
-template <class Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using fixtures::WaitFor;
 
 size_t LoadedCount(StreamingRig& rig, ChunkStreaming& streaming) {
   std::lock_guard lock(rig.loadedChunkMapMutex);
