@@ -34,6 +34,7 @@ void SwitchWorld(ProgramContext& ctx, int position) {
   if (position < 0 || static_cast<size_t>(position) >= ctx.worlds.size()) return;
   const std::string& chosen = ctx.worlds[static_cast<size_t>(position)];
   if (chosen == ctx.settings.CurrentWorldName) return;
+  ctx.ForgetWorldChunks();  // before anything of the new world is read or named
   ctx.settings.CurrentWorldName = chosen;
   ctx.StopChunkLoaders();
   ctx.store.WorldChunkMap.clear();

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "fixtures/database_lock.h"
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_inject.h"
 #include "schematic/schematic_save.h"
@@ -157,6 +158,113 @@ TEST_F(SchematicInjectTest, UnreadableFilesWriteNothing) {
   EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
   EXPECT_TRUE(test.released.empty());
   EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+// A second program holds the world's database through a whole injection: nothing in the world
+// changes, one message says why and what to do, and the same injection succeeds afterwards.
+TEST_F(SchematicInjectTest, BusyDatabaseStopsTheInjectionWithOneMessageAndChangesNothing) {
+  const std::string path = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));  // over all four chunks
+  fixtures::ChunkDatabaseWriter database(test.world.folder());
+  std::vector<std::vector<uint8_t>> rowsBefore;
+  for (int chunk = 0; chunk < 4; ++chunk) rowsBefore.push_back(database.Row(chunk));
+  const std::string meshes = test.settings.InstaLoadDir + "World/chunkmeshes.sqlite";
+  std::filesystem::create_directories(test.settings.InstaLoadDir + "World");
+  fixtures::WriteBytesToFile(meshes, std::vector<uint8_t>{1});
+
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  EXPECT_EQ(InjectSchematic(test.services, path, 7.75f, 1.75f, 7.75f), 1);
+  ASSERT_TRUE(otherProgram.Release());
+
+  for (int chunk = 0; chunk < 4; ++chunk) {
+    EXPECT_EQ(database.Row(chunk), rowsBefore[static_cast<size_t>(chunk)]) << chunk;
+    EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(chunk))) << chunk;
+  }
+  EXPECT_TRUE(test.released.empty());
+  EXPECT_TRUE(std::filesystem::exists(meshes)) << "the game's mesh cache still fits the world";
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(boxes[0].text,
+            "The schematic could not be written into the world: the world's database is in use by another "
+            "program, such as the game.\n\rNothing in the world was changed.\n\rClose the game and any other "
+            "program that uses this world, then try again.");
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+
+  EXPECT_EQ(InjectSchematic(test.services, path, 7.75f, 1.75f, 7.75f), 1);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 1u);
+  EXPECT_EQ(BlockAt(6.0f, 1.0f, 6.0f), testing::kGlass);
+  EXPECT_EQ(BlockAt(9.5f, 2.5f, 9.5f), testing::kGlass);
+  EXPECT_EQ(BlockAt(9.5f, 3.0f, 9.5f), kStone);
+  EXPECT_FALSE(std::filesystem::exists(meshes));
+}
+
+TEST_F(SchematicInjectTest, DamagedChunkStopsTheInjectionAfterTheChunksBeforeIt) {
+  const std::vector<uint8_t> damaged = {7, 7, 7, 7, 7, 7, 7, 7};
+  test.world.PutDatabaseRow(1, damaged);
+  // Cells x 6.0 .. 9.5 in chunks 0 and then 1, z -8.0 .. -6.5, heights 0 .. 1.5.
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(8, 4, 4, testing::kGlass)), 7.75f, 0.75f,
+                  -7.25f);
+
+  EXPECT_EQ(BlockAt(7.5f, 0.0f, -8.0f), testing::kGlass) << "chunk 0 came first and was written";
+  EXPECT_EQ(fixtures::ChunkDatabaseWriter(test.world.folder()).Row(1), damaged);
+  EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(1)));
+  ASSERT_EQ(test.released.size(), 1u);
+  EXPECT_EQ(test.released[0].chunkId, 0);
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(
+      boxes[0].text,
+      "The schematic could not be written into the world: chunk 1 of the world is damaged and cannot be "
+      "decoded.\n\rIt was written into 1 chunk before it stopped; injecting it again at the same place "
+      "completes it.\n\rThe damaged chunk is left as it is; choose a box that does not reach into it.");
+}
+
+TEST_F(SchematicInjectTest, ShowsItsProgressWindow) {
+  const auto textOfTheWindow = [&]() -> std::string {
+    const std::vector<int> windows = test.gui.WindowNumbers();
+    if (windows.size() != 1u) return "(" + std::to_string(windows.size()) + " windows)";
+    const platform::WindowRecord* record = test.gui.FindWindow(windows[0]);
+    EXPECT_EQ(record->title, "Injecting Kelvane Schematic to World...");
+    EXPECT_EQ(record->innerWidth, 400);
+    EXPECT_EQ(record->innerHeight, 200);
+    EXPECT_TRUE(record->style.centred && record->style.toolWindow && record->style.keptAbove);
+    const std::vector<int> gadgets = test.gui.GadgetsOf(windows[0]);
+    return gadgets.size() == 2u ? test.gui.FindGadget(gadgets[1])->text : "(no text line)";
+  };
+  std::vector<std::string> texts;
+  test.services.releaseLoadedChunk = [&](const world::ChunkLocation&) { texts.push_back(textOfTheWindow()); };
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(2, 2, 2, 9)), 0.25f, 0.25f, 0.25f);
+  EXPECT_EQ(texts, std::vector<std::string>{"Manipulating Chunks..."}) << "before the first update";
+
+  test.clockStep = 300;  // an update every second cell
+  texts.clear();
+  test.services.releaseLoadedChunk = nullptr;
+  test.gui.SetPollHook([&](platform::ScriptedGui&) { texts.push_back(textOfTheWindow()); });
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(2, 2, 2, 9)), 0.25f, 0.25f, 0.25f);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Saving cube...25%", "Saving cube...50%", "Saving cube...75%",
+                                             "Saving cube...100%"}));
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+TEST_F(SchematicInjectTest, TorchThatIsNoMeshBlockIsWrittenWithExtraValueOne) {
+  // With type 15 of kind 0 the torch cell takes no rotation and sets the current extra value to 1,
+  // which the mesh block after it, lacking its own value, then receives.
+  test.kinds[world::kBlockTorch] = world::kKindOpaqueCube;
+  SchematicSpec spec = SchematicSpec::Filled(1, 1, 2, world::kBlockTorch);
+  spec.Set(0, 0, 1, kLantern);
+  spec.rotations = {{0, 0, 0, -3}};
+  InjectSchematic(test.services, Write(spec), 0.0f, 0.25f, 0.0f);
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Torchrot not found");
+  world::ChunkRecordLists lists;
+  world::DecodeChunkRecordLists(test.StoredRecord(0), lists);  // cells (16, 16, 0) and (16, 16, 1) of chunk 0
+  const auto lantern = lists.rotations.find(world::MakeCellKey(16, 16, 1));
+  ASSERT_NE(lantern, lists.rotations.end());
+  EXPECT_EQ(lantern->second, 1);
+  EXPECT_EQ(lists.rotations.count(world::MakeCellKey(16, 16, 0)), 0u);
+  EXPECT_EQ(BlockAt(0.0f, 0.0f, 0.0f), world::kBlockTorch);
 }
 
 }  // namespace
