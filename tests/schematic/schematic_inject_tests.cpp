@@ -5,6 +5,7 @@
 #include "fixtures/database_lock.h"
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_inject.h"
+#include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
 
@@ -158,6 +159,46 @@ TEST_F(SchematicInjectTest, UnreadableFilesWriteNothing) {
   EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
   EXPECT_TRUE(test.released.empty());
   EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+// The block writer and reader belong to one world: after a switch to another world whose chunk
+// has the same id, neither the chunk kept from the first world nor its lists or heights reach the
+// second, and a save reads the second world.
+TEST_F(SchematicInjectTest, ChunksKeptFromOneWorldNeverReachAnother) {
+  ChunkRecordSpec other;
+  other.withLists = true;
+  other.minHeight = 3;
+  other.maxHeight = 44;
+  for (int col = 0; col < 32; ++col) other.SetBlock(col, 16, 40, testing::kGlass);
+  other.SetBlock(1, 2, 3, world::kBlockCustom);
+  other.customBlocks = {{1, 2, 3, 777}};
+  other.SetBlock(4, 5, 6, kLantern);
+  other.rotations = {{4, 5, 6, 2}};
+  const fixtures::WorldWriter otherWorld(test.temp.path(), "Other");
+  otherWorld.PutDatabaseRow(0, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(other)));
+
+  // In "World": a save reads chunk 0 and an injection leaves it in the writer.
+  test.gui.QueueFileAnswer(test.SchematicPath("first.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 20.0f, 0.0f, 1, 1, 1), 1);
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, 9)), 0.0f, 1.0f, 0.0f);
+
+  test.settings.CurrentWorldName = "Other";  // the same chunk list: chunk 0 lies at the same place
+  test.gui.QueueFileAnswer(test.SchematicPath("second.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 20.0f, 0.0f, 1, 1, 1), 1);
+  platform::File saved = OpenSchematicForReading(test.SchematicPath("second.kvSch"));
+  const SchematicReadResult read = ReadSchematic(saved, test.libraries);
+  ASSERT_EQ(read.status, SchematicReadStatus::kRead);
+  EXPECT_EQ(read.content->BlockAt(0, 0, 0), testing::kGlass) << "the save reads the world it is in";
+
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, 9)), -7.0f, 2.0f, -7.0f);
+  ChunkRecordSpec expected = other;
+  expected.SetBlock(2, 2, 4, 9);
+  EXPECT_FALSE(std::filesystem::exists(otherWorld.CacheFilePath(0)));
+  EXPECT_EQ(test.StoredRecord(0), fixtures::MakeChunkRecord(expected));
+  test.settings.CurrentWorldName = "World";
+  EXPECT_EQ(BlockAt(0.0f, 1.0f, 0.0f), 9) << "the first world keeps its own injection";
+  EXPECT_EQ(BlockAt(-7.0f, 2.0f, -7.0f), kStone);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
 }
 
 // A second program holds the world's database through a whole injection: nothing in the world

@@ -321,6 +321,33 @@ TEST_F(BlockWriterTest, StoredHeightRangesOutsideTheChunkAreClampedOnTheFirstEdi
   }
 }
 
+// A pending change belongs to the world its chunk was read from, even when the world is switched
+// without a flush (the setting changes first): it is written there, never into the other world.
+TEST_F(BlockWriterTest, PendingChangeGoesToItsOwnWorldAfterASwitch) {
+  ChunkRecordSpec first = SpecWithLists();
+  test.PutRow(kChunkA, first);
+  ChunkRecordSpec second = SpecWithLists();
+  second.SetBlock(9, 9, 9, kLantern);
+  second.rotations = {{9, 9, 9, 3}};
+  second.maxHeight = 333;
+  const fixtures::WorldWriter otherWorld(test.temp.path(), "Other");
+  otherWorld.PutDatabaseRow(kChunkA, fixtures::MakeChunkBlob(second));
+
+  Set(kStone, 0, -8, 1, 1, 1);  // pending in "World"
+  test.settings.CurrentWorldName = "Other";
+  Set(kStone, 0, -8, 2, 2, 2);  // the same chunk id in "Other"
+  EXPECT_TRUE(writer.FlushAndForget());
+  EXPECT_FALSE(writer.editChunkId());
+
+  ChunkRecordSpec expectedOther = second;
+  expectedOther.SetBlock(2, 2, 2, kStone);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expectedOther));
+  test.settings.CurrentWorldName = "World";
+  ChunkRecordSpec expectedFirst = first;
+  expectedFirst.SetBlock(1, 1, 1, kStone);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expectedFirst));
+}
+
 // A second program holds the world's database: a chunk that cannot be read is never loaded as
 // air, nothing is written over its row or beside it, and the failure stops the writer until the
 // caller clears it.

@@ -1,0 +1,66 @@
+// The block writer's and block reader's chunks on a switch of worlds through the menu.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "viewer/menu_commands.h"
+#include "viewer/menu_ids.h"
+#include "viewer/program_main.h"
+#include "viewer/viewer_test_rig.h"
+#include "world/chunk_store.h"
+
+namespace orelens::viewer {
+namespace {
+
+constexpr uint8_t kStone = 1;  // the rig's worlds are stone from height 10 to 19
+
+class WorldSwitchChunksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Two worlds of the same layout: every chunk has the same id in both.
+    rig.MakeWorld("Alpha", 5);
+    rig.MakeWorld("Twin", 5);
+    rig.WritePreferences("Alpha");
+    ASSERT_TRUE(rig.StartPaused());
+  }
+  void TearDown() override { ShutDown(rig.ctx()); }
+
+  void SwitchTo(const std::string& name) {
+    const auto& worlds = rig.ctx().worlds;
+    for (size_t i = 0; i < worlds.size(); ++i)
+      if (worlds[i] == name) HandleMenuEvent(rig.ctx(), kMenuFirstWorld + static_cast<int>(i));
+  }
+  uint8_t StoredBlock(const std::string& world, int32_t chunkId, int col, int row, int height) {
+    world::ChunkData record;
+    world::ChunkStore::Open(rig.libraries, rig.saveFolder + world + "/")->ReadChunkRecord(chunkId, record);
+    return record[world::CellOffset(col, row, height)];
+  }
+  uint8_t Read(float x, float y, float z) {
+    world::BlockQuery query;
+    return rig.ctx().Reader().GetBlockAt(query, x, y, z);
+  }
+
+  testing::ViewerRig rig;
+};
+
+TEST_F(WorldSwitchChunksTest, SwitchStoresThePendingChangeAndForgetsBothChunks) {
+  // (4, y, 4) lies in chunk 12, at origin (-8, -8): col 24, row 24.
+  world::BlockWriter& writer = rig.ctx().Writer();
+  ASSERT_TRUE(writer.SetBlock(world::kBlockAir, 0, 4.0f, 5.0f, 4.0f));
+  ASSERT_TRUE(writer.Flush());
+  EXPECT_EQ(Read(4.0f, 5.0f, 4.0f), world::kBlockAir) << "the reader now keeps Alpha's chunk 12";
+  ASSERT_TRUE(writer.SetBlock(7, 0, 4.0f, 6.0f, 4.0f));  // pending
+
+  SwitchTo("Twin");
+  ASSERT_EQ(rig.ctx().settings.CurrentWorldName, "Twin");
+  EXPECT_EQ(StoredBlock("Alpha", 12, 24, 24, 12), 7) << "the pending change went into its own world";
+  EXPECT_FALSE(writer.editChunkId());
+  EXPECT_FALSE(rig.ctx().Reader().lookupChunkId());
+  EXPECT_EQ(Read(4.0f, 5.0f, 4.0f), kStone) << "Twin's chunk 12, not Alpha's";
+  EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 10), kStone);
+  EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 12), kStone);
+  EXPECT_EQ(rig.MessageCount(), 0u);
+}
+
+}  // namespace
+}  // namespace orelens::viewer
