@@ -38,6 +38,9 @@ File File::Open(std::string_view path, FileMode mode) {
     case FileMode::kReadWrite:
       flags |= O_RDWR | O_CREAT;
       break;
+    case FileMode::kUpdate:
+      flags |= O_RDWR;
+      break;
     case FileMode::kCreate:
       flags |= O_RDWR | O_CREAT | O_TRUNC;
       break;

@@ -10,6 +10,7 @@ namespace orelens::platform {
 enum class FileMode {
   kRead,       // existing file, read only; others may read it too, nobody may hold it exclusively
   kReadWrite,  // read and write, created when missing; held exclusively
+  kUpdate,     // existing file, read and write, never created; held exclusively
   kCreate,     // created or truncated to empty, read and write; held exclusively
 };
 

@@ -1,6 +1,8 @@
-// The block writer's and block reader's chunks on a switch of worlds through the menu.
+// What the menu commands do to a world's files: the block writer's and reader's chunks on a
+// switch of worlds, and the player position written into the metadata file.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "viewer/menu_commands.h"
@@ -14,7 +16,7 @@ namespace {
 
 constexpr uint8_t kStone = 1;  // the rig's worlds are stone from height 10 to 19
 
-class WorldSwitchChunksTest : public ::testing::Test {
+class WorldFilesMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Two worlds of the same layout: every chunk has the same id in both.
@@ -43,7 +45,7 @@ class WorldSwitchChunksTest : public ::testing::Test {
   testing::ViewerRig rig;
 };
 
-TEST_F(WorldSwitchChunksTest, SwitchStoresThePendingChangeAndForgetsBothChunks) {
+TEST_F(WorldFilesMenuTest, SwitchStoresThePendingChangeAndForgetsBothChunks) {
   // (4, y, 4) lies in chunk 12, at origin (-8, -8): col 24, row 24.
   world::BlockWriter& writer = rig.ctx().Writer();
   ASSERT_TRUE(writer.SetBlock(world::kBlockAir, 0, 4.0f, 5.0f, 4.0f));
@@ -60,6 +62,36 @@ TEST_F(WorldSwitchChunksTest, SwitchStoresThePendingChangeAndForgetsBothChunks) 
   EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 10), kStone);
   EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 12), kStone);
   EXPECT_EQ(rig.MessageCount(), 0u);
+}
+
+TEST_F(WorldFilesMenuTest, PlayerPositionIsNotWrittenWhereTheFileCannotPlaceIt) {
+  const std::string metadata = rig.saveFolder + "Alpha/WorldMetadata1.important";
+  std::vector<uint8_t> damaged = fixtures::ReadFileBytes(metadata);
+  const int32_t negativeB = -2;  // B follows the 25 chunk entries
+  std::memcpy(damaged.data() + 12 + 8 * 25, &negativeB, 4);
+  fixtures::WriteBytesToFile(metadata, damaged);
+  rig.engine().PBO_MoveCamera2(0, 10.0f, 5.0f, 20.0f, 0);
+
+  rig.gui.QueueYesNoAnswer(true);
+  HandleMenuEvent(rig.ctx(), kMenuSetPlayerPosition);
+  EXPECT_EQ(fixtures::ReadFileBytes(metadata), damaged);
+  ASSERT_EQ(rig.MessageCount(), 2u) << "the question, then why nothing was written";
+  EXPECT_EQ(rig.LastMessage().title, "Error");
+  EXPECT_EQ(
+      rig.LastMessage().text,
+      "The player position was not written: the world's metadata file is laid out in a way this program "
+      "does not know (it may be damaged, or come from another version of the game), so it was left "
+      "unchanged.\n\rLoad the world in the game once so that the game writes the file anew, then try "
+      "again.");
+
+  std::filesystem::remove(metadata);
+  rig.gui.QueueYesNoAnswer(true);
+  HandleMenuEvent(rig.ctx(), kMenuSetPlayerPosition);
+  EXPECT_FALSE(std::filesystem::exists(metadata)) << "never created";
+  EXPECT_EQ(
+      rig.LastMessage().text,
+      "The player position was not written: the world's metadata file could not be opened (it is missing, "
+      "or another program such as the game holds it).\n\rClose the game, then try again.");
 }
 
 }  // namespace
