@@ -115,7 +115,9 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   SchematicContent content;
   content.size = size;
   try {
-    if (cellCount) content.blockTypes.assign(static_cast<size_t>(*cellCount), 0);
+    // Cells of chunks the world does not list are not all visited (they share one chunk id);
+    // they are air, never the block type 0.
+    if (cellCount) content.blockTypes.assign(static_cast<size_t>(*cellCount), world::kBlockAir);
   } catch (const std::bad_alloc&) {
     content.blockTypes.clear();
   }

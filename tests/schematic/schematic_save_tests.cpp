@@ -106,6 +106,27 @@ TEST_F(SchematicSaveTest, SavesEveryCellOfABoxAcrossChunks) {
     EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
 }
 
+TEST_F(SchematicSaveTest, CellsOfEveryUnlistedChunkAreSavedAsAir) {
+  // Cells x 6.0 .. 9.5 and z -9.5 .. -8.0: z up to -8.5 lies in the unlisted chunks (-8, -24) and
+  // (8, -24), which share the id -1; z -8.0 in the listed chunks 0 and 1.
+  test.gui.QueueFileAnswer(test.SchematicPath("edge.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.25f, -8.75f, 8, 2, 4), 1);
+  const SchematicContent content = ReadBack(test.SchematicPath("edge.kvSch"));
+  for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < 2; ++y) {
+      for (int z = 0; z < 3; ++z)
+        ASSERT_EQ(content.BlockAt(x, z, y), world::kBlockAir) << x << "," << z << "," << y;
+      const int worldCol = 28 + x;
+      EXPECT_EQ(content.BlockAt(x, 3, y), PatternBlock(worldCol < 32 ? 0 : 1, worldCol % 32, 0, y));
+    }
+  }
+  // The missing-chunk message comes once for each cell read in an unlisted chunk: the 4 x 3 x 2
+  // cells of the one of them that is visited.
+  const auto boxes = test.gui.MessageBoxes();
+  EXPECT_EQ(boxes.size(), 24u);
+  for (const auto& box : boxes) EXPECT_NE(box.text.find("could not be found."), std::string::npos);
+}
+
 TEST(SchematicSaveLarge, PayloadThatDoesNotCompressStillFitsTheFile) {
   // Four full-height chunks of random blocks: a 3,276,808-byte payload that LZ4 cannot shrink
   // below the 3,000,000 bytes of the standard output room.
