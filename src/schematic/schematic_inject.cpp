@@ -3,6 +3,7 @@
 #include "platform/files/file.h"
 #include "schematic/cell_value_map.h"
 #include "schematic/schematic_box.h"
+#include "schematic/schematic_load.h"
 #include "schematic/schematic_reading.h"
 
 namespace orelens::schematic {
@@ -77,6 +78,10 @@ int InjectSchematic(SchematicServices& services, std::string_view path, float ce
   ProgressWindow progress(services.gui, services.clock, "Injecting Kelvane Schematic to World...",
                           "Manipulating Chunks...");
   const SchematicReadResult read = ReadSchematic(file, services.libraries);
+  if (read.status == SchematicReadStatus::kOutOfMemory) {
+    progress.Close();
+    services.gui.MessageBox("Error", kNotEnoughMemoryText);
+  }
   if (read.status != SchematicReadStatus::kRead) return 1;
   const SchematicContent& content = *read.content;
 

@@ -215,6 +215,16 @@ TEST_F(ChunkStoreTest, GarbageDatabaseIsUnreadableAndNothingIsWrittenBesideIt) {
   EXPECT_FALSE(std::filesystem::exists(world_.CacheFilePath(3)));
 }
 
+TEST_F(ChunkStoreTest, CacheFileLargerThanAnyRecordIsDamagedAndNotRead) {
+  // A sparse file: as long as no record can compress to, without taking the disk space.
+  fixtures::WriteBytesToFile(world_.CacheFilePath(4), CompressChunkRecord(RecordWithBlock(5)));
+  std::filesystem::resize_file(world_.CacheFilePath(4), kMaxStoredChunkSize + 1);
+  auto store = OpenStore();
+  ChunkData data;
+  EXPECT_EQ(store->ReadChunkRecord(4, data).status, ChunkReadStatus::kDamaged);
+  EXPECT_EQ(data.size(), kChunkHeadAndPlaneSize);
+}
+
 TEST_F(ChunkStoreTest, CacheFileThatDoesNotOpenIsUnreadableNotMissing) {
   std::filesystem::create_directory(world_.CacheFilePath(4));  // there, but no file to read
   auto store = OpenStore();
