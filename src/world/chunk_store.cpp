@@ -118,6 +118,8 @@ ChunkWriteStatus ChunkStore::WriteChunkRecord(int32_t chunkId, std::span<const u
   std::span<const uint8_t> stored = std::span(output).first(static_cast<size_t>(compressedSize) + 4);
 
   const std::string cacheFile = CacheFilePath(chunkId);
+  // A replacement of this chunk's cache file that a kill cut short leaves its temporary behind.
+  platform::RemoveStaleReplacementTemporaries(cacheFile);
   if (database_) {
     switch (database_->HasChunkRow(chunkId)) {
       case DatabaseAnswer::kRow:

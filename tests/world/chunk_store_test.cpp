@@ -11,6 +11,7 @@
 #include "fixtures/chunk_record_writer.h"
 #include "fixtures/database_lock.h"
 #include "fixtures/world_writer.h"
+#include "platform/files/file.h"
 
 namespace orelens::world {
 namespace {
@@ -184,6 +185,54 @@ TEST_F(ChunkStoreTest, WorldWithoutDatabaseUsesCacheFilesBothWays) {
   ChunkData data;
   EXPECT_EQ(store->ReadChunkRecord(3, data).decoderResult, static_cast<int>(record.size()));
   EXPECT_EQ(data, record);
+}
+
+TEST_F(ChunkStoreTest, WritingAChunkRemovesItsStaleTemporariesOnly) {
+  // What a replacement cut short by a kill leaves, beside names that only look alike.
+  const std::string cacheFile = world_.CacheFilePath(7);
+  for (const char* name : {"7.chunks.aB3dE9", "7.chunks.Q1w2E3", "7.chunks.keep", "7.chunks.aB3dE9x",
+                           "8.chunks.aB3dE9", "17.chunks.aB3dE9", "7.chunks.a-3dE9"}) {
+    fixtures::WriteBytesToFile(world_.folder() + name, RecordWithBlock(1));
+  }
+  // One that a replacement still writing holds.
+  const std::string live = world_.folder() + "7.chunks.Live01";
+  fixtures::WriteBytesToFile(live, RecordWithBlock(1));
+  platform::File liveWriter = platform::File::Open(live, platform::FileMode::kUpdate);
+  ASSERT_TRUE(liveWriter.IsOpen());
+
+  auto store = OpenStore();
+  EXPECT_EQ(store->WriteChunkRecord(7, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.aB3dE9"));
+  EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.Q1w2E3"));
+  for (const char* kept : {"7.chunks.keep", "7.chunks.aB3dE9x", "8.chunks.aB3dE9", "17.chunks.aB3dE9",
+                           "7.chunks.a-3dE9", "7.chunks.Live01", "7.chunks"}) {
+    EXPECT_TRUE(std::filesystem::exists(world_.folder() + kept)) << kept;
+  }
+  liveWriter.Close();
+  EXPECT_EQ(store->WriteChunkRecord(7, RecordWithBlock(3)), ChunkWriteStatus::kStored);
+  EXPECT_FALSE(std::filesystem::exists(live)) << "left over once its writer is gone";
+}
+
+TEST_F(ChunkStoreTest, ReplacedCacheFileKeepsItsPermissions) {
+  namespace fs = std::filesystem;
+  world_.WriteCacheFile(3, CompressChunkRecord(RecordWithBlock(1)));
+  fs::permissions(world_.CacheFilePath(3), fs::perms::owner_read | fs::perms::owner_write);
+  world_.WriteCacheFile(4, CompressChunkRecord(RecordWithBlock(1)));
+  fs::permissions(world_.CacheFilePath(4),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  auto store = OpenStore();
+  ASSERT_EQ(store->WriteChunkRecord(3, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  ASSERT_EQ(store->WriteChunkRecord(4, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  ASSERT_EQ(store->WriteChunkRecord(5, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(3)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(4)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(5)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+  ChunkData data;
+  EXPECT_EQ(store->ReadChunkRecord(3, data).status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(data, RecordWithBlock(2));
 }
 
 TEST_F(ChunkStoreTest, IncompressibleRecordIsNotStored) {
