@@ -220,6 +220,14 @@ TEST_F(BlockWriterTest, WithoutLz4AnEditNeverReachesAnotherChunk) {
   EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kStone);
   EXPECT_EQ(test.StoredBlock(kChunkA, 6, 6, 6), kBlockAir);
   EXPECT_EQ(test.StoredBlock(kChunkB, 6, 6, 6), kBlockAir);
+
+  // The same with nothing pending in A.
+  test.BreakLz4();
+  Set(testing::kGlass, 0, 8, 7, 7, 7);
+  test.MendLz4();
+  writer.Flush();
+  EXPECT_EQ(test.StoredBlock(kChunkA, 7, 7, 7), kBlockAir);
+  EXPECT_EQ(test.StoredBlock(kChunkB, 7, 7, 7), kBlockAir);
 }
 
 TEST_F(BlockWriterTest, RecordsWithoutListsKeepTheirSize) {
@@ -308,8 +316,9 @@ TEST_F(BlockWriterTest, StoredHeightRangesOutsideTheChunkAreClampedOnTheFirstEdi
   // MaxHeight above 799 becomes 799, below 1 becomes 1; MinHeight above 798 becomes 798, below 1
   // becomes 0; a MaxHeight below MinHeight becomes MinHeight + 1.
   for (const Case& c : {Case{900, 950, 798, 799}, Case{900, 0, 798, 799}, Case{500, 300, 500, 501},
-                        Case{-5, -7, 0, 1}, Case{799, 799, 798, 799}}) {
+                        Case{-5, -7, 0, 1}, Case{799, 799, 798, 799}, Case{1, 2, 1, 2}}) {
     ChunkRecordSpec spec = SpecWithLists();
+    spec.n2Records.clear();  // the height range follows the rotation list and an empty second list
     spec.minHeight = c.storedMin;
     spec.maxHeight = c.storedMax;
     test.PutRow(kChunkA, spec);

@@ -117,6 +117,19 @@ TEST_F(ChunkStoreTest, BadStoredFormsReadAsDamaged) {
   }
 }
 
+TEST_F(ChunkStoreTest, RecordShorterThanItsTrailerSaysIsDamaged) {
+  // The decoder fills less than the announced size: the rest of the record is not the chunk's.
+  const std::vector<uint8_t> record = RecordWithBlock(9);
+  world_.PutDatabaseRow(
+      2, fixtures::CompressChunkRecordWithTrailer(record, static_cast<int32_t>(record.size()) + 100));
+  auto store = OpenStore();
+  ChunkData data;
+  const ChunkRead read = store->ReadChunkRecord(2, data);
+  EXPECT_EQ(read.decoderResult, static_cast<int>(record.size())) << "the loaders still show what decoded";
+  EXPECT_EQ(read.status, ChunkReadStatus::kDamaged);
+  EXPECT_EQ(data[CellOffset(3, 4, 5)], 9);
+}
+
 TEST_F(ChunkStoreTest, NegativeDecoderResultKeepsWhatWasDecoded) {
   std::vector<uint8_t> record = RecordWithBlock(9);
   ChunkBlob blob = CompressChunkRecord(record);
