@@ -40,9 +40,8 @@ uint8_t BlockReader::GetBlockAt(BlockQuery& query, float x, float y, float z) {
   ChunkLocation location;
   store_.LocateChunk(location, x, z);
   if (location.chunkId >= 0) {
-    const std::string worldFolder = settings_.CurrentWorldFolder();
-    if ((location.chunkId != LookupChunkId || worldFolder != lookupWorldFolder_) &&
-        !Reload(location.chunkId, worldFolder)) {
+    if ((location.chunkId != LookupChunkId || !settings_.IsCurrentWorldFolder(lookupWorldFolder_)) &&
+        !Reload(location.chunkId, settings_.CurrentWorldFolder())) {
       return kBlockAir;
     }
   } else {

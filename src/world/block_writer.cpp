@@ -95,9 +95,8 @@ bool BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) 
   store_.LocateChunk(location, x, z);
   // Positions outside the world's chunk list have no record of their own to edit.
   if (location.chunkId < 0) return true;
-  const std::string worldFolder = settings_.CurrentWorldFolder();
-  if ((location.chunkId != EditChunkId || worldFolder != editWorldFolder_) &&
-      !SwitchEditChunk(location.chunkId, worldFolder)) {
+  if ((location.chunkId != EditChunkId || !settings_.IsCurrentWorldFolder(editWorldFolder_)) &&
+      !SwitchEditChunk(location.chunkId, settings_.CurrentWorldFolder())) {
     // Without LZ4 the edit chunk stays the one before; the edit is dropped rather than applied
     // to that other chunk.
     return !failure_;

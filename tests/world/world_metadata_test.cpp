@@ -113,6 +113,9 @@ TEST(WorldMetadata, MissingFileReadsAsNothingAndIsNeverCreated) {
   EXPECT_EQ(ReadWorldMetadata(map, save.path() + "missing/", position), 0.0);
   EXPECT_FLOAT_EQ(position.x, 4);
   EXPECT_EQ(map.size(), 1u);
+  for (int i = 0; i < 10; ++i) map[std::to_string(i) + ",0"] = i;
+  EXPECT_EQ(ReadWorldMetadata(map, save.path() + "missing/", position), 1.0)
+      << "the count test on the map as it is";
 }
 
 TEST(WorldMetadata, TruncatedAndOversizedCountsReadOnlyWhatTheFileHolds) {
@@ -217,6 +220,20 @@ TEST(WorldMetadata, CountsThatDoNotPlaceThePositionInsideTheFileRefuseTheWrite) 
     EXPECT_FLOAT_EQ(position.x, 0) << c.name << ": the position is read only where it is written";
     EXPECT_FLOAT_EQ(position.height, 2.0f) << c.name;
   }
+}
+
+TEST(WorldMetadata, PositionAtTheVeryEndOrAfterNoChunksIsWritten) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec;           // no chunk entries, no B records
+  spec.afterPosition.clear();  // the file ends with the position
+  world.WriteMetadata(1, spec);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kWritten);
+  const std::vector<uint8_t> bytes = ReadFileBytes(world.folder() + "WorldMetadata1.important");
+  ASSERT_EQ(bytes.size(), 68u + 24u);
+  double written[3];
+  std::memcpy(written, bytes.data() + 68, sizeof(written));
+  EXPECT_EQ(written[2], 200);
 }
 
 TEST(WorldMetadata, FileNumberedWithLeadingZerosIsReadAndWrittenUnderItsOwnName) {
