@@ -56,7 +56,6 @@ SchematicReadResult ReadSchematic(platform::File& file, const platform::LibraryL
     result.content = DecodeSchematicPayload(header->size, std::move(payload));
     result.status = result.content ? SchematicReadStatus::kRead : SchematicReadStatus::kBadPayload;
   } catch (const std::bad_alloc&) {
-    result.content.reset();
     result.status = SchematicReadStatus::kOutOfMemory;
   }
   return result;

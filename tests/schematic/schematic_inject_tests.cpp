@@ -139,6 +139,17 @@ TEST_F(SchematicInjectTest, CellsWithoutTheirValueAreReportedAndStillWritten) {
   EXPECT_EQ(BlockAt(1.0f, 0.0f, 0.0f), kLantern);
 }
 
+TEST_F(SchematicInjectTest, FirstCellWithoutItsValueGetsZero) {
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, world::kBlockCustom)), 0.0f, 0.0f,
+                  0.0f);
+  ASSERT_EQ(test.gui.MessageBoxCount(), 1u);
+  world::ChunkRecordLists lists;
+  world::DecodeChunkRecordLists(test.StoredRecord(0), lists);
+  const auto custom = lists.customBlocks.find(world::MakeCellKey(16, 16, 0));
+  ASSERT_NE(custom, lists.customBlocks.end());
+  EXPECT_EQ(custom->second, 0);
+}
+
 TEST_F(SchematicInjectTest, UnreadableFilesWriteNothing) {
   const world::ChunkData before = test.StoredRecord(0);
   EXPECT_EQ(InjectSchematic(test.services, test.SchematicPath("missing.kvSch"), 0, 0, 0), 1);

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -275,6 +276,23 @@ TEST_F(ChunkStoreTest, GarbageDatabaseIsUnreadableAndNothingIsWrittenBesideIt) {
   EXPECT_EQ(store->WriteChunkRecord(3, RecordWithBlock(6)), ChunkWriteStatus::kFailed);
   EXPECT_EQ(ReadFileBytes(world_.CacheFilePath(2)), cacheBefore);
   EXPECT_FALSE(std::filesystem::exists(world_.CacheFilePath(3)));
+}
+
+TEST_F(ChunkStoreTest, LockLetGoWithinTheBusyTimeoutIsWaitedFor) {
+  world_.PutDatabaseRow(5, CompressChunkRecord(RecordWithBlock(1)));
+  fixtures::DatabaseLockHolder otherProgram(world_.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  auto store = ChunkStore::Open(locator_, world_.folder(), 20'000);
+  // The other program lets go a moment after the read has begun; the read waits for it.
+  std::thread letGo([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    otherProgram.Release();
+  });
+  ChunkData data;
+  const ChunkRead read = store->ReadChunkRecord(5, data);
+  letGo.join();
+  EXPECT_EQ(read.status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(data, RecordWithBlock(1));
 }
 
 TEST_F(ChunkStoreTest, CacheFileLargerThanAnyRecordIsDamagedAndNotRead) {
