@@ -117,9 +117,6 @@ ChunkWriteStatus ChunkStore::WriteChunkRecord(int32_t chunkId, std::span<const u
                          static_cast<int32_t>(record.size()));
   std::span<const uint8_t> stored = std::span(output).first(static_cast<size_t>(compressedSize) + 4);
 
-  const std::string cacheFile = CacheFilePath(chunkId);
-  // A replacement of this chunk's cache file that a kill cut short leaves its temporary behind.
-  platform::RemoveStaleReplacementTemporaries(cacheFile);
   if (database_) {
     switch (database_->HasChunkRow(chunkId)) {
       case DatabaseAnswer::kRow:
@@ -141,6 +138,10 @@ ChunkWriteStatus ChunkStore::WriteChunkRecord(int32_t chunkId, std::span<const u
         return ChunkWriteStatus::kFailed;
     }
   }
+  const std::string cacheFile = CacheFilePath(chunkId);
+  // A replacement of this cache file that a kill cut short left its temporary behind. Only chunks
+  // without a row have their cache file written, so the folder is listed for them alone.
+  platform::RemoveStaleReplacementTemporaries(cacheFile);
   // The old record stays whole until the new one is complete.
   return platform::ReplaceFileAtomically(cacheFile, stored) ? ChunkWriteStatus::kStored
                                                             : ChunkWriteStatus::kFailed;

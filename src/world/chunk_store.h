@@ -72,7 +72,7 @@ class ChunkStore {
   int ReadNeighbourBlockPlane(int32_t chunkId, std::vector<uint8_t>& destination);
 
   // Compresses the record and stores it: UPDATE of the chunk's existing row, else the cache
-  // file, replaced whole (stale temporaries of an interrupted replacement are removed first).
+  // file, replaced whole (stale temporaries of an interrupted replacement of it are removed first).
   // Nothing is stored when the compressed form does not fit the output limit, or when the
   // database cannot tell whether the chunk has a row: a cache file beside a row it cannot see
   // would hold the chunk twice.
