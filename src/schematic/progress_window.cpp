@@ -23,7 +23,12 @@ ProgressWindow::ProgressWindow(platform::Gui& gui, MillisecondClock clock, std::
 }
 
 ProgressWindow::~ProgressWindow() {
+  Close();
+}
+
+void ProgressWindow::Close() {
   if (window_ >= 0) gui_.CloseWindow(window_);
+  window_ = -1;
 }
 
 void ProgressWindow::CountCell(int64_t total) {

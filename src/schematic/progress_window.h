@@ -19,6 +19,8 @@ class ProgressWindow {
   ProgressWindow(platform::Gui& gui, MillisecondClock clock, std::string_view title, std::string_view text);
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
+  // Closes the window before the object goes (so that a message box does not stand under it).
+  void Close();
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
   // Counts one more cell of total. At most every 500 ms the bar and the text show the share done

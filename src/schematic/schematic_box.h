@@ -42,19 +42,23 @@ CellRange CellsInChunk(float first, int32_t count, int32_t origin);
 // Visits the cells of the box chunk by chunk, in the order of CollectBoxChunks, within a chunk X
 // outermost, then Z, then the height from the bottom: visitCell(x, z, y) for each cell, then
 // chunkDone(location) once per chunk (also for a chunk none of whose cells lie in the box).
+// Either may return false to stop the walk there; the result is then false.
 template <typename VisitCell, typename ChunkDone>
-void ForEachCellByChunk(world::WorldStore& store, const SchematicBox& box, VisitCell visitCell,
+bool ForEachCellByChunk(world::WorldStore& store, const SchematicBox& box, VisitCell visitCell,
                         ChunkDone chunkDone) {
   for (const world::ChunkLocation& chunk : CollectBoxChunks(store, box)) {
     const CellRange xs = CellsInChunk(box.firstX, box.sizeX, chunk.originX);
     const CellRange zs = CellsInChunk(box.firstZ, box.sizeZ, chunk.originZ);
     for (int32_t x = xs.begin; x < xs.end; ++x) {
       for (int32_t z = zs.begin; z < zs.end; ++z) {
-        for (int32_t y = 0; y < box.sizeY; ++y) visitCell(x, z, y);
+        for (int32_t y = 0; y < box.sizeY; ++y) {
+          if (!visitCell(x, z, y)) return false;
+        }
       }
     }
-    chunkDone(chunk);
+    if (!chunkDone(chunk)) return false;
   }
+  return true;
 }
 
 }  // namespace orelens::schematic

@@ -87,27 +87,43 @@ SchematicExtraEntry ReadEntry(platform::ByteReader& reader) {
   return {x, z, y, value};
 }
 
+// Reads the two lists that follow the cells' block types; false when they do not fit.
+bool DecodeSchematicLists(std::span<const uint8_t> payload, uint64_t cells, SchematicContent& content) {
+  platform::ByteReader reader(payload);
+  reader.Seek(cells);
+  const std::optional<size_t> customCount = ReadListCount(reader, kCustomEntrySize);
+  if (!customCount) return false;
+  content.customBlocks.reserve(*customCount);
+  for (size_t i = 0; i < *customCount; ++i) content.customBlocks.push_back(ReadEntry<int32_t>(reader));
+  const std::optional<size_t> rotationCount = ReadListCount(reader, kRotationEntrySize);
+  if (!rotationCount) return false;
+  content.rotations.reserve(*rotationCount);
+  for (size_t i = 0; i < *rotationCount; ++i) content.rotations.push_back(ReadEntry<int8_t>(reader));
+  return true;
+}
+
 }  // namespace
 
 std::optional<SchematicContent> DecodeSchematicPayload(const SchematicSize& size,
                                                        std::span<const uint8_t> payload) {
   const std::optional<int64_t> cells = SchematicCellCount(size);
   if (!cells || static_cast<uint64_t>(*cells) > payload.size()) return std::nullopt;
-
   SchematicContent content;
   content.size = size;
+  if (!DecodeSchematicLists(payload, static_cast<uint64_t>(*cells), content)) return std::nullopt;
   content.blockTypes.assign(payload.begin(), payload.begin() + *cells);
+  return content;
+}
 
-  platform::ByteReader reader(payload);
-  reader.Seek(static_cast<uint64_t>(*cells));
-  const std::optional<size_t> customCount = ReadListCount(reader, kCustomEntrySize);
-  if (!customCount) return std::nullopt;
-  content.customBlocks.reserve(*customCount);
-  for (size_t i = 0; i < *customCount; ++i) content.customBlocks.push_back(ReadEntry<int32_t>(reader));
-  const std::optional<size_t> rotationCount = ReadListCount(reader, kRotationEntrySize);
-  if (!rotationCount) return std::nullopt;
-  content.rotations.reserve(*rotationCount);
-  for (size_t i = 0; i < *rotationCount; ++i) content.rotations.push_back(ReadEntry<int8_t>(reader));
+std::optional<SchematicContent> DecodeSchematicPayload(const SchematicSize& size,
+                                                       std::vector<uint8_t>&& payload) {
+  const std::optional<int64_t> cells = SchematicCellCount(size);
+  if (!cells || static_cast<uint64_t>(*cells) > payload.size()) return std::nullopt;
+  SchematicContent content;
+  content.size = size;
+  if (!DecodeSchematicLists(payload, static_cast<uint64_t>(*cells), content)) return std::nullopt;
+  payload.resize(static_cast<size_t>(*cells));  // the lists are read; the block types stay where they are
+  content.blockTypes = std::move(payload);
   return content;
 }
 

@@ -77,6 +77,10 @@ std::vector<uint8_t> EncodeSchematicPayload(const SchematicContent& content);
 // past the payload; bytes after the rotation list are ignored.
 std::optional<SchematicContent> DecodeSchematicPayload(const SchematicSize& size,
                                                        std::span<const uint8_t> payload);
+// The same, keeping the payload's own buffer as the cells' block types instead of copying them
+// (a payload can be as large as the file allows).
+std::optional<SchematicContent> DecodeSchematicPayload(const SchematicSize& size,
+                                                       std::vector<uint8_t>&& payload);
 
 // The 16 bytes before the compressed payload and the 4 after it.
 std::vector<uint8_t> EncodeSchematicHeader(const SchematicSize& size);

@@ -1,6 +1,7 @@
 #include "schematic/schematic_load.h"
 
 #include <array>
+#include <new>
 
 #include "platform/files/byte_reader.h"
 #include "schematic/schematic_preview.h"
@@ -30,16 +31,24 @@ int LoadSchematicFile(platform::Gui& gui, const platform::LibraryLocator& librar
     gui.MessageBox("Error", "The selected file could not be read, sorry.");
     return 0;
   }
-  const SchematicReadResult read = ReadSchematic(file, libraries);
+  SchematicReadResult read = ReadSchematic(file, libraries);
   switch (read.status) {
     case SchematicReadStatus::kRead:
-      BuildPreviewBlockList(*read.content, previewBlockList);
-      return 1;
+      try {
+        // Built beside the old preview, which stays when there is no room for the new one.
+        std::vector<world::BlockRecord> preview;
+        BuildPreviewBlockList(*read.content, preview);
+        read.content.reset();
+        previewBlockList.swap(preview);
+        return 1;
+      } catch (const std::bad_alloc&) {
+        read.content.reset();
+        gui.MessageBox("Error", kNotEnoughMemoryText);
+        return 0;
+      }
     case SchematicReadStatus::kCannotAllocate:
-      gui.MessageBox(
-          "Error",
-          "There is not enough memory available to ofen this schematic. Try unloading some chunks and "
-          "closing applications to make some space.");
+    case SchematicReadStatus::kOutOfMemory:
+      gui.MessageBox("Error", kNotEnoughMemoryText);
       return 0;
     case SchematicReadStatus::kNotASchematic:
       return 0;

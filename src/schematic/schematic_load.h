@@ -10,6 +10,11 @@
 
 namespace orelens::schematic {
 
+// What the user is told when a schematic does not fit in memory.
+inline constexpr std::string_view kNotEnoughMemoryText =
+    "There is not enough memory available to ofen this schematic. Try unloading some chunks and closing "
+    "applications to make some space.";
+
 // Takes the three sizes from the start of a schematic file into the placement, whatever the rest
 // of the file holds. A file that cannot be opened, or is too short for them, leaves the sizes.
 void ReadSchematicSize(SchematicPlacement& placement, std::string_view path);

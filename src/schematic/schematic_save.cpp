@@ -30,15 +30,19 @@ size_t CompressedCapacityFor(size_t payloadSize) {
   return std::max(kCompressedOutputCapacity, payloadSize + payloadSize / 255 + 16);
 }
 
-// Reads every cell of the box from the world, chunk by chunk.
-void ReadBoxFromWorld(SchematicServices& services, const SchematicBox& box, ProgressWindow& progress,
+// Reads every cell of the box from the world, chunk by chunk. False when a chunk could not be
+// read (the block reader's failure says why).
+bool ReadBoxFromWorld(SchematicServices& services, const SchematicBox& box, ProgressWindow& progress,
                       SchematicContent& content) {
+  world::BlockReader& reader = services.blockReader;
+  reader.ClearFailure();  // a new operation: the store is asked again
   const int64_t cellCount = static_cast<int64_t>(content.blockTypes.size());
   world::BlockQuery query;  // one record for the whole save: a cell without a value keeps the last one
-  ForEachCellByChunk(
+  return ForEachCellByChunk(
       services.store, box,
       [&](int32_t x, int32_t z, int32_t y) {
-        const uint8_t type = services.blockReader.GetBlockAt(query, box.CellX(x), box.CellY(y), box.CellZ(z));
+        const uint8_t type = reader.GetBlockAt(query, box.CellX(x), box.CellY(y), box.CellZ(z));
+        if (reader.failure()) return false;
         content.blockTypes[content.CellIndex(x, z, y)] = type;
         if (type == world::kBlockCustom) {
           content.customBlocks.push_back({x, z, y, query.extra});
@@ -46,8 +50,9 @@ void ReadBoxFromWorld(SchematicServices& services, const SchematicBox& box, Prog
           content.rotations.push_back({x, z, y, query.extra});
         }
         progress.CountCell(cellCount);
+        return true;
       },
-      [](const world::ChunkLocation&) {});
+      [](const world::ChunkLocation&) { return true; });
 }
 
 // The payload compressed, or nothing when it cannot be.
@@ -110,13 +115,23 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   SchematicContent content;
   content.size = size;
   try {
-    if (cellCount) content.blockTypes.assign(static_cast<size_t>(*cellCount), 0);
+    // Cells of chunks the world does not list are not all visited (they share one chunk id);
+    // they are air, never the block type 0.
+    if (cellCount) content.blockTypes.assign(static_cast<size_t>(*cellCount), world::kBlockAir);
   } catch (const std::bad_alloc&) {
     content.blockTypes.clear();
   }
   if (content.blockTypes.empty()) return outOfMemory();
 
-  ReadBoxFromWorld(services, box, progress, content);
+  if (!ReadBoxFromWorld(services, box, progress, content)) {
+    // Nothing read after the failure is the world's: the file is not kept.
+    file.Close();
+    platform::DeleteFile(path);
+    progress.Close();
+    gui.MessageBox(
+        "Error", world::ChunkFailureMessage("The schematic was not saved", *services.blockReader.failure()));
+    return 0;
+  }
 
   std::vector<uint8_t> payload;
   try {

@@ -34,6 +34,7 @@ void SwitchWorld(ProgramContext& ctx, int position) {
   if (position < 0 || static_cast<size_t>(position) >= ctx.worlds.size()) return;
   const std::string& chosen = ctx.worlds[static_cast<size_t>(position)];
   if (chosen == ctx.settings.CurrentWorldName) return;
+  ctx.ForgetWorldChunks();  // before anything of the new world is read or named
   ctx.settings.CurrentWorldName = chosen;
   ctx.StopChunkLoaders();
   ctx.store.WorldChunkMap.clear();
@@ -142,6 +143,22 @@ void CountMarkedChunks(ProgramContext& ctx) {
   ctx.gui().MessageBox("AffectedChunk", "Chunks: " + std::to_string(affected.size()));
 }
 
+std::string PlayerPositionNotWrittenText(world::PositionWriteResult result) {
+  switch (result) {
+    case world::PositionWriteResult::kCannotOpen:
+      return "The player position was not written: the world's metadata file could not be opened (it is "
+             "missing, or another program such as the game holds it).\n\rClose the game, then try again.";
+    case world::PositionWriteResult::kUnknownLayout:
+      return "The player position was not written: the world's metadata file is laid out in a way this "
+             "program does not know (it may be damaged, or come from another version of the game), so it "
+             "was left unchanged.\n\rLoad the world in the game once so that the game writes the file anew, "
+             "then try again.";
+    default:
+      return "The player position could not be written into the world's metadata file.\n\rCheck that the "
+             "world's folder and its files can be written, then try again.";
+  }
+}
+
 void SetPlayerPosition(ProgramContext& ctx) {
   platform::Gui& gui = ctx.gui();
   const auto answer = gui.MessageBox("Info",
@@ -150,9 +167,14 @@ void SetPlayerPosition(ProgramContext& ctx) {
                                      platform::MessageBoxButtons::kYesNo);
   if (answer != platform::MessageBoxAnswer::kYes) return;
   platform::Engine3D& engine = ctx.engine();
-  world::WritePlayerPosition(ctx.settings.CurrentWorldFolder(), engine.PBO_CameraX(objects::kCamera),
-                             engine.PBO_CameraY(objects::kCamera), engine.PBO_CameraZ(objects::kCamera));
-  gui.MessageBox("Info", "OK, prepare yourself to wake up in foreign lands...");
+  const world::PositionWriteResult written =
+      world::WritePlayerPosition(ctx.settings.CurrentWorldFolder(), engine.PBO_CameraX(objects::kCamera),
+                                 engine.PBO_CameraY(objects::kCamera), engine.PBO_CameraZ(objects::kCamera));
+  if (written == world::PositionWriteResult::kWritten) {
+    gui.MessageBox("Info", "OK, prepare yourself to wake up in foreign lands...");
+  } else {
+    gui.MessageBox("Error", PlayerPositionNotWrittenText(written));
+  }
 }
 
 }  // namespace

@@ -70,6 +70,16 @@ const CustomBlockDefinition& ProgramContext::CustomBlockOrPlaceholder(int64_t id
                                      placeholderColours_);
 }
 
+void ProgramContext::ForgetWorldChunks() {
+  blockWriter_->ClearFailure();  // an earlier operation's failure has been reported by it
+  if (!blockWriter_->FlushAndForget()) {
+    platform_.gui.MessageBox(
+        "Error", world::ChunkFailureMessage("The last changes to the world you left could not be stored",
+                                            *blockWriter_->failure()));
+  }
+  blockReader_->Forget();
+}
+
 void ProgramContext::ReleaseLoadedChunk(const world::ChunkLocation& chunk) {
   {
     std::lock_guard lock(store.LoadedChunkMapMutex);

@@ -103,6 +103,9 @@ class ProgramContext {
 
   world::BlockReader& Reader() { return *blockReader_; }
   world::BlockWriter& Writer() { return *blockWriter_; }
+  // Stores the block writer's pending change and drops the writer's and the reader's chunks,
+  // which belong to the world being left; a change that cannot be stored is reported.
+  void ForgetWorldChunks();
   // Drops a rewritten chunk from the loaded chunks and frees its geometry, so it is loaded anew.
   void ReleaseLoadedChunk(const world::ChunkLocation& chunk);
 

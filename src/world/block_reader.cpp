@@ -26,14 +26,25 @@ std::string OneDecimal(float value) {
 }  // namespace
 
 BlockReader::BlockReader(WorldStore& store, const Settings& settings,
-                         const platform::LibraryLocator& libraries, platform::Gui& gui)
-    : store_(store), settings_(settings), libraries_(libraries), gui_(gui) {}
+                         const platform::LibraryLocator& libraries, platform::Gui& gui,
+                         int busyTimeoutMilliseconds)
+    : store_(store),
+      settings_(settings),
+      libraries_(libraries),
+      gui_(gui),
+      busyTimeoutMilliseconds_(busyTimeoutMilliseconds) {}
 
 uint8_t BlockReader::GetBlockAt(BlockQuery& query, float x, float y, float z) {
+  // After a failure the operation stops reading; it must not wait for the store cell by cell.
+  if (failure_) return kBlockAir;
   ChunkLocation location;
   store_.LocateChunk(location, x, z);
-  if (location.chunkId >= 0 && location.chunkId != LookupChunkId) Reload(location.chunkId);
-  if (location.chunkId < 0) {
+  if (location.chunkId >= 0) {
+    if ((location.chunkId != LookupChunkId || !settings_.IsCurrentWorldFolder(lookupWorldFolder_)) &&
+        !Reload(location.chunkId, settings_.CurrentWorldFolder())) {
+      return kBlockAir;
+    }
+  } else {
     // The labels are the ones the message has always shown: y carries z and z the height.
     gui_.MessageBox("Error", "The chunk for the Block at  X=" + OneDecimal(x) + " y=" + OneDecimal(z) +
                                  " z=" + OneDecimal(y) + " could not be found.");
@@ -61,29 +72,43 @@ uint8_t BlockReader::GetBlockAt(BlockQuery& query, float x, float y, float z) {
   return type;
 }
 
-void BlockReader::Reload(int32_t chunkId) {
+void BlockReader::Forget() {
+  LookupChunkId.reset();
+  lookupWorldFolder_.clear();
+  LookupCustomIdMap.clear();
+  LookupRotationMap.clear();
+}
+
+bool BlockReader::Reload(int32_t chunkId, const std::string& worldFolder) {
   ++reloadCount_;
   ChunkData record(kChunkSizeWithoutLists, 0);
   std::fill_n(record.begin(), kChunkHeadAndPlaneSize, kBlockAir);
-  LookupCustomIdMap.clear();
-  LookupRotationMap.clear();
+  Forget();
 
+  bool read = true;
   if (const std::unique_ptr<ChunkStore> chunkStore =
-          ChunkStore::Open(libraries_, settings_.CurrentWorldFolder())) {
-    LookupChunkId = chunkId;
-    chunkStore->ReadChunkRecord(chunkId, record);
-    ChunkRecordLists lists;
-    DecodeChunkRecordLists(record, lists);
-    LookupRotationMap = std::move(lists.rotations);
-    LookupCustomIdMap = std::move(lists.customBlocks);
+          ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_)) {
+    const ChunkRead stored = chunkStore->ReadChunkRecord(chunkId, record);
+    if (const std::optional<ChunkFailure> failed = FailureOfRead(stored.status)) {
+      failure_ = ChunkAccessFailure{*failed, chunkId};
+      std::fill_n(record.begin(), kChunkHeadAndPlaneSize, kBlockAir);
+      read = false;
+    } else {
+      LookupChunkId = chunkId;
+      lookupWorldFolder_ = worldFolder;
+      ChunkRecordLists lists;
+      DecodeChunkRecordLists(record, lists);
+      LookupRotationMap = std::move(lists.rotations);
+      LookupCustomIdMap = std::move(lists.customBlocks);
+    }
   } else {
-    gui_.MessageBox("Error", kLz4MissingText);
     // The table is about to hold air, which belongs to no chunk: the next call for any chunk,
     // the one before included, unpacks again.
-    LookupChunkId.reset();
+    gui_.MessageBox("Error", kLz4MissingText);
   }
   const std::span<const uint8_t> plane = BlockPlane(record);
   LookupBlockTypes.assign(plane.begin(), plane.end());
+  return read;
 }
 
 }  // namespace orelens::world

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/dynlib/dynamic_library.h"
 #include "world/block_kind_table.h"
+#include "world/chunk_access_failure.h"
 #include "world/chunk_record.h"
 #include "world/settings.h"
 
@@ -25,16 +27,26 @@ struct BlockQuery {
 // Looks up single blocks of the world. The reader keeps one chunk unpacked (the lookup chunk)
 // and decodes another only when a call addresses a different chunk, so callers visit their cells
 // grouped by chunk. The lookup chunk is never written; it can fall behind the stored record
-// until the chunk is loaded again. Main thread only.
+// until the chunk is loaded again. It belongs to the world it was read from: a call for another
+// world (CurrentWorldName or SaveDir changed) reads again. Main thread only.
+//
+// A chunk whose record could not be read (database busy, I/O error, damaged record) is not taken
+// for air: the failure is kept in failure() until ClearFailure(), and meanwhile every call reads
+// nothing and answers air, so one operation waits for a busy database at most once.
 class BlockReader {
  public:
   BlockReader(WorldStore& store, const Settings& settings, const platform::LibraryLocator& libraries,
-              platform::Gui& gui);
+              platform::Gui& gui, int busyTimeoutMilliseconds = ChunkDatabase::kBusyTimeoutMilliseconds);
 
   // The block type at world position (x, z) and height y; air (3) where the world lists no
   // chunk. query.extra receives the custom block id of a type-66 cell and the rotation of a
   // type-15 cell when the chunk has a record for the cell; it is left alone otherwise.
   uint8_t GetBlockAt(BlockQuery& query, float x, float y, float z);
+
+  const std::optional<ChunkAccessFailure>& failure() const { return failure_; }
+  void ClearFailure() { failure_.reset(); }
+  // Drops the lookup chunk (when a world is left).
+  void Forget();
 
   // The lookup chunk, if one is unpacked.
   std::optional<int32_t> lookupChunkId() const { return LookupChunkId; }
@@ -42,18 +54,22 @@ class BlockReader {
   int reloadCount() const { return reloadCount_; }
 
  private:
-  void Reload(int32_t chunkId);
+  // False when the chunk could not be read (failure() says why); the table then holds air.
+  bool Reload(int32_t chunkId, const std::string& worldFolder);
 
   WorldStore& store_;
   const Settings& settings_;
   const platform::LibraryLocator& libraries_;
   platform::Gui& gui_;
+  const int busyTimeoutMilliseconds_;
 
   std::optional<int32_t> LookupChunkId;  // nothing while the table holds no chunk's blocks
+  std::string lookupWorldFolder_;        // the world folder the lookup chunk was read from
   std::vector<uint8_t> LookupBlockTypes = std::vector<uint8_t>(kBlockPlaneSize, kBlockAir);
   CellValueMap LookupCustomIdMap;
   CellValueMap LookupRotationMap;
   int reloadCount_ = 0;
+  std::optional<ChunkAccessFailure> failure_;
 };
 
 }  // namespace orelens::world

@@ -62,8 +62,12 @@ void AppendCellHead(platform::ByteWriter& out, CellKey key) {
 }  // namespace
 
 BlockWriter::BlockWriter(WorldStore& store, const Settings& settings, const BlockKindTable& kinds,
-                         const platform::LibraryLocator& libraries)
-    : store_(store), settings_(settings), kinds_(kinds), libraries_(libraries) {}
+                         const platform::LibraryLocator& libraries, int busyTimeoutMilliseconds)
+    : store_(store),
+      settings_(settings),
+      kinds_(kinds),
+      libraries_(libraries),
+      busyTimeoutMilliseconds_(busyTimeoutMilliseconds) {}
 
 void BlockWriter::SetWorldBlock(int block, int32_t extra, float x, float y, float z) {
   if (IsFlushCall(block, extra, x, y, z)) {
@@ -73,23 +77,29 @@ void BlockWriter::SetWorldBlock(int block, int32_t extra, float x, float y, floa
   }
 }
 
-void BlockWriter::Flush() {
+bool BlockWriter::Flush() {
   // Nothing pending: nothing to load and nothing to write.
-  if (!EditDirty) return;
-  const std::unique_ptr<ChunkStore> chunkStore = ChunkStore::Open(libraries_, settings_.CurrentWorldFolder());
-  if (!chunkStore) return;  // without LZ4 the change stays in memory for a later call
-  WriteBack(*chunkStore);
+  if (EditDirty) WriteBackEditChunk();
+  return !failure_;
 }
 
-void BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) {
+bool BlockWriter::FlushAndForget() {
+  Flush();
+  if (!EditDirty) DropEditChunk();
+  return !failure_;
+}
+
+bool BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) {
+  if (failure_) return false;
   ChunkLocation location;
   store_.LocateChunk(location, x, z);
   // Positions outside the world's chunk list have no record of their own to edit.
-  if (location.chunkId < 0) return;
-  if (location.chunkId != EditChunkId && !SwitchEditChunk(location.chunkId)) {
+  if (location.chunkId < 0) return true;
+  if ((location.chunkId != EditChunkId || !settings_.IsCurrentWorldFolder(editWorldFolder_)) &&
+      !SwitchEditChunk(location.chunkId, settings_.CurrentWorldFolder())) {
     // Without LZ4 the edit chunk stays the one before; the edit is dropped rather than applied
     // to that other chunk.
-    return;
+    return !failure_;
   }
   const double colValue = RoundHalfEven((static_cast<double>(x) - location.originX) * 2.0);
   const double rowValue = RoundHalfEven((static_cast<double>(z) - location.originZ) * 2.0);
@@ -98,29 +108,35 @@ void BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) 
   // Only cells of the block plane are written.
   if (!(colValue >= 0 && colValue < kChunkColumns && rowValue >= 0 && rowValue < kChunkRows &&
         heightValue >= 0 && heightValue <= kTopHeight)) {
-    return;
+    return true;
   }
   EditCell(block, extra, static_cast<int>(colValue), static_cast<int>(rowValue),
            static_cast<int>(heightValue), unroundedHeight);
-}
-
-bool BlockWriter::SwitchEditChunk(int32_t chunkId) {
-  const std::unique_ptr<ChunkStore> chunkStore = ChunkStore::Open(libraries_, settings_.CurrentWorldFolder());
-  if (!chunkStore) return false;
-  if (EditDirty) WriteBack(*chunkStore);
-  LoadEditChunk(chunkId, *chunkStore);
   return true;
 }
 
-void BlockWriter::LoadEditChunk(int32_t chunkId, ChunkStore& chunkStore) {
-  EditChunkId = chunkId;
-  EditRotationMap.clear();
-  EditCustomBlockMap.clear();
+bool BlockWriter::SwitchEditChunk(int32_t chunkId, const std::string& worldFolder) {
+  if (EditDirty && !WriteBackEditChunk()) return false;
+  const std::unique_ptr<ChunkStore> chunkStore =
+      ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_);
+  if (!chunkStore) return false;
+  return LoadEditChunk(chunkId, *chunkStore);
+}
+
+bool BlockWriter::LoadEditChunk(int32_t chunkId, ChunkStore& chunkStore) {
+  DropEditChunk();
   // A chunk without a stored record reads as air and has no lists; nothing of the chunk before
   // may stay in the buffer.
   EditChunkBuffer.assign(kChunkSizeWithoutLists, 0);
   std::fill_n(EditChunkBuffer.begin(), kChunkHeadAndPlaneSize, kBlockAir);
-  chunkStore.ReadChunkRecord(chunkId, EditChunkBuffer);
+  const ChunkRead read = chunkStore.ReadChunkRecord(chunkId, EditChunkBuffer);
+  if (const std::optional<ChunkFailure> failed = FailureOfRead(read.status)) {
+    // Whatever the buffer holds now is not the chunk; it must never be written back.
+    failure_ = ChunkAccessFailure{*failed, chunkId};
+    return false;
+  }
+  EditChunkId = chunkId;
+  editWorldFolder_ = chunkStore.WorldFolder();
 
   ChunkRecordLists lists;
   DecodeChunkRecordLists(EditChunkBuffer, lists);
@@ -136,9 +152,25 @@ void BlockWriter::LoadEditChunk(int32_t chunkId, ChunkStore& chunkStore) {
           EditChunkBuffer.size();
   customListOffset_ = lists.customBlockCountOffset;
   storedCustomCount_ = lists.customBlockCount;
+  return true;
 }
 
-void BlockWriter::WriteBack(ChunkStore& chunkStore) {
+void BlockWriter::DropEditChunk() {
+  EditChunkId.reset();
+  editWorldFolder_.clear();
+  EditDirty = false;
+  EditRotationMap.clear();
+  EditCustomBlockMap.clear();
+}
+
+bool BlockWriter::WriteBackEditChunk() {
+  const std::unique_ptr<ChunkStore> chunkStore =
+      ChunkStore::Open(libraries_, editWorldFolder_, busyTimeoutMilliseconds_);
+  if (!chunkStore) return false;  // without LZ4 the change stays in memory for a later call
+  return WriteBack(*chunkStore);
+}
+
+bool BlockWriter::WriteBack(ChunkStore& chunkStore) {
   // The custom-block list lies behind the rotation list, so it is rewritten first; the change of
   // size of the rotation list then carries it along.
   if (customListOffset_ && RewriteCustomBlockList()) {
@@ -155,9 +187,15 @@ void BlockWriter::WriteBack(ChunkStore& chunkStore) {
     }
     WriteHeightRange();
   }
-  // A record that cannot be stored is dropped; the buffer keeps it as the chunk now stands.
-  chunkStore.WriteChunkRecord(*EditChunkId, EditChunkBuffer);
+  if (const std::optional<ChunkFailure> failed =
+          FailureOfWrite(chunkStore.WriteChunkRecord(*EditChunkId, EditChunkBuffer))) {
+    // The change is dropped with its chunk: the next edit reads the chunk as it is stored.
+    failure_ = ChunkAccessFailure{*failed, *EditChunkId};
+    DropEditChunk();
+    return false;
+  }
   EditDirty = false;
+  return true;
 }
 
 bool BlockWriter::RewriteCustomBlockList() {

@@ -11,32 +11,44 @@ struct sqlite3_stmt;
 
 namespace orelens::world {
 
+// How a statement on the chunk database ended. A statement that could not run says so: it is
+// never taken for a missing row.
+enum class DatabaseAnswer {
+  kRow,     // the chunk's row was found (read) or changed (update)
+  kNoRow,   // the statement ran and the chunk has no row
+  kBusy,    // another connection (the game, a backup tool) held the database past the busy timeout
+  kFailed,  // any other error: I/O, not a database, damaged file, no CHUNKDATA table
+};
+
 // A connection to a world's "chunkdata.sqlite", opened for reading and writing but never
 // created, with its statements prepared once and reused. The game may hold the database at the
-// same time; waits for its locks are bounded by the busy timeout.
+// same time; waits for its locks are bounded by the busy timeout, per statement.
 class ChunkDatabase {
  public:
   static constexpr int kBusyTimeoutMilliseconds = 20'000;
 
   // nullptr when the path is empty or names no database that opens.
-  static std::unique_ptr<ChunkDatabase> Open(std::string_view path);
+  static std::unique_ptr<ChunkDatabase> Open(std::string_view path,
+                                             int busyTimeoutMilliseconds = kBusyTimeoutMilliseconds);
   ~ChunkDatabase();
   ChunkDatabase(const ChunkDatabase&) = delete;
   ChunkDatabase& operator=(const ChunkDatabase&) = delete;
 
-  // The `data` of the chunk's first row into blob; false when the query fails or finds no row.
-  bool ReadChunkBlob(int32_t chunkId, std::vector<uint8_t>& blob);
-  // True when the chunk has a row (the query succeeds and yields one).
-  bool HasChunkRow(int32_t chunkId);
-  // UPDATE of the chunk's row with the blob; false when the statement fails.
-  bool UpdateChunkBlob(int32_t chunkId, std::span<const uint8_t> blob);
+  // The `data` of the chunk's first row into blob (kRow).
+  DatabaseAnswer ReadChunkBlob(int32_t chunkId, std::vector<uint8_t>& blob);
+  // Whether the chunk has a row.
+  DatabaseAnswer HasChunkRow(int32_t chunkId);
+  // UPDATE of the chunk's row with the blob; kNoRow when no row was changed.
+  DatabaseAnswer UpdateChunkBlob(int32_t chunkId, std::span<const uint8_t> blob);
 
  private:
   explicit ChunkDatabase(sqlite3* connection) : connection_(connection) {}
   sqlite3_stmt* Statement(sqlite3_stmt*& statement, const char* sql);
+  // The answer for a result code that is neither a row nor done.
+  static DatabaseAnswer FailureOf(int resultCode);
 
   sqlite3* connection_ = nullptr;
-  sqlite3_stmt* selectData_ = nullptr;   // prepared on first use
+  sqlite3_stmt* selectData_ = nullptr;  // prepared on first use
   sqlite3_stmt* selectExists_ = nullptr;
   sqlite3_stmt* updateData_ = nullptr;
 };

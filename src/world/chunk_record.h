@@ -34,6 +34,8 @@ inline constexpr size_t kNeighbourPlaneBufferSize = 819'210;
 // Largest decoded size accepted from a trailer. The game's records are under 2 MB; the record
 // lists could at most add a few bytes per cell, so anything beyond this is damage.
 inline constexpr size_t kMaxDecodedChunkSize = 64u << 20;
+// Largest stored form of such a record: LZ4's worst case for it, and the trailer.
+inline constexpr size_t kMaxStoredChunkSize = kMaxDecodedChunkSize + kMaxDecodedChunkSize / 255 + 16 + 4;
 
 inline constexpr size_t kRotationRecordSize = 5;
 inline constexpr size_t kCustomBlockRecordSize = 8;

@@ -13,6 +13,31 @@
 
 namespace orelens::world {
 
+// How reading a chunk's record ended. Only kMissing may be taken for air: every other outcome
+// but kDecoded means the chunk holds something that could not be seen.
+enum class ChunkReadStatus {
+  kDecoded,     // a stored record was decoded whole
+  kMissing,     // no row and no cache file: the chunk has no stored record
+  kDamaged,     // a row or cache file holds no record that decodes whole
+  kBusy,        // the world's database is held by another program past the busy timeout
+  kUnreadable,  // the database or the cache file could not be read (I/O, not a database, no access)
+};
+
+struct ChunkRead {
+  ChunkReadStatus status = ChunkReadStatus::kMissing;
+  // The decoder's result for the source used: the bytes decoded, negative for bad input (what
+  // was decoded before it stays), 0 when nothing was decoded.
+  int decoderResult = 0;
+};
+
+// How storing a chunk's record ended.
+enum class ChunkWriteStatus {
+  kStored,
+  kTooLarge,  // the compressed record does not fit the store's output buffer
+  kBusy,      // the world's database is held by another program past the busy timeout
+  kFailed,    // the database or the cache file could not be read or written
+};
+
 // Where a world keeps its chunk records: its "chunkdata.sqlite" and the cache files
 // "<id>.chunks" in its folder. The object holds the LZ4 library and, when the database opens,
 // one connection for its whole life: the loader threads keep one each, the block reader and
@@ -23,18 +48,23 @@ class ChunkStore {
   static constexpr size_t kCompressedOutputLimit = 300'000;
 
   // nullptr when the LZ4 library cannot be loaded. The world folder ends with a separator
-  // (SaveDir + world name + "/").
-  static std::unique_ptr<ChunkStore> Open(const platform::LibraryLocator& locator, std::string worldFolder);
+  // (SaveDir + world name + "/"). Each statement waits at most busyTimeoutMilliseconds for a
+  // lock that another connection holds.
+  static std::unique_ptr<ChunkStore> Open(
+      const platform::LibraryLocator& locator, std::string worldFolder,
+      int busyTimeoutMilliseconds = ChunkDatabase::kBusyTimeoutMilliseconds);
 
   bool HasDatabase() const { return database_ != nullptr; }
   const platform::Lz4Library& Lz4() const { return *lz4_; }
+  const std::string& WorldFolder() const { return worldFolder_; }
 
-  // Reads the chunk's record: the database row first, then the cache file. The destination's
-  // head and block plane are filled with air first (it grows to hold them if smaller). On success
-  // the destination has exactly the decoded size U and the decoder's result is returned (nonzero,
-  // negative included: what was decoded before bad input stays). When no source gives data the
-  // result is 0 and the destination keeps its prepared size, head and plane all air.
-  int ReadChunkRecord(int32_t chunkId, ChunkData& destination);
+  // Reads the chunk's record: the database row first, then the cache file when the chunk has no
+  // row or its row does not decode. A database that cannot answer (busy, damaged) ends the read:
+  // the cache file may be older than the row it cannot see. The destination's head and block
+  // plane are filled with air first (it grows to hold them if smaller). When a source decodes
+  // (nonzero result) the destination has exactly the decoded size U; otherwise it keeps its
+  // prepared size, head and plane all air.
+  ChunkRead ReadChunkRecord(int32_t chunkId, ChunkData& destination);
 
   // Decodes a neighbour's head and block plane into the destination, resized to 819,210 bytes
   // filled with air; the capacity stops the decoder after the plane, so a negative result is
@@ -42,20 +72,24 @@ class ChunkStore {
   int ReadNeighbourBlockPlane(int32_t chunkId, std::vector<uint8_t>& destination);
 
   // Compresses the record and stores it: UPDATE of the chunk's existing row, else the cache
-  // file, replaced whole. Nothing is stored when the compressed form does not fit the output
-  // limit, the UPDATE fails or the cache file cannot be written. False when nothing was stored.
-  bool WriteChunkRecord(int32_t chunkId, std::span<const uint8_t> record);
+  // file, replaced whole (stale temporaries of an interrupted replacement of it are removed first).
+  // Nothing is stored when the compressed form does not fit the output limit, or when the
+  // database cannot tell whether the chunk has a row: a cache file beside a row it cannot see
+  // would hold the chunk twice.
+  ChunkWriteStatus WriteChunkRecord(int32_t chunkId, std::span<const uint8_t> record);
 
   std::string DatabasePath() const { return worldFolder_ + "chunkdata.sqlite"; }
   std::string CacheFilePath(int32_t chunkId) const;
 
  private:
-  ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder);
+  ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder, int busyTimeoutMilliseconds);
   // Decodes a stored form into the destination, sized U first when resizeToDecodedSize is set;
   // 0 when the stored form is not a usable record.
   int DecodeBlob(std::span<const uint8_t> blob, std::vector<uint8_t>& destination, bool resizeToDecodedSize);
+  // Reads the stored form from the row, then the cache file, and hands it to decode (which
+  // returns the decoder's result and whether it decoded the whole record).
   template <typename DecodeFunction>
-  int ReadFromSources(int32_t chunkId, DecodeFunction decode);
+  ChunkRead ReadFromSources(int32_t chunkId, DecodeFunction decode);
 
   std::unique_ptr<platform::Lz4Library> lz4_;
   std::string worldFolder_;

@@ -13,6 +13,8 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr int kIdlePollMs = 50;
+// How long a chunk whose record could not be read stays taken before a loader tries it again.
+constexpr int64_t kUnreadRetryMs = 2000;
 constexpr HeightRange kNarrowRange{100, 249};
 constexpr HeightRange kFullRange{0, kChunkHeight - 1};
 
@@ -34,6 +36,11 @@ int32_t BaseCellOrigin(float v) {
 int32_t ChunkIdOf(const std::unordered_map<std::string, int32_t>& worldChunks, int32_t x, int32_t z) {
   const auto found = worldChunks.find(ChunkOriginKey(x, z));
   return found == worldChunks.end() ? -1 : found->second;
+}
+
+int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace
@@ -124,7 +131,7 @@ bool LoaderThread::Pass() {
   if (!idle) {
     if (const auto picked = Pick(viewDistance)) {
       LoadAndWalk(*picked, range);
-      if (!Publish(*picked)) return false;
+      if (!(chunk_.couldNotRead ? LeaveForLater(*picked) : Publish(*picked))) return false;
     }
   }
 
@@ -155,7 +162,12 @@ std::optional<LoaderThread::PickedChunk> LoaderThread::Pick(int viewDistance) {
     int32_t x = baseX;
     int32_t z = baseZ;
     std::string key = ChunkOriginKey(x, z);
-    while (loaded.contains(key) && n < viewDistance) {
+    const int64_t now = SteadyMilliseconds();
+    const auto taken = [&](const std::string& candidate) {
+      const auto found = loaded.find(candidate);
+      return found != loaded.end() && found->second.TakenAt(now);
+    };
+    while (taken(key) && n < viewDistance) {
       x = baseX + 16 * SpiralIndexToX(n);
       z = baseZ + 16 * SpiralIndexToZ(n);
       key = ChunkOriginKey(x, z);
@@ -164,7 +176,7 @@ std::optional<LoaderThread::PickedChunk> LoaderThread::Pick(int viewDistance) {
     if (n >= viewDistance) return;
 
     const int32_t id = ChunkIdOf(*streaming.services_.worldChunkMap, x, z);
-    loaded[key] = LoadedChunkEntry{x, z, id};
+    loaded[key] = LoadedChunkEntry{x, z, id, slot_};
     picked = PickedChunk{x, z, id};
   });
   return picked;
@@ -191,7 +203,9 @@ void LoaderThread::LoadAndWalk(const PickedChunk& chunk, HeightRange range) {
   chunk_.lists.customBlocks.clear();
   chunk_.lists.hasLists = false;
   chunk_.lists.hasHeightRange = false;
+  chunk_.couldNotRead = false;
   reader_->ReadChunk(chunk.id, chunk_);
+  if (chunk_.couldNotRead) return;  // nothing to show; the neighbours need not wait for the store too
   for (size_t i = 0; i < neighbourPlanes_.size(); ++i) {
     neighbourPlanes_[i].assign(kNeighbourPlaneBufferSize, kBlockAir);
     reader_->ReadNeighbourPlane(neighbourIds[i], neighbourPlanes_[i]);
@@ -211,6 +225,17 @@ void LoaderThread::LoadAndWalk(const PickedChunk& chunk, HeightRange range) {
   // The record buffers are per chunk; the face lists and the maps stay with the thread.
   chunk_.record = {};
   for (auto& plane : neighbourPlanes_) plane = {};
+}
+
+bool LoaderThread::LeaveForLater(const PickedChunk& chunk) {
+  return WithStreaming([&](ChunkStreaming& streaming) {
+    std::lock_guard loadedLock(streaming.LoadedChunkMapMutex());
+    // Unless the unloader dropped it meanwhile and another loader took it, the entry is ours.
+    const auto found = streaming.loadedChunks_.find(ChunkOriginKey(chunk.x, chunk.z));
+    if (found != streaming.loadedChunks_.end() && found->second.loaderSlot == slot_ &&
+        found->second.retryAtMs < 0)
+      found->second.retryAtMs = SteadyMilliseconds() + kUnreadRetryMs;
+  });
 }
 
 bool LoaderThread::Publish(const PickedChunk& chunk) {

@@ -62,6 +62,9 @@ class LoaderThread {
   std::array<int32_t, 4> NeighbourIds(const PickedChunk& chunk);
   void LoadAndWalk(const PickedChunk& chunk, HeightRange defaultRange);
   bool Publish(const PickedChunk& chunk);
+  // A chunk whose record could not be read is not published; it stays taken for a while and is
+  // then picked again. False when revoked.
+  bool LeaveForLater(const PickedChunk& chunk);
 
   const int slot_;
   const std::string worldFolder_;

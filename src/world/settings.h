@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 
 namespace orelens::world {
 
@@ -23,6 +24,11 @@ struct Settings {
 
   // SaveDir + CurrentWorldName + "/": the folder of the current world.
   std::string CurrentWorldFolder() const { return SaveDir + CurrentWorldName + "/"; }
+  // Whether folder is CurrentWorldFolder(), without building it (asked once per block).
+  bool IsCurrentWorldFolder(std::string_view folder) const {
+    return folder.size() == SaveDir.size() + CurrentWorldName.size() + 1 && folder.starts_with(SaveDir) &&
+           folder.substr(SaveDir.size(), CurrentWorldName.size()) == CurrentWorldName && folder.back() == '/';
+  }
 };
 
 }  // namespace orelens::world

@@ -10,9 +10,10 @@ class StoreChunkReader : public LoaderChunkReader {
   explicit StoreChunkReader(std::unique_ptr<ChunkStore> store) : store_(std::move(store)) {}
 
   void ReadChunk(int32_t chunkId, LoaderChunk& chunk) override {
+    const ChunkRead read = store_->ReadChunkRecord(chunkId, chunk.record);
+    chunk.couldNotRead = read.status == ChunkReadStatus::kBusy || read.status == ChunkReadStatus::kUnreadable;
     // Only a decoded record carries lists; any nonzero result counts as decoded.
-    if (store_->ReadChunkRecord(chunkId, chunk.record) != 0)
-      DecodeChunkRecordLists(chunk.record, chunk.lists);
+    if (read.decoderResult != 0) DecodeChunkRecordLists(chunk.record, chunk.lists);
   }
 
   void ReadNeighbourPlane(int32_t chunkId, std::vector<uint8_t>& buffer) override {
@@ -26,8 +27,9 @@ class StoreChunkReader : public LoaderChunkReader {
 }  // namespace
 
 std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(const platform::LibraryLocator& libraries,
-                                                        const std::string& worldFolder) {
-  auto store = ChunkStore::Open(libraries, worldFolder);
+                                                        const std::string& worldFolder,
+                                                        int busyTimeoutMilliseconds) {
+  auto store = ChunkStore::Open(libraries, worldFolder, busyTimeoutMilliseconds);
   if (!store) return nullptr;
   return std::make_unique<StoreChunkReader>(std::move(store));
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "world/chunk_database.h"
 #include "world/loader_chunk_reader.h"
 
 namespace orelens::platform {
@@ -13,7 +14,8 @@ namespace orelens::world {
 
 // A loader's reader over the world's chunk store: its own LZ4 library and database connection,
 // opened here and kept until the reader goes. nullptr when the LZ4 library cannot be loaded.
-std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(const platform::LibraryLocator& libraries,
-                                                        const std::string& worldFolder);
+std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(
+    const platform::LibraryLocator& libraries, const std::string& worldFolder,
+    int busyTimeoutMilliseconds = ChunkDatabase::kBusyTimeoutMilliseconds);
 
 }  // namespace orelens::world

@@ -28,18 +28,32 @@ std::string ChunkOriginKey(int32_t originX, int32_t originZ);
 // "*.important" file.
 void ListWorldFolders(WorldList& list, std::string_view folder);
 
-// The current metadata file of a world folder (ending with a separator): "WorldMetadata" + the
-// highest number among its "*.important" files + ".important".
+// The current metadata file of a world folder (ending with a separator): the "*.important" file
+// whose name, between "WorldMetadata" and ".important", reads as the highest number. The name is
+// the one the file has ("WorldMetadata007.important"); among files of the same number the one
+// spelt "WorldMetadata" + the number in decimal + ".important" is taken. A folder without such a
+// file gives "WorldMetadata0.important", which does not exist.
 std::string CurrentMetadataFile(std::string_view worldFolder);
 
 // Adds the chunk list of the world's current metadata file to the map and stores the player
-// position; returns 1.0 when the map then holds more than 10 entries, else 0.0. A file that
-// cannot be opened leaves map and position untouched. Only what the file holds is read: fields
-// beyond its end read as 0.
+// position; returns 1.0 when the map then holds more than 10 entries, else 0.0. The file is only
+// read, never created: a file missing from an existing world folder reads as an empty one (no
+// chunks, the position (0, 0, 2.0)); one that cannot be opened leaves map and position untouched. Only what
+// the file holds is read: fields beyond its end, and a position the counts do not place inside the file, read
+// as 0.
 double ReadWorldMetadata(WorldChunkMap& chunkMap, std::string_view worldFolder, PlayerPosition& position);
 
+// How writing the player position ended.
+enum class PositionWriteResult {
+  kWritten,
+  kCannotOpen,     // no metadata file, or another program holds it
+  kUnknownLayout,  // the counts do not place the position inside the file: nothing is written
+  kWriteFailed,    // the file could not be written
+};
+
 // Writes the position (engine X, Y up, engine Z) into the world's current metadata file. Only
-// the 24 bytes of the position change, and only when the file is long enough to hold them.
-void WritePlayerPosition(std::string_view worldFolder, double x, double y, double z);
+// the 24 bytes of the position change, and only where the reader finds the position: with both
+// counts zero or more and the position inside the file. The file is never created.
+PositionWriteResult WritePlayerPosition(std::string_view worldFolder, double x, double y, double z);
 
 }  // namespace orelens::world

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 
+#include "fixtures/database_lock.h"
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_inject.h"
+#include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
 
@@ -137,6 +139,17 @@ TEST_F(SchematicInjectTest, CellsWithoutTheirValueAreReportedAndStillWritten) {
   EXPECT_EQ(BlockAt(1.0f, 0.0f, 0.0f), kLantern);
 }
 
+TEST_F(SchematicInjectTest, FirstCellWithoutItsValueGetsZero) {
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, world::kBlockCustom)), 0.0f, 0.0f,
+                  0.0f);
+  ASSERT_EQ(test.gui.MessageBoxCount(), 1u);
+  world::ChunkRecordLists lists;
+  world::DecodeChunkRecordLists(test.StoredRecord(0), lists);
+  const auto custom = lists.customBlocks.find(world::MakeCellKey(16, 16, 0));
+  ASSERT_NE(custom, lists.customBlocks.end());
+  EXPECT_EQ(custom->second, 0);
+}
+
 TEST_F(SchematicInjectTest, UnreadableFilesWriteNothing) {
   const world::ChunkData before = test.StoredRecord(0);
   EXPECT_EQ(InjectSchematic(test.services, test.SchematicPath("missing.kvSch"), 0, 0, 0), 1);
@@ -157,6 +170,153 @@ TEST_F(SchematicInjectTest, UnreadableFilesWriteNothing) {
   EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
   EXPECT_TRUE(test.released.empty());
   EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+// The block writer and reader belong to one world: after a switch to another world whose chunk
+// has the same id, neither the chunk kept from the first world nor its lists or heights reach the
+// second, and a save reads the second world.
+TEST_F(SchematicInjectTest, ChunksKeptFromOneWorldNeverReachAnother) {
+  ChunkRecordSpec other;
+  other.withLists = true;
+  other.minHeight = 3;
+  other.maxHeight = 44;
+  for (int col = 0; col < 32; ++col) other.SetBlock(col, 16, 40, testing::kGlass);
+  other.SetBlock(1, 2, 3, world::kBlockCustom);
+  other.customBlocks = {{1, 2, 3, 777}};
+  other.SetBlock(4, 5, 6, kLantern);
+  other.rotations = {{4, 5, 6, 2}};
+  const fixtures::WorldWriter otherWorld(test.temp.path(), "Other");
+  otherWorld.PutDatabaseRow(0, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(other)));
+
+  // In "World": a save reads chunk 0 and an injection leaves it in the writer.
+  test.gui.QueueFileAnswer(test.SchematicPath("first.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 20.0f, 0.0f, 1, 1, 1), 1);
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, 9)), 0.0f, 1.0f, 0.0f);
+
+  test.settings.CurrentWorldName = "Other";  // the same chunk list: chunk 0 lies at the same place
+  test.gui.QueueFileAnswer(test.SchematicPath("second.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 20.0f, 0.0f, 1, 1, 1), 1);
+  platform::File saved = OpenSchematicForReading(test.SchematicPath("second.kvSch"));
+  const SchematicReadResult read = ReadSchematic(saved, test.libraries);
+  ASSERT_EQ(read.status, SchematicReadStatus::kRead);
+  EXPECT_EQ(read.content->BlockAt(0, 0, 0), testing::kGlass) << "the save reads the world it is in";
+
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(1, 1, 1, 9)), -7.0f, 2.0f, -7.0f);
+  ChunkRecordSpec expected = other;
+  expected.SetBlock(2, 2, 4, 9);
+  EXPECT_FALSE(std::filesystem::exists(otherWorld.CacheFilePath(0)));
+  EXPECT_EQ(test.StoredRecord(0), fixtures::MakeChunkRecord(expected));
+  test.settings.CurrentWorldName = "World";
+  EXPECT_EQ(BlockAt(0.0f, 1.0f, 0.0f), 9) << "the first world keeps its own injection";
+  EXPECT_EQ(BlockAt(-7.0f, 2.0f, -7.0f), kStone);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+}
+
+// A second program holds the world's database through a whole injection: nothing in the world
+// changes, one message says why and what to do, and the same injection succeeds afterwards.
+TEST_F(SchematicInjectTest, BusyDatabaseStopsTheInjectionWithOneMessageAndChangesNothing) {
+  const std::string path = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));  // over all four chunks
+  fixtures::ChunkDatabaseWriter database(test.world.folder());
+  std::vector<std::vector<uint8_t>> rowsBefore;
+  for (int chunk = 0; chunk < 4; ++chunk) rowsBefore.push_back(database.Row(chunk));
+  const std::string meshes = test.settings.InstaLoadDir + "World/chunkmeshes.sqlite";
+  std::filesystem::create_directories(test.settings.InstaLoadDir + "World");
+  fixtures::WriteBytesToFile(meshes, std::vector<uint8_t>{1});
+
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  EXPECT_EQ(InjectSchematic(test.services, path, 7.75f, 1.75f, 7.75f), 1);
+  ASSERT_TRUE(otherProgram.Release());
+
+  for (int chunk = 0; chunk < 4; ++chunk) {
+    EXPECT_EQ(database.Row(chunk), rowsBefore[static_cast<size_t>(chunk)]) << chunk;
+    EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(chunk))) << chunk;
+  }
+  EXPECT_TRUE(test.released.empty());
+  EXPECT_TRUE(std::filesystem::exists(meshes)) << "the game's mesh cache still fits the world";
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(boxes[0].text,
+            "The schematic could not be written into the world: the world's database is in use by another "
+            "program, such as the game.\n\rNothing in the world was changed.\n\rClose the game and any other "
+            "program that uses this world, then try again.");
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+
+  EXPECT_EQ(InjectSchematic(test.services, path, 7.75f, 1.75f, 7.75f), 1);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 1u);
+  EXPECT_EQ(BlockAt(6.0f, 1.0f, 6.0f), testing::kGlass);
+  EXPECT_EQ(BlockAt(9.5f, 2.5f, 9.5f), testing::kGlass);
+  EXPECT_EQ(BlockAt(9.5f, 3.0f, 9.5f), kStone);
+  EXPECT_FALSE(std::filesystem::exists(meshes));
+}
+
+TEST_F(SchematicInjectTest, DamagedChunkStopsTheInjectionAfterTheChunksBeforeIt) {
+  const std::vector<uint8_t> damaged = {7, 7, 7, 7, 7, 7, 7, 7};
+  test.world.PutDatabaseRow(1, damaged);
+  // Cells x 6.0 .. 9.5 in chunks 0 and then 1, z -8.0 .. -6.5, heights 0 .. 1.5.
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(8, 4, 4, testing::kGlass)), 7.75f, 0.75f,
+                  -7.25f);
+
+  EXPECT_EQ(BlockAt(7.5f, 0.0f, -8.0f), testing::kGlass) << "chunk 0 came first and was written";
+  EXPECT_EQ(fixtures::ChunkDatabaseWriter(test.world.folder()).Row(1), damaged);
+  EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(1)));
+  ASSERT_EQ(test.released.size(), 1u);
+  EXPECT_EQ(test.released[0].chunkId, 0);
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(
+      boxes[0].text,
+      "The schematic could not be written into the world: chunk 1 of the world is damaged and cannot be "
+      "decoded.\n\rIt was written into 1 chunk before it stopped; injecting it again at the same place "
+      "completes it.\n\rThe damaged chunk is left as it is; choose a box that does not reach into it.");
+}
+
+TEST_F(SchematicInjectTest, ShowsItsProgressWindow) {
+  const auto textOfTheWindow = [&]() -> std::string {
+    const std::vector<int> windows = test.gui.WindowNumbers();
+    if (windows.size() != 1u) return "(" + std::to_string(windows.size()) + " windows)";
+    const platform::WindowRecord* record = test.gui.FindWindow(windows[0]);
+    EXPECT_EQ(record->title, "Injecting Kelvane Schematic to World...");
+    EXPECT_EQ(record->innerWidth, 400);
+    EXPECT_EQ(record->innerHeight, 200);
+    EXPECT_TRUE(record->style.centred && record->style.toolWindow && record->style.keptAbove);
+    const std::vector<int> gadgets = test.gui.GadgetsOf(windows[0]);
+    return gadgets.size() == 2u ? test.gui.FindGadget(gadgets[1])->text : "(no text line)";
+  };
+  std::vector<std::string> texts;
+  test.services.releaseLoadedChunk = [&](const world::ChunkLocation&) { texts.push_back(textOfTheWindow()); };
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(2, 2, 2, 9)), 0.25f, 0.25f, 0.25f);
+  EXPECT_EQ(texts, std::vector<std::string>{"Manipulating Chunks..."}) << "before the first update";
+
+  test.clockStep = 300;  // an update every second cell
+  texts.clear();
+  test.services.releaseLoadedChunk = nullptr;
+  test.gui.SetPollHook([&](platform::ScriptedGui&) { texts.push_back(textOfTheWindow()); });
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(2, 2, 2, 9)), 0.25f, 0.25f, 0.25f);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Saving cube...25%", "Saving cube...50%", "Saving cube...75%",
+                                             "Saving cube...100%"}));
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+}
+
+TEST_F(SchematicInjectTest, TorchThatIsNoMeshBlockIsWrittenWithExtraValueOne) {
+  // With type 15 of kind 0 the torch cell takes no rotation and sets the current extra value to 1,
+  // which the mesh block after it, lacking its own value, then receives.
+  test.kinds[world::kBlockTorch] = world::kKindOpaqueCube;
+  SchematicSpec spec = SchematicSpec::Filled(1, 1, 2, world::kBlockTorch);
+  spec.Set(0, 0, 1, kLantern);
+  spec.rotations = {{0, 0, 0, -3}};
+  InjectSchematic(test.services, Write(spec), 0.0f, 0.25f, 0.0f);
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Torchrot not found");
+  world::ChunkRecordLists lists;
+  world::DecodeChunkRecordLists(test.StoredRecord(0), lists);  // cells (16, 16, 0) and (16, 16, 1) of chunk 0
+  const auto lantern = lists.rotations.find(world::MakeCellKey(16, 16, 1));
+  ASSERT_NE(lantern, lists.rotations.end());
+  EXPECT_EQ(lantern->second, 1);
+  EXPECT_EQ(lists.rotations.count(world::MakeCellKey(16, 16, 0)), 0u);
+  EXPECT_EQ(BlockAt(0.0f, 0.0f, 0.0f), world::kBlockTorch);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "fixtures/database_lock.h"
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
@@ -105,6 +106,27 @@ TEST_F(SchematicSaveTest, SavesEveryCellOfABoxAcrossChunks) {
     EXPECT_EQ(entry.value, -((28 + entry.x) % 32 % 4));
 }
 
+TEST_F(SchematicSaveTest, CellsOfEveryUnlistedChunkAreSavedAsAir) {
+  // Cells x 6.0 .. 9.5 and z -9.5 .. -8.0: z up to -8.5 lies in the unlisted chunks (-8, -24) and
+  // (8, -24), which share the id -1; z -8.0 in the listed chunks 0 and 1.
+  test.gui.QueueFileAnswer(test.SchematicPath("edge.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.25f, -8.75f, 8, 2, 4), 1);
+  const SchematicContent content = ReadBack(test.SchematicPath("edge.kvSch"));
+  for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < 2; ++y) {
+      for (int z = 0; z < 3; ++z)
+        ASSERT_EQ(content.BlockAt(x, z, y), world::kBlockAir) << x << "," << z << "," << y;
+      const int worldCol = 28 + x;
+      EXPECT_EQ(content.BlockAt(x, 3, y), PatternBlock(worldCol < 32 ? 0 : 1, worldCol % 32, 0, y));
+    }
+  }
+  // The missing-chunk message comes once for each cell read in an unlisted chunk: the 4 x 3 x 2
+  // cells of the one of them that is visited.
+  const auto boxes = test.gui.MessageBoxes();
+  EXPECT_EQ(boxes.size(), 24u);
+  for (const auto& box : boxes) EXPECT_NE(box.text.find("could not be found."), std::string::npos);
+}
+
 TEST(SchematicSaveLarge, PayloadThatDoesNotCompressStillFitsTheFile) {
   // Four full-height chunks of random blocks: a 3,276,808-byte payload that LZ4 cannot shrink
   // below the 3,000,000 bytes of the standard output room.
@@ -178,14 +200,52 @@ TEST_F(SchematicSaveTest, BoxesTheFileCannotHoldAreRefused) {
 }
 
 TEST_F(SchematicSaveTest, FailedCompressionLeavesNoSchematic) {
-  // A library without the LZ4 entry points loads, but every codec call gives 0.
+  // A library without the LZ4 entry points loads, but every codec call gives 0. The box lies in
+  // a listed chunk without a stored record, which reads as air without decoding anything.
+  test.ListChunk(-8, 8, 7);
   test.libraries.SetLibraryFile(platform::kLz4LibraryName, "libz.so.1");
   test.gui.QueueFileAnswer(test.SchematicPath("z.kvSch"));
-  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 0.0f, 2, 3, 4), 0);
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 16.0f, 2, 3, 4), 0);
   EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("z.kvSch")).size(), 16u) << "header only";
   const auto boxes = test.gui.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Out of memory");
+}
+
+// A second program holds the world's database: the save reports it once and leaves no file that
+// could pass for the box; once the database is free the same save succeeds.
+TEST_F(SchematicSaveTest, BusyDatabaseIsReportedOnceAndSavesNothing) {
+  const std::string path = test.SchematicPath("busy.kvSch");
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  test.gui.QueueFileAnswer(path);
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  ASSERT_TRUE(otherProgram.Release());
+  EXPECT_FALSE(std::filesystem::exists(path));
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(boxes[0].text,
+            "The schematic was not saved: the world's database is in use by another program, such as the "
+            "game.\n\rClose the game and any other program that uses this world, then try again.");
+  EXPECT_TRUE(test.gui.WindowNumbers().empty()) << "the progress window is closed";
+
+  test.gui.QueueFileAnswer(path);
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 1u);
+  EXPECT_EQ(ReadBack(path).BlockAt(0, 0, 0), PatternBlock(0, 28, 0, 0));
+}
+
+TEST_F(SchematicSaveTest, DamagedChunkIsReportedNotSavedAsAir) {
+  test.world.PutDatabaseRow(1, std::vector<uint8_t>{5, 5, 5, 5, 5, 5});
+  test.gui.QueueFileAnswer(test.SchematicPath("damaged.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  EXPECT_FALSE(std::filesystem::exists(test.SchematicPath("damaged.kvSch")));
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "The schematic was not saved: chunk 1 of the world is damaged and cannot be decoded.\n\rThe "
+            "damaged chunk is left as it is; choose a box that does not reach into it.");
 }
 
 TEST_F(SchematicSaveTest, ShowsProgressAndKeepsTheWindowsAlive) {

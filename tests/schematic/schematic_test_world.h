@@ -15,8 +15,8 @@ namespace orelens::testing {
 // The clock moves on by clockStep on every reading; released chunks are recorded.
 class SchematicTestWorld : public BlockTestWorld {
  public:
-  world::BlockReader reader{store, settings, libraries, gui};
-  world::BlockWriter writer{store, settings, kinds, libraries};
+  world::BlockReader reader{store, settings, libraries, gui, kTestBusyTimeoutMs};
+  world::BlockWriter writer{store, settings, kinds, libraries, kTestBusyTimeoutMs};
   int64_t now = 0;
   int64_t clockStep = 0;
   std::vector<world::ChunkLocation> released;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
+#include "fixtures/database_lock.h"
 #include "world/block_reader.h"
 #include "world/block_writer_test_world.h"
 
@@ -29,7 +31,7 @@ class BlockReaderTest : public ::testing::Test {
   }
 
   BlockTestWorld test;
-  BlockReader reader{test.store, test.settings, test.libraries, test.gui};
+  BlockReader reader{test.store, test.settings, test.libraries, test.gui, testing::kTestBusyTimeoutMs};
   BlockQuery query;
 };
 
@@ -137,6 +139,44 @@ TEST_F(BlockReaderTest, WithoutLz4ReadsAirAndTriesAgainLater) {
   test.MendLz4();
   EXPECT_EQ(Get(-8, 0, 0, 0), kStone) << "the air read for the other chunk is not taken for this one";
   EXPECT_EQ(Get(8, 0, 0, 0), kStone);
+}
+
+// A chunk that could not be read is not air: the reader says so, reads nothing more until the
+// failure is cleared (one wait per operation), and afterwards reads the chunk as stored.
+TEST_F(BlockReaderTest, ChunksThatCannotBeReadAreReportedNotTakenForAir) {
+  ChunkRecordSpec stone;
+  stone.blockPlane.assign(kBlockPlaneSize, kStone);
+  test.PutRow(kChunkA, stone);
+  test.PutRow(kChunkB, stone);
+
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  EXPECT_EQ(Get(-8, 0, 0, 0), kBlockAir);
+  ASSERT_TRUE(reader.failure());
+  EXPECT_EQ(reader.failure()->reason, ChunkFailure::kDatabaseBusy);
+  EXPECT_EQ(reader.failure()->chunkId, kChunkA);
+  EXPECT_FALSE(reader.lookupChunkId());
+  ASSERT_TRUE(otherProgram.Release());
+  const int reloads = reader.reloadCount();
+  EXPECT_EQ(Get(8, 0, 0, 0), kBlockAir);
+  EXPECT_EQ(reader.reloadCount(), reloads) << "nothing is read while the failure stands";
+
+  reader.ClearFailure();
+  EXPECT_EQ(Get(-8, 0, 0, 0), kStone);
+  EXPECT_EQ(Get(8, 0, 0, 0), kStone);
+  EXPECT_FALSE(reader.failure());
+
+  test.world.PutDatabaseRow(kChunkA, std::vector<uint8_t>{9, 9, 9, 9, 9, 9});
+  std::filesystem::create_directory(test.world.CacheFilePath(kChunkA));
+  EXPECT_EQ(Get(-8, 0, 0, 0), kBlockAir);
+  ASSERT_TRUE(reader.failure());
+  EXPECT_EQ(reader.failure()->reason, ChunkFailure::kUnreadable) << "the damaged row falls back to the file";
+  reader.ClearFailure();
+  std::filesystem::remove(test.world.CacheFilePath(kChunkA));
+  EXPECT_EQ(Get(-8, 0, 0, 0), kBlockAir);
+  ASSERT_TRUE(reader.failure());
+  EXPECT_EQ(reader.failure()->reason, ChunkFailure::kDamaged);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u) << "the caller reports, once";
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ namespace orelens::testing {
 inline constexpr uint8_t kStone = 1;
 inline constexpr uint8_t kGlass = 5;
 inline constexpr uint8_t kLantern = 20;  // a mesh block other than the torch
+// The busy timeout of the stores under test: long enough to find a lock held, short for a test.
+inline constexpr int kTestBusyTimeoutMs = 100;
 
 class BlockTestWorld {
  public:

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <lz4.h>
 
+#include <cstring>
 #include <filesystem>
 
+#include "fixtures/database_lock.h"
 #include "world/block_reader.h"
 #include "world/block_writer.h"
 #include "world/block_writer_test_world.h"
@@ -46,7 +49,7 @@ class BlockWriterTest : public ::testing::Test {
   }
 
   BlockTestWorld test;
-  BlockWriter writer{test.store, test.settings, test.kinds, test.libraries};
+  BlockWriter writer{test.store, test.settings, test.kinds, test.libraries, testing::kTestBusyTimeoutMs};
 };
 
 TEST_F(BlockWriterTest, CustomBlockRecordsFollowTheCellsAndTheRecordMovesWithTheList) {
@@ -217,6 +220,14 @@ TEST_F(BlockWriterTest, WithoutLz4AnEditNeverReachesAnotherChunk) {
   EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kStone);
   EXPECT_EQ(test.StoredBlock(kChunkA, 6, 6, 6), kBlockAir);
   EXPECT_EQ(test.StoredBlock(kChunkB, 6, 6, 6), kBlockAir);
+
+  // The same with nothing pending in A.
+  test.BreakLz4();
+  Set(testing::kGlass, 0, 8, 7, 7, 7);
+  test.MendLz4();
+  writer.Flush();
+  EXPECT_EQ(test.StoredBlock(kChunkA, 7, 7, 7), kBlockAir);
+  EXPECT_EQ(test.StoredBlock(kChunkB, 7, 7, 7), kBlockAir);
 }
 
 TEST_F(BlockWriterTest, RecordsWithoutListsKeepTheirSize) {
@@ -270,6 +281,166 @@ TEST_F(BlockWriterTest, PositionsOutsideTheListedChunksAreDropped) {
   writer.Flush();
   EXPECT_FALSE(writer.editChunkId());
   EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(-1)));
+}
+
+TEST_F(BlockWriterTest, WrittenRowDecodesWithPlainLz4AndSqlite) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(4, 5, 6, kStone);
+  test.PutRow(kChunkA, spec);
+  Set(kBlockCustom, 4711, -8, 7, 8, 9);
+  Set(kLantern, -2, -8, 1, 2, 3);
+  writer.Flush();
+
+  // The stored form: an LZ4 block of the whole record, then its size as a little-endian int32.
+  const std::vector<uint8_t> row = fixtures::ChunkDatabaseWriter(test.world.folder()).Row(kChunkA);
+  ASSERT_GT(row.size(), 4u);
+  int32_t decodedSize = 0;
+  std::memcpy(&decodedSize, row.data() + row.size() - 4, 4);
+  std::vector<uint8_t> decoded(static_cast<size_t>(decodedSize));
+  ASSERT_EQ(
+      LZ4_decompress_safe(reinterpret_cast<const char*>(row.data()), reinterpret_cast<char*>(decoded.data()),
+                          static_cast<int>(row.size() - 4), decodedSize),
+      decodedSize);
+  ChunkRecordSpec expected = spec;
+  expected.SetBlock(7, 8, 9, kBlockCustom);
+  expected.SetBlock(1, 2, 3, kLantern);
+  expected.customBlocks = {{7, 8, 9, 4711}};
+  expected.rotations = {{1, 2, 3, -2}};
+  EXPECT_EQ(decoded, fixtures::MakeChunkRecord(expected));
+}
+
+TEST_F(BlockWriterTest, StoredHeightRangesOutsideTheChunkAreClampedOnTheFirstEdit) {
+  struct Case {
+    int16_t storedMin, storedMax, writtenMin, writtenMax;
+  };
+  // MaxHeight above 799 becomes 799, below 1 becomes 1; MinHeight above 798 becomes 798, below 1
+  // becomes 0; a MaxHeight below MinHeight becomes MinHeight + 1.
+  for (const Case& c : {Case{900, 950, 798, 799}, Case{900, 0, 798, 799}, Case{500, 300, 500, 501},
+                        Case{-5, -7, 0, 1}, Case{799, 799, 798, 799}, Case{1, 2, 1, 2}}) {
+    ChunkRecordSpec spec = SpecWithLists();
+    spec.n2Records.clear();  // the height range follows the rotation list and an empty second list
+    spec.minHeight = c.storedMin;
+    spec.maxHeight = c.storedMax;
+    test.PutRow(kChunkA, spec);
+    Set(kStone, 0, -8, 0, 0, 0);  // raises no MaxHeight above 0 and never lowers MinHeight
+    ASSERT_TRUE(writer.FlushAndForget());
+    const ChunkRecordLists lists = StoredLists(kChunkA);
+    EXPECT_EQ(lists.MinHeight, c.writtenMin) << c.storedMin << ".." << c.storedMax;
+    EXPECT_EQ(lists.MaxHeight, c.writtenMax) << c.storedMin << ".." << c.storedMax;
+  }
+}
+
+// A pending change belongs to the world its chunk was read from, even when the world is switched
+// without a flush (the setting changes first): it is written there, never into the other world.
+TEST_F(BlockWriterTest, PendingChangeGoesToItsOwnWorldAfterASwitch) {
+  ChunkRecordSpec first = SpecWithLists();
+  test.PutRow(kChunkA, first);
+  ChunkRecordSpec second = SpecWithLists();
+  second.SetBlock(9, 9, 9, kLantern);
+  second.rotations = {{9, 9, 9, 3}};
+  second.maxHeight = 333;
+  const fixtures::WorldWriter otherWorld(test.temp.path(), "Other");
+  otherWorld.PutDatabaseRow(kChunkA, fixtures::MakeChunkBlob(second));
+
+  Set(kStone, 0, -8, 1, 1, 1);  // pending in "World"
+  test.settings.CurrentWorldName = "Other";
+  Set(kStone, 0, -8, 2, 2, 2);  // the same chunk id in "Other"
+  EXPECT_TRUE(writer.FlushAndForget());
+  EXPECT_FALSE(writer.editChunkId());
+
+  ChunkRecordSpec expectedOther = second;
+  expectedOther.SetBlock(2, 2, 2, kStone);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expectedOther));
+  test.settings.CurrentWorldName = "World";
+  ChunkRecordSpec expectedFirst = first;
+  expectedFirst.SetBlock(1, 1, 1, kStone);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expectedFirst));
+}
+
+// A second program holds the world's database: a chunk that cannot be read is never loaded as
+// air, nothing is written over its row or beside it, and the failure stops the writer until the
+// caller clears it.
+TEST_F(BlockWriterTest, BusyDatabaseLoadsNothingAndWritesNothing) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(1, 1, 1, kStone);
+  spec.SetBlock(2, 2, 2, kBlockCustom);
+  spec.customBlocks = {{2, 2, 2, 99}};
+  test.PutRow(kChunkA, spec);
+  test.PutRow(kChunkB, spec);
+  fixtures::ChunkDatabaseWriter database(test.world.folder());
+  const std::vector<uint8_t> rowA = database.Row(kChunkA);
+
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  EXPECT_FALSE(writer.SetBlock(kStone, 0, -8 + 3 * 0.5f, 3 * 0.5f, -8 + 3 * 0.5f));
+  ASSERT_TRUE(writer.failure());
+  EXPECT_EQ(writer.failure()->reason, ChunkFailure::kDatabaseBusy);
+  EXPECT_EQ(writer.failure()->chunkId, kChunkA);
+  EXPECT_FALSE(writer.editChunkId()) << "no chunk is loaded from a database that did not answer";
+  EXPECT_FALSE(writer.Flush());
+  ASSERT_TRUE(otherProgram.Release());
+
+  // Until the failure is cleared the writer touches no chunk, so one operation waits only once.
+  Set(kStone, 0, 8, 4, 4, 4);
+  EXPECT_FALSE(writer.editChunkId());
+  EXPECT_EQ(database.Row(kChunkA), rowA);
+  EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(kChunkA))) << "no stray cache file";
+
+  writer.ClearFailure();
+  Set(kStone, 0, -8, 3, 3, 3);
+  ASSERT_TRUE(writer.Flush());
+  ChunkRecordSpec expected = spec;
+  expected.SetBlock(3, 3, 3, kStone);
+  EXPECT_EQ(test.StoredRecord(kChunkA), fixtures::MakeChunkRecord(expected)) << "every cell and list kept";
+}
+
+TEST_F(BlockWriterTest, ChangeThatCannotBeStoredIsDroppedWithItsChunk) {
+  ChunkRecordSpec spec = SpecWithLists();
+  spec.SetBlock(1, 1, 1, kStone);
+  test.PutRow(kChunkA, spec);
+  fixtures::ChunkDatabaseWriter database(test.world.folder());
+  const std::vector<uint8_t> rowA = database.Row(kChunkA);
+  Set(kBlockAir, 0, -8, 1, 1, 1);
+  Set(kStone, 0, -8, 5, 5, 5);
+
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  EXPECT_FALSE(writer.Flush());
+  ASSERT_TRUE(writer.failure());
+  EXPECT_EQ(writer.failure()->reason, ChunkFailure::kDatabaseBusy);
+  EXPECT_FALSE(writer.hasPendingChange());
+  EXPECT_FALSE(writer.editChunkId());
+  ASSERT_TRUE(otherProgram.Release());
+  EXPECT_EQ(database.Row(kChunkA), rowA);
+  EXPECT_FALSE(std::filesystem::exists(test.world.CacheFilePath(kChunkA)));
+
+  // The chunk is read again as stored: the dropped change does not come back with a later edit.
+  writer.ClearFailure();
+  Set(kStone, 0, -8, 6, 6, 6);
+  ASSERT_TRUE(writer.Flush());
+  EXPECT_EQ(test.StoredBlock(kChunkA, 1, 1, 1), kStone);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 5, 5, 5), kBlockAir);
+  EXPECT_EQ(test.StoredBlock(kChunkA, 6, 6, 6), kStone);
+}
+
+TEST_F(BlockWriterTest, DamagedOrUnreadableChunksAreNeverWrittenOver) {
+  const std::vector<uint8_t> damaged = {1, 2, 3, 4, 5, 6, 7, 8};
+  test.world.PutDatabaseRow(kChunkA, damaged);  // a row that does not decode, no cache file
+  std::filesystem::create_directory(
+      test.world.CacheFilePath(kChunkB));  // no row, a cache file that cannot be read
+
+  EXPECT_FALSE(writer.SetBlock(kStone, 0, -8, 0, -8));
+  ASSERT_TRUE(writer.failure());
+  EXPECT_EQ(writer.failure()->reason, ChunkFailure::kDamaged);
+  writer.ClearFailure();
+  EXPECT_FALSE(writer.SetBlock(kStone, 0, 8, 0, -8));
+  ASSERT_TRUE(writer.failure());
+  EXPECT_EQ(writer.failure()->reason, ChunkFailure::kUnreadable);
+  EXPECT_EQ(writer.failure()->chunkId, kChunkB);
+  writer.ClearFailure();
+  writer.Flush();
+  EXPECT_EQ(fixtures::ChunkDatabaseWriter(test.world.folder()).Row(kChunkA), damaged);
+  EXPECT_TRUE(std::filesystem::is_directory(test.world.CacheFilePath(kChunkB)));
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
-#include <gtest/gtest.h>
+#include "world/chunk_store.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "fixtures/chunk_record_writer.h"
+#include "fixtures/database_lock.h"
 #include "fixtures/world_writer.h"
-#include "world/chunk_store.h"
+#include "platform/files/file.h"
 
 namespace orelens::world {
 namespace {
@@ -20,6 +23,9 @@ using fixtures::MakeChunkRecord;
 using fixtures::ReadFileBytes;
 using fixtures::TempFolder;
 using fixtures::WorldWriter;
+
+// Long enough for a lock to be found held, short enough for a test.
+constexpr int kShortBusyTimeoutMs = 100;
 
 std::vector<uint8_t> RecordWithBlock(uint8_t block, bool withLists = true) {
   ChunkRecordSpec spec;
@@ -50,10 +56,12 @@ TEST_F(ChunkStoreTest, ReadsTheDatabaseRowBeforeTheCacheFile) {
   auto store = OpenStore();
   ASSERT_TRUE(store && store->HasDatabase());
   ChunkData data(kChunkSizeWithoutLists, 0);
-  EXPECT_EQ(store->ReadChunkRecord(5, data), static_cast<int>(fromRow.size()));
+  ChunkRead read = store->ReadChunkRecord(5, data);
+  EXPECT_EQ(read.status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(read.decoderResult, static_cast<int>(fromRow.size()));
   EXPECT_EQ(data, fromRow);
   // No row: the cache file; the same connection serves every read.
-  EXPECT_GT(store->ReadChunkRecord(6, data), 0);
+  EXPECT_EQ(store->ReadChunkRecord(6, data).status, ChunkReadStatus::kDecoded);
   EXPECT_EQ(data, fromFile);
 }
 
@@ -63,8 +71,15 @@ TEST_F(ChunkStoreTest, DamagedRowFallsBackToTheCacheFile) {
   world_.WriteCacheFile(5, CompressChunkRecord(fromFile));
   auto store = OpenStore();
   ChunkData data;
-  EXPECT_GT(store->ReadChunkRecord(5, data), 0);
+  EXPECT_EQ(store->ReadChunkRecord(5, data).status, ChunkReadStatus::kDecoded);
   EXPECT_EQ(data, fromFile);
+
+  // Without the cache file the chunk is damaged, not missing: it must not pass for air.
+  std::filesystem::remove(world_.CacheFilePath(5));
+  const ChunkRead read = store->ReadChunkRecord(5, data);
+  EXPECT_EQ(read.status, ChunkReadStatus::kDamaged);
+  EXPECT_EQ(read.decoderResult, 0);
+  EXPECT_TRUE(AllAir(std::span(data).first(kChunkHeadAndPlaneSize)));
 }
 
 TEST_F(ChunkStoreTest, MissingChunkReadsAsAirAndKeepsThePreparedSize) {
@@ -72,16 +87,16 @@ TEST_F(ChunkStoreTest, MissingChunkReadsAsAirAndKeepsThePreparedSize) {
   ASSERT_TRUE(store);
   EXPECT_FALSE(store->HasDatabase());
   ChunkData data(kChunkSizeWithoutLists, 0x77);
-  EXPECT_EQ(store->ReadChunkRecord(-1, data), 0);
+  EXPECT_EQ(store->ReadChunkRecord(-1, data).status, ChunkReadStatus::kMissing);
   ASSERT_EQ(data.size(), kChunkSizeWithoutLists);
   EXPECT_TRUE(AllAir(std::span(data).first(kChunkHeadAndPlaneSize)));
   EXPECT_EQ(data[kChunkHeadAndPlaneSize], 0x77);
   ChunkData small;
-  EXPECT_EQ(store->ReadChunkRecord(3, small), 0);
+  EXPECT_EQ(store->ReadChunkRecord(3, small).status, ChunkReadStatus::kMissing);
   EXPECT_EQ(small.size(), kChunkHeadAndPlaneSize);
 }
 
-TEST_F(ChunkStoreTest, BadStoredFormsReadAsMissing) {
+TEST_F(ChunkStoreTest, BadStoredFormsReadAsDamaged) {
   auto store = OpenStore();
   std::vector<uint8_t> record = RecordWithBlock(9);
   const std::vector<std::vector<uint8_t>> badBlobs = {
@@ -95,10 +110,25 @@ TEST_F(ChunkStoreTest, BadStoredFormsReadAsMissing) {
   for (const auto& blob : badBlobs) {
     world_.WriteCacheFile(1, blob);
     ChunkData data(kChunkSizeWithoutLists, 0);
-    EXPECT_EQ(store->ReadChunkRecord(1, data), 0) << blob.size();
+    const ChunkRead read = store->ReadChunkRecord(1, data);
+    EXPECT_EQ(read.status, ChunkReadStatus::kDamaged) << blob.size();
+    EXPECT_EQ(read.decoderResult, 0);
     EXPECT_EQ(data.size(), kChunkSizeWithoutLists);
     EXPECT_TRUE(AllAir(std::span(data).first(kChunkHeadAndPlaneSize)));
   }
+}
+
+TEST_F(ChunkStoreTest, RecordShorterThanItsTrailerSaysIsDamaged) {
+  // The decoder fills less than the announced size: the rest of the record is not the chunk's.
+  const std::vector<uint8_t> record = RecordWithBlock(9);
+  world_.PutDatabaseRow(
+      2, fixtures::CompressChunkRecordWithTrailer(record, static_cast<int32_t>(record.size()) + 100));
+  auto store = OpenStore();
+  ChunkData data;
+  const ChunkRead read = store->ReadChunkRecord(2, data);
+  EXPECT_EQ(read.decoderResult, static_cast<int>(record.size())) << "the loaders still show what decoded";
+  EXPECT_EQ(read.status, ChunkReadStatus::kDamaged);
+  EXPECT_EQ(data[CellOffset(3, 4, 5)], 9);
 }
 
 TEST_F(ChunkStoreTest, NegativeDecoderResultKeepsWhatWasDecoded) {
@@ -109,7 +139,9 @@ TEST_F(ChunkStoreTest, NegativeDecoderResultKeepsWhatWasDecoded) {
   world_.WriteCacheFile(2, blob);
   auto store = OpenStore();
   ChunkData data;
-  EXPECT_LT(store->ReadChunkRecord(2, data), 0);
+  const ChunkRead read = store->ReadChunkRecord(2, data);
+  EXPECT_LT(read.decoderResult, 0);
+  EXPECT_EQ(read.status, ChunkReadStatus::kDamaged) << "shown by the loaders, never written back";
   EXPECT_EQ(data.size(), record.size());
   EXPECT_EQ(data[CellOffset(3, 4, 5)], 9);
 }
@@ -134,12 +166,12 @@ TEST_F(ChunkStoreTest, WriteUpdatesAnExistingRowOnly) {
   std::vector<uint8_t> cacheBefore = ReadFileBytes(world_.CacheFilePath(5));
   auto store = OpenStore();
   std::vector<uint8_t> edited = RecordWithBlock(66);
-  EXPECT_TRUE(store->WriteChunkRecord(5, edited));
+  EXPECT_EQ(store->WriteChunkRecord(5, edited), ChunkWriteStatus::kStored);
   fixtures::ChunkDatabaseWriter database(world_.folder());
   EXPECT_EQ(database.RowCount(), 1);
   EXPECT_EQ(ReadFileBytes(world_.CacheFilePath(5)), cacheBefore);
   ChunkData data;
-  EXPECT_GT(store->ReadChunkRecord(5, data), 0);
+  EXPECT_EQ(store->ReadChunkRecord(5, data).status, ChunkReadStatus::kDecoded);
   EXPECT_EQ(data, edited);
 }
 
@@ -148,25 +180,73 @@ TEST_F(ChunkStoreTest, WriteWithoutRowGoesToTheCacheFile) {
   database.PutRow(1, CompressChunkRecord(RecordWithBlock(1)));
   auto store = OpenStore();
   std::vector<uint8_t> edited = RecordWithBlock(66);
-  EXPECT_TRUE(store->WriteChunkRecord(9, edited));
+  EXPECT_EQ(store->WriteChunkRecord(9, edited), ChunkWriteStatus::kStored);
   EXPECT_EQ(database.RowCount(), 1);  // never INSERT
   std::vector<uint8_t> stored = ReadFileBytes(world_.CacheFilePath(9));
   int32_t trailer = 0;
   std::memcpy(&trailer, stored.data() + stored.size() - 4, 4);
   EXPECT_EQ(trailer, static_cast<int32_t>(edited.size()));
   ChunkData data;
-  EXPECT_GT(store->ReadChunkRecord(9, data), 0);
+  EXPECT_EQ(store->ReadChunkRecord(9, data).status, ChunkReadStatus::kDecoded);
   EXPECT_EQ(data, edited);
 }
 
 TEST_F(ChunkStoreTest, WorldWithoutDatabaseUsesCacheFilesBothWays) {
   auto store = OpenStore();
   std::vector<uint8_t> record = RecordWithBlock(4, false);
-  EXPECT_TRUE(store->WriteChunkRecord(3, record));
+  EXPECT_EQ(store->WriteChunkRecord(3, record), ChunkWriteStatus::kStored);
   EXPECT_FALSE(std::filesystem::exists(world_.DatabasePath()));  // never created
   ChunkData data;
-  EXPECT_EQ(store->ReadChunkRecord(3, data), static_cast<int>(record.size()));
+  EXPECT_EQ(store->ReadChunkRecord(3, data).decoderResult, static_cast<int>(record.size()));
   EXPECT_EQ(data, record);
+}
+
+TEST_F(ChunkStoreTest, WritingAChunkRemovesItsStaleTemporariesOnly) {
+  // What a replacement cut short by a kill leaves, beside names that only look alike.
+  const std::string cacheFile = world_.CacheFilePath(7);
+  for (const char* name : {"7.chunks.aB3dE9", "7.chunks.Q1w2E3", "7.chunks.keep", "7.chunks.aB3dE9x",
+                           "8.chunks.aB3dE9", "17.chunks.aB3dE9", "7.chunks.a-3dE9"}) {
+    fixtures::WriteBytesToFile(world_.folder() + name, RecordWithBlock(1));
+  }
+  // One that a replacement still writing holds.
+  const std::string live = world_.folder() + "7.chunks.Live01";
+  fixtures::WriteBytesToFile(live, RecordWithBlock(1));
+  platform::File liveWriter = platform::File::Open(live, platform::FileMode::kUpdate);
+  ASSERT_TRUE(liveWriter.IsOpen());
+
+  auto store = OpenStore();
+  EXPECT_EQ(store->WriteChunkRecord(7, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.aB3dE9"));
+  EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.Q1w2E3"));
+  for (const char* kept : {"7.chunks.keep", "7.chunks.aB3dE9x", "8.chunks.aB3dE9", "17.chunks.aB3dE9",
+                           "7.chunks.a-3dE9", "7.chunks.Live01", "7.chunks"}) {
+    EXPECT_TRUE(std::filesystem::exists(world_.folder() + kept)) << kept;
+  }
+  liveWriter.Close();
+  EXPECT_EQ(store->WriteChunkRecord(7, RecordWithBlock(3)), ChunkWriteStatus::kStored);
+  EXPECT_FALSE(std::filesystem::exists(live)) << "left over once its writer is gone";
+}
+
+TEST_F(ChunkStoreTest, ReplacedCacheFileKeepsItsPermissions) {
+  namespace fs = std::filesystem;
+  world_.WriteCacheFile(3, CompressChunkRecord(RecordWithBlock(1)));
+  fs::permissions(world_.CacheFilePath(3), fs::perms::owner_read | fs::perms::owner_write);
+  world_.WriteCacheFile(4, CompressChunkRecord(RecordWithBlock(1)));
+  fs::permissions(world_.CacheFilePath(4),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  auto store = OpenStore();
+  ASSERT_EQ(store->WriteChunkRecord(3, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  ASSERT_EQ(store->WriteChunkRecord(4, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  ASSERT_EQ(store->WriteChunkRecord(5, RecordWithBlock(2)), ChunkWriteStatus::kStored);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(3)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(4)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(world_.CacheFilePath(5)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+  ChunkData data;
+  EXPECT_EQ(store->ReadChunkRecord(3, data).status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(data, RecordWithBlock(2));
 }
 
 TEST_F(ChunkStoreTest, IncompressibleRecordIsNotStored) {
@@ -179,17 +259,87 @@ TEST_F(ChunkStoreTest, IncompressibleRecordIsNotStored) {
   world_.WriteCacheFile(3, CompressChunkRecord(RecordWithBlock(4)));
   std::vector<uint8_t> before = ReadFileBytes(world_.CacheFilePath(3));
   auto store = OpenStore();
-  EXPECT_FALSE(store->WriteChunkRecord(3, record));
+  EXPECT_EQ(store->WriteChunkRecord(3, record), ChunkWriteStatus::kTooLarge);
   EXPECT_EQ(ReadFileBytes(world_.CacheFilePath(3)), before);
 }
 
-TEST_F(ChunkStoreTest, FolderOrGarbageDatabaseGivesCacheFileReads) {
+TEST_F(ChunkStoreTest, GarbageDatabaseIsUnreadableAndNothingIsWrittenBesideIt) {
+  // The database cannot say whether a chunk has a row, so its cache file is neither taken for the
+  // chunk nor written.
   fixtures::WriteBytesToFile(world_.DatabasePath(), std::vector<uint8_t>(4096, 0x13));
   world_.WriteCacheFile(2, CompressChunkRecord(RecordWithBlock(5)));
+  const std::vector<uint8_t> cacheBefore = ReadFileBytes(world_.CacheFilePath(2));
   auto store = OpenStore();
   ChunkData data;
-  EXPECT_GT(store->ReadChunkRecord(2, data), 0);
-  EXPECT_EQ(data[CellOffset(3, 4, 5)], 5);
+  EXPECT_EQ(store->ReadChunkRecord(2, data).status, ChunkReadStatus::kUnreadable);
+  EXPECT_EQ(store->WriteChunkRecord(2, RecordWithBlock(6)), ChunkWriteStatus::kFailed);
+  EXPECT_EQ(store->WriteChunkRecord(3, RecordWithBlock(6)), ChunkWriteStatus::kFailed);
+  EXPECT_EQ(ReadFileBytes(world_.CacheFilePath(2)), cacheBefore);
+  EXPECT_FALSE(std::filesystem::exists(world_.CacheFilePath(3)));
+}
+
+TEST_F(ChunkStoreTest, LockLetGoWithinTheBusyTimeoutIsWaitedFor) {
+  world_.PutDatabaseRow(5, CompressChunkRecord(RecordWithBlock(1)));
+  fixtures::DatabaseLockHolder otherProgram(world_.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  auto store = ChunkStore::Open(locator_, world_.folder(), 20'000);
+  // The other program lets go a moment after the read has begun; the read waits for it.
+  std::thread letGo([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    otherProgram.Release();
+  });
+  ChunkData data;
+  const ChunkRead read = store->ReadChunkRecord(5, data);
+  letGo.join();
+  EXPECT_EQ(read.status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(data, RecordWithBlock(1));
+}
+
+TEST_F(ChunkStoreTest, CacheFileLargerThanAnyRecordIsDamagedAndNotRead) {
+  // A sparse file: as long as no record can compress to, without taking the disk space.
+  fixtures::WriteBytesToFile(world_.CacheFilePath(4), CompressChunkRecord(RecordWithBlock(5)));
+  std::filesystem::resize_file(world_.CacheFilePath(4), kMaxStoredChunkSize + 1);
+  auto store = OpenStore();
+  ChunkData data;
+  EXPECT_EQ(store->ReadChunkRecord(4, data).status, ChunkReadStatus::kDamaged);
+  EXPECT_EQ(data.size(), kChunkHeadAndPlaneSize);
+}
+
+TEST_F(ChunkStoreTest, CacheFileThatDoesNotOpenIsUnreadableNotMissing) {
+  std::filesystem::create_directory(world_.CacheFilePath(4));  // there, but no file to read
+  auto store = OpenStore();
+  ChunkData data;
+  EXPECT_EQ(store->ReadChunkRecord(4, data).status, ChunkReadStatus::kUnreadable);
+  EXPECT_TRUE(AllAir(std::span(data).first(kChunkHeadAndPlaneSize)));
+}
+
+TEST_F(ChunkStoreTest, BusyDatabaseIsNeitherMissingNorWrittenBeside) {
+  world_.PutDatabaseRow(5, CompressChunkRecord(RecordWithBlock(1)));
+  world_.WriteCacheFile(5, CompressChunkRecord(RecordWithBlock(2)));  // an older copy beside the row
+  const std::vector<uint8_t> rowBefore = fixtures::ChunkDatabaseWriter(world_.folder()).Row(5);
+  const std::vector<uint8_t> cacheBefore = ReadFileBytes(world_.CacheFilePath(5));
+
+  fixtures::DatabaseLockHolder otherProgram(world_.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  auto store = ChunkStore::Open(locator_, world_.folder(), kShortBusyTimeoutMs);
+  ChunkData data;
+  const ChunkRead read = store->ReadChunkRecord(5, data);
+  EXPECT_EQ(read.status, ChunkReadStatus::kBusy) << "neither the older cache file nor air";
+  EXPECT_TRUE(AllAir(std::span(data).first(kChunkHeadAndPlaneSize)));
+  EXPECT_EQ(store->ReadChunkRecord(6, data).status, ChunkReadStatus::kBusy);
+  EXPECT_EQ(store->WriteChunkRecord(5, RecordWithBlock(3)), ChunkWriteStatus::kBusy);
+  EXPECT_EQ(store->WriteChunkRecord(6, RecordWithBlock(3)), ChunkWriteStatus::kBusy);
+  EXPECT_EQ(ReadFileBytes(world_.CacheFilePath(5)), cacheBefore);
+  EXPECT_FALSE(std::filesystem::exists(world_.CacheFilePath(6))) << "no stray cache file";
+  ASSERT_TRUE(otherProgram.Release());
+
+  EXPECT_EQ(fixtures::ChunkDatabaseWriter(world_.folder()).Row(5), rowBefore);
+  EXPECT_EQ(store->ReadChunkRecord(5, data).status, ChunkReadStatus::kDecoded)
+      << "the same store reads again";
+  EXPECT_EQ(data, RecordWithBlock(1));
+  EXPECT_EQ(store->WriteChunkRecord(5, RecordWithBlock(3)), ChunkWriteStatus::kStored);
+  EXPECT_EQ(store->ReadChunkRecord(5, data).status, ChunkReadStatus::kDecoded);
+  EXPECT_EQ(data, RecordWithBlock(3));
 }
 
 TEST_F(ChunkStoreTest, MissingLz4LibraryOpensNoStore) {
@@ -212,7 +362,7 @@ TEST_F(ChunkStoreTest, ThreadedReadersEachWithTheirOwnStore) {
       ChunkData data;
       for (int i = 0; i < 16; ++i) {
         int id = (i + t) % 8;
-        ASSERT_GT(store->ReadChunkRecord(id, data), 0);
+        ASSERT_EQ(store->ReadChunkRecord(id, data).status, ChunkReadStatus::kDecoded);
         ASSERT_EQ(data[CellOffset(3, 4, 5)], 20 + id);
       }
     });

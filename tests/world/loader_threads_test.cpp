@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fixtures/chunk_record_writer.h"
+#include "fixtures/database_lock.h"
 #include "fixtures/world_writer.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "world/chunk_streaming.h"
@@ -18,6 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint8_t kStone = 1;
+constexpr int kShortBusyTimeoutMs = 50;
 constexpr uint8_t kGlass = 20;
 
 struct PublishedChunk {
@@ -55,7 +57,7 @@ struct FixtureWorldRig {
     services.blockKinds = &kinds;
     services.cameraPosition = [] { return CameraPosition{0.0f, 0.0f}; };
     services.openChunkReader = [this](const std::string& folder) {
-      return OpenStoreChunkReader(libraries, folder);
+      return OpenStoreChunkReader(libraries, folder, kShortBusyTimeoutMs);
     };
     services.showMessage = [this](std::string_view title, std::string_view text) {
       std::lock_guard lock(messageMutex);
@@ -64,13 +66,27 @@ struct FixtureWorldRig {
     return services;
   }
 
+  using Published = std::map<std::pair<int, int>, PublishedChunk>;
+
   // Runs the loaders until `count` chunks are published, playing the main loop's part.
-  std::map<std::pair<int, int>, PublishedChunk> Stream(size_t count, std::chrono::milliseconds limit = 20s) {
+  Published Stream(size_t count, std::chrono::milliseconds limit = 20s) {
     ChunkStreaming streaming(Services());
     streaming.StartChunkLoaderThreads();
-    std::map<std::pair<int, int>, PublishedChunk> published;
+    Published published;
+    const auto allPublished = [&] { return published.size() >= count; };
+    TakePublished(streaming, published, allPublished, limit);
+    streaming.StopChunkLoaders();
+    return published;
+  }
+
+  // Takes every published slot into `published` until `done` holds or the limit has passed;
+  // false on the limit.
+  template <typename Done>
+  static bool TakePublished(ChunkStreaming& streaming, Published& published, Done done,
+                            std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (published.size() < count && std::chrono::steady_clock::now() < end) {
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
       for (int slot = 0; slot < kLoaderSlotCount; ++slot) {
         auto& hand = streaming.Slot(slot);
         if (hand.ready.load() != 1) continue;
@@ -79,8 +95,7 @@ struct FixtureWorldRig {
       }
       std::this_thread::sleep_for(2ms);
     }
-    streaming.StopChunkLoaders();
-    return published;
+    return true;
   }
 };
 
@@ -169,6 +184,37 @@ TEST(LoaderThreadsThreaded, DamagedAndMissingRecordsReadAsAir) {
   ASSERT_EQ(published.size(), 2u);
   EXPECT_NE(Find(published.at({-8, -8}).faces, 1, 1, 1), nullptr);
   for (const auto& band : published.at({-8, -24}).faces) EXPECT_TRUE(band.empty());
+}
+
+// The game holds the database while the loaders start: the chunk is not published as air, and
+// once the database is free a later pass reads it.
+TEST(LoaderThreadsThreaded, ChunkThatCouldNotBeReadIsReadAgainLater) {
+  FixtureWorldRig rig;
+  rig.settings.ViewDistance = 9;
+  fixtures::ChunkRecordSpec stone;
+  stone.SetBlock(2, 3, 4, kStone);
+  rig.world.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(stone)));
+  rig.List(-8, -8, 10);
+
+  fixtures::DatabaseLockHolder otherProgram(rig.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  FixtureWorldRig::Published published;
+  const auto triedAndLeft = [&] {
+    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
+    const auto found = streaming.LoadedChunks().find(ChunkOriginKey(-8, -8));
+    return found != streaming.LoadedChunks().end() && found->second.retryAtMs >= 0;
+  };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, triedAndLeft, 10s));
+  EXPECT_FALSE(published.contains({-8, -8})) << "a chunk that could not be read is not shown as air";
+  ASSERT_TRUE(otherProgram.Release());
+
+  const auto shown = [&] { return published.contains({-8, -8}); };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, shown, 20s));
+  streaming.StopChunkLoaders();
+  ASSERT_TRUE(published.contains({-8, -8}));
+  EXPECT_NE(Find(published.at({-8, -8}).faces, 2, 3, 4), nullptr);
 }
 
 TEST(LoaderThreadsThreaded, MissingLz4LibraryStopsEveryLoaderWithAMessage) {

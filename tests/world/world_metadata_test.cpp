@@ -1,10 +1,13 @@
+#include "world/world_metadata.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 
 #include "fixtures/world_writer.h"
-#include "world/world_metadata.h"
 
 namespace orelens::world {
 namespace {
@@ -50,7 +53,11 @@ TEST(WorldMetadata, HighestNumberWinsNumerically) {
   WriteBytesToFile(world.folder() + "XXXXXXXXXXXXX-4.important", {});
   EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata12.important");
   WriteBytesToFile(world.folder() + "WorldMetadata$1F.important", {});
-  EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata31.important");
+  EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata$1F.important")
+      << "31 is the highest number, and this is the file that has it";
+  WriteBytesToFile(world.folder() + "WorldMetadata31.important", {});
+  EXPECT_EQ(CurrentMetadataFile(world.folder()), world.folder() + "WorldMetadata31.important")
+      << "of two files of one number, the one spelt in decimal";
   TempFolder empty;
   EXPECT_EQ(CurrentMetadataFile(empty.path()), empty.path() + "WorldMetadata0.important");
 }
@@ -87,7 +94,7 @@ TEST(WorldMetadata, MoreThanTenDistinctKeysPassTheCountTest) {
   EXPECT_EQ(map.at("-8,8"), 0);
 }
 
-TEST(WorldMetadata, MissingFileIsCreatedEmptyAndReadsAsNothing) {
+TEST(WorldMetadata, MissingFileReadsAsNothingAndIsNeverCreated) {
   TempFolder save;
   std::string folder = save.MakeFolder("W");
   WorldChunkMap map;
@@ -97,13 +104,18 @@ TEST(WorldMetadata, MissingFileIsCreatedEmptyAndReadsAsNothing) {
   EXPECT_FLOAT_EQ(position.x, 0);
   EXPECT_FLOAT_EQ(position.z, 0);
   EXPECT_FLOAT_EQ(position.height, 2.0f);
-  EXPECT_EQ(ReadFileBytes(folder + "WorldMetadata0.important").size(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder + "WorldMetadata0.important"));
+  EXPECT_EQ(WritePlayerPosition(folder, 1, 2, 3), PositionWriteResult::kCannotOpen);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
   // A folder that does not exist leaves map and position alone.
   position = {4, 5, 6};
   map["1,1"] = 3;
   EXPECT_EQ(ReadWorldMetadata(map, save.path() + "missing/", position), 0.0);
   EXPECT_FLOAT_EQ(position.x, 4);
   EXPECT_EQ(map.size(), 1u);
+  for (int i = 0; i < 10; ++i) map[std::to_string(i) + ",0"] = i;
+  EXPECT_EQ(ReadWorldMetadata(map, save.path() + "missing/", position), 1.0)
+      << "the count test on the map as it is";
 }
 
 TEST(WorldMetadata, TruncatedAndOversizedCountsReadOnlyWhatTheFileHolds) {
@@ -147,7 +159,7 @@ TEST(WorldMetadata, WritesOnlyThePositionBytes) {
   world.WriteMetadata(4, spec);
   std::string path = world.folder() + "WorldMetadata4.important";
   std::vector<uint8_t> before = ReadFileBytes(path);
-  WritePlayerPosition(world.folder(), 10, 5, 20);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 10, 5, 20), PositionWriteResult::kWritten);
   std::vector<uint8_t> after = ReadFileBytes(path);
   ASSERT_EQ(after.size(), before.size());
   size_t offset = fixtures::PlayerPositionOffset(spec);
@@ -173,8 +185,77 @@ TEST(WorldMetadata, WriterLeavesAFileTooShortForThePositionAlone) {
   std::vector<uint8_t> bytes = fixtures::MakeMetadataFile(ElevenChunks());
   bytes.resize(bytes.size() - 2 - 10);  // drop the bytes after the position and part of it
   WriteBytesToFile(world.folder() + "WorldMetadata1.important", bytes);
-  WritePlayerPosition(world.folder(), 1, 2, 3);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
   EXPECT_EQ(ReadFileBytes(world.folder() + "WorldMetadata1.important"), bytes);
+}
+
+// Counts that are damaged, or from a layout this program does not know, place the position over
+// the chunk list or past the end: nothing is written and nothing but the position is ever read.
+TEST(WorldMetadata, CountsThatDoNotPlaceThePositionInsideTheFileRefuseTheWrite) {
+  struct Case {
+    const char* name;
+    std::optional<int32_t> chunkCount;
+    std::optional<int32_t> bCount;
+  };
+  for (const Case& c :
+       {Case{"negative A", -1, {}}, Case{"negative B", {}, -3}, Case{"very negative B", {}, INT32_MIN},
+        Case{"A past the end", 1000, {}}, Case{"B past the end", {}, 1000}, Case{"huge A", INT32_MAX, {}},
+        Case{"huge B", {}, INT32_MAX}}) {
+    TempFolder save;
+    WorldWriter world(save.path(), "W");
+    MetadataSpec spec = ElevenChunks();
+    spec.bRecords.resize(4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    spec.position = {100, 200, 300};
+    std::vector<uint8_t> bytes = fixtures::MakeMetadataFile(spec);
+    if (c.chunkCount) std::memcpy(bytes.data() + 8, &*c.chunkCount, 4);
+    if (c.bCount) std::memcpy(bytes.data() + 12 + 8 * spec.chunkOrigins.size(), &*c.bCount, 4);
+    const std::string path = world.folder() + "WorldMetadata1.important";
+    WriteBytesToFile(path, bytes);
+
+    EXPECT_EQ(WritePlayerPosition(world.folder(), 7, 8, 9), PositionWriteResult::kUnknownLayout) << c.name;
+    EXPECT_EQ(ReadFileBytes(path), bytes) << c.name;
+    WorldChunkMap map;
+    PlayerPosition position;
+    ReadWorldMetadata(map, world.folder(), position);
+    EXPECT_FLOAT_EQ(position.x, 0) << c.name << ": the position is read only where it is written";
+    EXPECT_FLOAT_EQ(position.height, 2.0f) << c.name;
+  }
+}
+
+TEST(WorldMetadata, PositionAtTheVeryEndOrAfterNoChunksIsWritten) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec;           // no chunk entries, no B records
+  spec.afterPosition.clear();  // the file ends with the position
+  world.WriteMetadata(1, spec);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kWritten);
+  const std::vector<uint8_t> bytes = ReadFileBytes(world.folder() + "WorldMetadata1.important");
+  ASSERT_EQ(bytes.size(), 68u + 24u);
+  double written[3];
+  std::memcpy(written, bytes.data() + 68, sizeof(written));
+  EXPECT_EQ(written[2], 200);
+}
+
+TEST(WorldMetadata, FileNumberedWithLeadingZerosIsReadAndWrittenUnderItsOwnName) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  MetadataSpec spec = ElevenChunks();
+  spec.position = {100, 200, 300};
+  WriteBytesToFile(world.folder() + "WorldMetadata3.important", fixtures::MakeMetadataFile(MetadataSpec{}));
+  const std::string path = world.folder() + "WorldMetadata007.important";
+  WriteBytesToFile(path, fixtures::MakeMetadataFile(spec));
+
+  WorldChunkMap map;
+  PlayerPosition position;
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 1.0);
+  EXPECT_EQ(map.size(), 11u);
+  EXPECT_FLOAT_EQ(position.x, 1);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 10, 5, 20), PositionWriteResult::kWritten);
+  double written[3];
+  std::memcpy(written, ReadFileBytes(path).data() + fixtures::PlayerPositionOffset(spec), sizeof(written));
+  EXPECT_EQ(written[0], 1000);
+  EXPECT_FALSE(std::filesystem::exists(world.folder() + "WorldMetadata7.important")) << "no file is created";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(world.folder()), {}), 2);
 }
 
 }  // namespace

@@ -5,12 +5,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <string>
 
+#include "platform/files/directory_listing.h"
 #include "platform/files/path_resolver.h"
 
 namespace orelens::platform {
+namespace {
+
+// What mkstemp fills in after the replaced file's name.
+constexpr char kReplacementSuffixPattern[] = ".XXXXXX";
+
+}  // namespace
 
 File::~File() { Close(); }
 
@@ -37,6 +46,9 @@ File File::Open(std::string_view path, FileMode mode) {
       break;
     case FileMode::kReadWrite:
       flags |= O_RDWR | O_CREAT;
+      break;
+    case FileMode::kUpdate:
+      flags |= O_RDWR;
       break;
     case FileMode::kCreate:
       flags |= O_RDWR | O_CREAT | O_TRUNC;
@@ -125,18 +137,48 @@ bool DeleteFile(std::string_view path) {
 bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes) {
   std::string target = ResolvePath(path);
   if (target.empty() || target.back() == '/') return false;
-  std::string temporary = target + ".XXXXXX";
+  std::string temporary = target + kReplacementSuffixPattern;
   int descriptor = mkstemp(temporary.data());
   if (descriptor < 0) return false;
+  // Held while it is written, so that no cleaning takes it for a leftover.
+  flock(descriptor, LOCK_EX);
   File file(descriptor);
-  bool written = file.Write(bytes) && file.Sync();
-  fchmod(descriptor, 0644);
+  struct stat old;
+  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  bool written = file.Write(bytes) && file.Sync() && fchmod(descriptor, mode) == 0;
   file.Close();
   if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
     unlink(temporary.c_str());
     return false;
   }
   return true;
+}
+
+int RemoveStaleReplacementTemporaries(std::string_view path) {
+  const std::string target = ResolvePath(path);
+  const size_t slash = target.rfind('/');
+  if (target.empty() || slash == target.size() - 1) return 0;
+  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const size_t suffixLength = std::string_view(kReplacementSuffixPattern).size();
+  int removed = 0;
+  for (const DirectoryEntry& entry : ListDirectory(folder, name + ".??????")) {
+    const std::string_view candidate = entry.name;
+    // mkstemp's own names only: the exact name, a dot and six letters or digits.
+    if (entry.isFolder || candidate.size() != name.size() + suffixLength ||
+        candidate.substr(0, name.size()) != name ||
+        !std::all_of(candidate.begin() + static_cast<std::ptrdiff_t>(name.size() + 1), candidate.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
+      continue;
+    }
+    const std::string leftover = folder + entry.name;
+    const int descriptor = open(leftover.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0) continue;
+    // A replacement still writing holds its temporary locked.
+    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && unlink(leftover.c_str()) == 0) ++removed;
+    close(descriptor);
+  }
+  return removed;
 }
 
 }  // namespace orelens::platform

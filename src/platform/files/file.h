@@ -10,6 +10,7 @@ namespace orelens::platform {
 enum class FileMode {
   kRead,       // existing file, read only; others may read it too, nobody may hold it exclusively
   kReadWrite,  // read and write, created when missing; held exclusively
+  kUpdate,     // existing file, read and write, never created; held exclusively
   kCreate,     // created or truncated to empty, read and write; held exclusively
 };
 
@@ -60,7 +61,14 @@ int64_t FileSize(std::string_view path);
 bool DeleteFile(std::string_view path);
 
 // Replaces the content of a file so that readers see either the old or the new content whole:
-// the bytes go into a temporary file in the same folder, which is then renamed over the old one.
+// the bytes go into a temporary file in the same folder (the path + "." + six letters or digits,
+// locked while it is written), which is then renamed over the old one. The new file keeps the
+// old one's permission bits; a new file gets 0644.
 bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes);
+
+// Removes the temporaries that replacements of this path left when they were cut short (a kill,
+// a crash): files named as ReplaceFileAtomically names them that no live replacement holds
+// locked. Nothing else is touched. The number removed.
+int RemoveStaleReplacementTemporaries(std::string_view path);
 
 }  // namespace orelens::platform
