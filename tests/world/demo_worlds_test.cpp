@@ -38,7 +38,7 @@ TEST(DemoWorlds, EachWorldStartsAboveTheGroundAndTheTreesAroundThePlayer) {
     const auto store = ChunkStore::Open(libraries, folder);
     ASSERT_TRUE(store);
     ChunkData record;
-    ASSERT_NE(store->ReadChunkRecord(found->second, record), 0);
+    ASSERT_EQ(store->ReadChunkRecord(found->second, record).status, ChunkReadStatus::kDecoded);
     ASSERT_GE(record.size(), kChunkHeadAndPlaneSize);
 
     // Every block within 6 blocks of the player's column lies at least two blocks below the
