@@ -99,15 +99,19 @@ BlockWalker::BlockWalker(const BlockKindTable& kinds)
   }
 }
 
+BlockWalker::ClassLines BlockWalker::LinesOf(uint64_t classes) {
+  const auto cube = static_cast<uint32_t>(classes);
+  const auto seeThrough = static_cast<uint32_t>(classes >> kSeeThroughShift);
+  return {cube & ~seeThrough, cube, seeThrough & ~cube};
+}
+
 // The class lines of 32 cells `stride` bytes apart: one look-up and one or per cell.
 inline BlockWalker::ClassLines BlockWalker::ClassifyCells(const uint8_t* first, size_t stride) const {
   const uint64_t* placed = placedClasses_.data();
   uint64_t classes = 0;
 #pragma GCC unroll 32
   for (size_t place = 0; place < kLineCells; ++place) classes |= placed[place * 256 + first[place * stride]];
-  const auto cube = static_cast<uint32_t>(classes);
-  const auto seeThrough = static_cast<uint32_t>(classes >> kSeeThroughShift);
-  return {cube & ~seeThrough, cube, seeThrough & ~cube};
+  return LinesOf(classes);
 }
 
 // A line of one type (air above ground, rock below) takes one look-up.
@@ -117,19 +121,16 @@ inline BlockWalker::ClassLines BlockWalker::ClassifyLine(const uint8_t* line) co
   const uint64_t same = line[0] * kEveryByte;
   if (((words[0] ^ same) | (words[1] ^ same) | (words[2] ^ same) | (words[3] ^ same)) != 0)
     return ClassifyCells(line, 1);
-  const uint64_t classes = lineClasses_[line[0]];
-  const auto cube = static_cast<uint32_t>(classes);
-  const auto seeThrough = static_cast<uint32_t>(classes >> kSeeThroughShift);
-  return {cube & ~seeThrough, cube, seeThrough & ~cube};
+  return LinesOf(lineClasses_[line[0]]);
 }
 
-void BlockWalker::MarkLines(std::span<const uint8_t> plane, int lo, int hi) {
-  for (int height = lo; height <= hi; ++height)
+void BlockWalker::MarkLines(std::span<const uint8_t> plane, int first, int last) {
+  for (int height = first; height <= last; ++height)
     for (int row = 0; row < kChunkRows; ++row)
       lines_[height * kChunkRows + row] = ClassifyLine(plane.data() + CellIndex(0, row, height));
 }
 
-void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi) {
+void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int first, int last) {
   auto planeOrAir = [this](std::span<const uint8_t> plane) {
     return plane.size() == kBlockPlaneSize ? plane.data() : airPlane_.data();
   };
@@ -137,7 +138,7 @@ void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi) 
   const uint8_t* plusX = planeOrAir(planes.plusX);
   const uint8_t* plusZ = planeOrAir(planes.plusZ);
   const uint8_t* minusZ = planeOrAir(planes.minusZ);
-  for (int height = lo; height <= hi; ++height) {
+  for (int height = first; height <= last; ++height) {
     EdgeLines& edge = edges_[height];
     // The X sides are columns of the neighbours' planes, one cell per row; the Z sides are lines.
     edge.minusX = ClassifyCells(minusX + CellIndex(kChunkColumns - 1, 0, height), kChunkColumns);

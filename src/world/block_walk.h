@@ -66,10 +66,11 @@ class BlockWalker {
     ClassLines plusZ, minusZ;  // bit = col
   };
 
+  static ClassLines LinesOf(uint64_t classes);
   ClassLines ClassifyLine(const uint8_t* line) const;
   ClassLines ClassifyCells(const uint8_t* first, size_t stride) const;
-  void MarkLines(std::span<const uint8_t> plane, int lo, int hi);
-  void MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi);
+  void MarkLines(std::span<const uint8_t> plane, int first, int last);
+  void MarkNeighbourEdges(const ChunkPlanes& planes, int first, int last);
   void MarkFaces(int first, int last, int lo, int hi);
   size_t MarkBandColumns(int first, int last);
   void CollectBand(std::span<const uint8_t> plane, int first, int last, const CellValueMap& rotations,
@@ -79,8 +80,8 @@ class BlockWalker {
                   const CellValueMap& customIds) const;
 
   BlockKindTable kinds_;
-  // Class bits of each block type at each of the 32 places of a line: entry type * 32 + place
-  // holds bit `place` for a cube and bit 32 + place for a see-through block (see ClassesOf).
+  // Class bits of each block type at each of the 32 places of a line: entry place * 256 + type
+  // holds bit `place` for a cube and bit 32 + place for a see-through block (see LinesOf).
   std::vector<uint64_t> placedClasses_;
   std::array<uint64_t, 256> lineClasses_{};  // the same for a line of 32 cells of one type
   std::array<uint8_t, 256> recordFlags_{};   // whole-block face bit, and whether an extra is looked up
