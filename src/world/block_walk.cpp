@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kLineCount = kChunkHeight * kChunkRows;  // one line = the 32 columns of a (height, row)
 constexpr int kLineCells = 32;
+constexpr int kBandLineCount = kHeightBandSize * kChunkRows;  // the lines of one height band
 
 size_t CellIndex(int col, int row, int height) {
   return static_cast<size_t>(col) + 32u * static_cast<size_t>(row) + 1024u * static_cast<size_t>(height);
@@ -82,9 +83,9 @@ BlockWalker::BlockWalker(const BlockKindTable& kinds)
       placedClasses_(256 * kLineCells),
       airPlane_(kBlockPlaneSize, kBlockAir),
       lines_(kLineCount),
-      visibleLines_(kLineCount),
-      edges_(kChunkHeight),
-      cellMasks_(kBlockPlaneSize) {
+      visibleLines_(kBandLineCount),
+      edges_(kHeightBandSize),
+      cellMasks_(kBandLineCount * kLineCells) {
   for (int t = 0; t < 256; ++t) {
     const uint8_t kind = kinds_[t];
     const bool cube = kind == kKindOpaqueCube || kind == kKindAlphaCube;
@@ -139,7 +140,7 @@ void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int first, int l
   const uint8_t* plusZ = planeOrAir(planes.plusZ);
   const uint8_t* minusZ = planeOrAir(planes.minusZ);
   for (int height = first; height <= last; ++height) {
-    EdgeLines& edge = edges_[height];
+    EdgeLines& edge = edges_[height - first];
     // The X sides are columns of the neighbours' planes, one cell per row; the Z sides are lines.
     edge.minusX = ClassifyCells(minusX + CellIndex(kChunkColumns - 1, 0, height), kChunkColumns);
     edge.plusX = ClassifyCells(plusX + CellIndex(0, 0, height), kChunkColumns);
@@ -148,17 +149,18 @@ void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int first, int l
   }
 }
 
-// Faces, a line of 32 cells at a time: visible cells are marked in visibleLines_ and the face
-// masks of visible cubes kept in cellMasks_.
+// Faces, a line of 32 cells at a time: the band's visible cells are marked in visibleLines_ and
+// the face masks of its visible cubes kept in cellMasks_.
 void BlockWalker::MarkFaces(int first, int last, int lo, int hi) {
   static constexpr ClassLines kBeyondRange{};  // nothing covers the faces at the range's ends
   for (int height = first; height <= last; ++height) {
-    const EdgeLines& edge = edges_[height];
+    const EdgeLines& edge = edges_[height - first];
     for (int row = 0; row < kChunkRows; ++row) {
       const int lineIndex = height * kChunkRows + row;
+      const int bandLineIndex = (height - first) * kChunkRows + row;
       const ClassLines here = lines_[lineIndex];
       if ((here.cube | here.drawn) == 0) {
-        visibleLines_[lineIndex] = 0;
+        visibleLines_[bandLineIndex] = 0;
         continue;
       }
       const ClassLines& above = height < hi ? lines_[lineIndex + kChunkRows] : kBeyondRange;
@@ -168,7 +170,7 @@ void BlockWalker::MarkFaces(int first, int last, int lo, int hi) {
       // Rock inside the ground: an opaque line whose every neighbour is opaque shows nothing.
       if (~(here.opaque & above.opaque & below.opaque & plusZ.opaque & minusZ.opaque) == 0 &&
           Bit(edge.minusX.opaque & edge.plusX.opaque, row) != 0) {
-        visibleLines_[lineIndex] = 0;
+        visibleLines_[bandLineIndex] = 0;
         continue;
       }
       // The X neighbours are the line itself shifted by one cell, the neighbour chunks' cells at the ends.
@@ -188,10 +190,10 @@ void BlockWalker::MarkFaces(int first, int last, int lo, int hi) {
       const std::array<uint32_t, 6> faces = {shown(above), shown(below), shown(minusX),
                                              shown(plusX), shown(plusZ), shown(minusZ)};
       const uint32_t visible = faces[0] | faces[1] | faces[2] | faces[3] | faces[4] | faces[5] | here.drawn;
-      visibleLines_[lineIndex] = visible;
+      visibleLines_[bandLineIndex] = visible;
 
       // Eight cells' masks at a time: each face line spread to one byte per cell.
-      uint8_t* masks = cellMasks_.data() + CellIndex(0, row, height);
+      uint8_t* masks = cellMasks_.data() + CellIndex(0, row, height - first);
 #pragma GCC unroll 4
       for (int group = 0; group < 4; ++group) {
         if (((visible >> (8 * group)) & 0xFFu) == 0) continue;
@@ -208,11 +210,11 @@ void BlockWalker::MarkFaces(int first, int last, int lo, int hi) {
 // transposing its lines. Returns the number of visible cells.
 size_t BlockWalker::MarkBandColumns(int first, int last) {
   std::array<uint32_t, 32> low, high;  // heights first.. and first + 32..
-  auto gather = [this](int from, int to, int row, std::array<uint32_t, 32>& block) {
+  auto gather = [this, first](int from, int to, int row, std::array<uint32_t, 32>& block) {
     uint32_t any = 0;
     block.fill(0);
     for (int height = from; height <= to; ++height) {
-      block[height - from] = visibleLines_[height * kChunkRows + row];
+      block[height - from] = visibleLines_[(height - first) * kChunkRows + row];
       any |= block[height - from];
     }
     if (any != 0) TransposeBits(block);
@@ -249,13 +251,14 @@ void BlockWalker::CollectBand(std::span<const uint8_t> plane, int first, int las
   records.resize(count);
   if (count == 0) return;
   BlockRecord* out = records.data();
-  const uint8_t* types = plane.data();
+  // The band's types and masks, both by col + 32 * row + 1024 * (height - first).
+  const uint8_t* types = plane.data() + CellIndex(0, 0, first);
   const uint8_t* masks = cellMasks_.data();
   // Whether the walk order is the band's order: the records' types as or-ed and and-ed together.
   uint32_t typesOr = 0, typesAnd = 0xFF, flagsSeen = 0;
   for (int col = 0; col < kChunkColumns; ++col) {
     for (int row = 0; row < kChunkRows; ++row) {
-      const size_t columnStart = CellIndex(col, row, first);
+      const size_t columnStart = CellIndex(col, row, 0);
       for (uint64_t left = bandColumns_[col * kChunkRows + row]; left != 0; left &= left - 1) {
         const int offset = std::countr_zero(left);
         const size_t cell = columnStart + 1024u * static_cast<size_t>(offset);

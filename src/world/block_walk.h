@@ -86,11 +86,13 @@ class BlockWalker {
   std::array<uint64_t, 256> lineClasses_{};  // the same for a line of 32 cells of one type
   std::array<uint8_t, 256> recordFlags_{};   // whole-block face bit, and whether an extra is looked up
   std::vector<uint8_t> airPlane_;            // stands in for a plane of the wrong size
-  // Scratch, per (height, row) line: its cells by class, and the cells that give a record.
+  // Scratch, per (height, row) line: its cells by class; and for the band being walked, the cells
+  // that give a record, the neighbours' edges per height and the face mask of each visible cube,
+  // laid out like the band's part of the plane. Kept to a band, they stay in the cache.
   std::vector<ClassLines> lines_;
   std::vector<uint32_t> visibleLines_;
-  std::vector<EdgeLines> edges_;    // per height
-  std::vector<uint8_t> cellMasks_;  // face mask of each visible cube, laid out like the plane
+  std::vector<EdgeLines> edges_;
+  std::vector<uint8_t> cellMasks_;
   // One band's visible cells by column of cells: bit h - first of entry col * 32 + row.
   std::array<uint64_t, kChunkColumns * kChunkRows> bandColumns_{};
   std::vector<BlockRecord> sortScratch_;
