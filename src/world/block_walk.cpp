@@ -32,6 +32,10 @@ enum RecordFlag : uint8_t {
 // bit: not drawn. A line's cells hold their cube bits in the low half of a 64-bit value and
 // their see-through bits in the high half, so the bits of 32 cells are or-ed together in one go.
 constexpr int kSeeThroughShift = 32;
+// The class bits of the 256 types at one place of a line take one table per place. The tables lie
+// one cache line more than their size apart, so that one type's entries for the 32 places do not
+// all fall into the same two sets of the cache.
+constexpr size_t kPlaceTableStride = 256 + 8;
 
 // Byte i of the result is bit i of the index, 0 or 1.
 constexpr std::array<uint64_t, 256> MakeSpreadTable() {
@@ -80,7 +84,7 @@ int CountBits(uint64_t bits) {
 
 BlockWalker::BlockWalker(const BlockKindTable& kinds)
     : kinds_(kinds),
-      placedClasses_(256 * kLineCells),
+      placedClasses_(kPlaceTableStride * kLineCells),
       airPlane_(kBlockPlaneSize, kBlockAir),
       lines_(kLineCount),
       visibleLines_(kBandLineCount),
@@ -91,7 +95,7 @@ BlockWalker::BlockWalker(const BlockKindTable& kinds)
     const bool cube = kind == kKindOpaqueCube || kind == kKindAlphaCube;
     const bool seeThrough = kind != kKindOpaqueCube && kind != kKindNotDrawn;
     for (int place = 0; place < kLineCells; ++place) {
-      placedClasses_[place * 256 + t] =
+      placedClasses_[place * kPlaceTableStride + t] =
           (uint64_t{cube} << place) | (uint64_t{seeThrough} << (kSeeThroughShift + place));
     }
     lineClasses_[t] = (cube ? 0xFFFFFFFFull : 0) | (seeThrough ? 0xFFFFFFFFull << kSeeThroughShift : 0);
@@ -111,7 +115,8 @@ inline BlockWalker::ClassLines BlockWalker::ClassifyCells(const uint8_t* first, 
   const uint64_t* placed = placedClasses_.data();
   uint64_t classes = 0;
 #pragma GCC unroll 32
-  for (size_t place = 0; place < kLineCells; ++place) classes |= placed[place * 256 + first[place * stride]];
+  for (size_t place = 0; place < kLineCells; ++place)
+    classes |= placed[place * kPlaceTableStride + first[place * stride]];
   return LinesOf(classes);
 }
 

@@ -80,8 +80,8 @@ class BlockWalker {
                   const CellValueMap& customIds) const;
 
   BlockKindTable kinds_;
-  // Class bits of each block type at each of the 32 places of a line: entry place * 256 + type
-  // holds bit `place` for a cube and bit 32 + place for a see-through block (see LinesOf).
+  // Class bits of each block type at each of the 32 places of a line, a table per place: a type's
+  // entry holds bit `place` for a cube and bit 32 + place for a see-through block (see LinesOf).
   std::vector<uint64_t> placedClasses_;
   std::array<uint64_t, 256> lineClasses_{};  // the same for a line of 32 cells of one type
   std::array<uint8_t, 256> recordFlags_{};   // whole-block face bit, and whether an extra is looked up
