@@ -1,7 +1,7 @@
 // The loaders' block walk over one chunk and its four neighbours, against decoding the same
 // record (LZ4 and the record lists) and against the walk as it stood before (block_walk_before.h),
 // for typical terrain and for the worst case, a checkerboard. The side-by-side benchmarks time all
-// three in turn in every iteration and print the ratios.
+// three in every iteration, each walk right after a decoding, and print the ratios.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
