@@ -80,6 +80,28 @@ int CountBits(uint64_t bits) {
   return static_cast<int>((bits * kEveryByte) >> 56);
 }
 
+// The class bits of 32 cells `stride` bytes apart, from the per-place tables: one look-up and one
+// or per cell.
+inline uint64_t ClassesOfCells(const uint64_t* placedClasses, const uint8_t* first, size_t stride) {
+  uint64_t classes = 0;
+#pragma GCC unroll 32
+  for (size_t place = 0; place < kLineCells; ++place)
+    classes |= placedClasses[place * kPlaceTableStride + first[place * stride]];
+  return classes;
+}
+
+// The same for a line of 32 cells; a line of one type (air above ground, rock below) takes one
+// look-up in `lineClasses`.
+inline uint64_t ClassesOfLine(const uint64_t* placedClasses, const std::array<uint64_t, 256>& lineClasses,
+                              const uint8_t* line) {
+  uint64_t words[4];
+  std::memcpy(words, line, sizeof words);
+  const uint64_t same = line[0] * kEveryByte;
+  if (((words[0] ^ same) | (words[1] ^ same) | (words[2] ^ same) | (words[3] ^ same)) != 0)
+    return ClassesOfCells(placedClasses, line, 1);
+  return lineClasses[line[0]];
+}
+
 }  // namespace
 
 BlockWalker::BlockWalker(const BlockKindTable& kinds)
@@ -110,30 +132,11 @@ BlockWalker::ClassLines BlockWalker::LinesOf(uint64_t classes) {
   return {cube & ~seeThrough, cube, seeThrough & ~cube};
 }
 
-// The class lines of 32 cells `stride` bytes apart: one look-up and one or per cell.
-inline BlockWalker::ClassLines BlockWalker::ClassifyCells(const uint8_t* first, size_t stride) const {
-  const uint64_t* placed = placedClasses_.data();
-  uint64_t classes = 0;
-#pragma GCC unroll 32
-  for (size_t place = 0; place < kLineCells; ++place)
-    classes |= placed[place * kPlaceTableStride + first[place * stride]];
-  return LinesOf(classes);
-}
-
-// A line of one type (air above ground, rock below) takes one look-up.
-inline BlockWalker::ClassLines BlockWalker::ClassifyLine(const uint8_t* line) const {
-  uint64_t words[4];
-  std::memcpy(words, line, sizeof words);
-  const uint64_t same = line[0] * kEveryByte;
-  if (((words[0] ^ same) | (words[1] ^ same) | (words[2] ^ same) | (words[3] ^ same)) != 0)
-    return ClassifyCells(line, 1);
-  return LinesOf(lineClasses_[line[0]]);
-}
-
 void BlockWalker::MarkLines(std::span<const uint8_t> plane, int first, int last) {
   for (int height = first; height <= last; ++height)
     for (int row = 0; row < kChunkRows; ++row)
-      lines_[height * kChunkRows + row] = ClassifyLine(plane.data() + CellIndex(0, row, height));
+      lines_[height * kChunkRows + row] = LinesOf(
+          ClassesOfLine(placedClasses_.data(), lineClasses_, plane.data() + CellIndex(0, row, height)));
 }
 
 void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int first, int last) {
@@ -147,10 +150,12 @@ void BlockWalker::MarkNeighbourEdges(const ChunkPlanes& planes, int first, int l
   for (int height = first; height <= last; ++height) {
     EdgeLines& edge = edges_[height - first];
     // The X sides are columns of the neighbours' planes, one cell per row; the Z sides are lines.
-    edge.minusX = ClassifyCells(minusX + CellIndex(kChunkColumns - 1, 0, height), kChunkColumns);
-    edge.plusX = ClassifyCells(plusX + CellIndex(0, 0, height), kChunkColumns);
-    edge.plusZ = ClassifyLine(plusZ + CellIndex(0, 0, height));
-    edge.minusZ = ClassifyLine(minusZ + CellIndex(0, kChunkRows - 1, height));
+    const uint64_t* placed = placedClasses_.data();
+    edge.minusX =
+        LinesOf(ClassesOfCells(placed, minusX + CellIndex(kChunkColumns - 1, 0, height), kChunkColumns));
+    edge.plusX = LinesOf(ClassesOfCells(placed, plusX + CellIndex(0, 0, height), kChunkColumns));
+    edge.plusZ = LinesOf(ClassesOfLine(placed, lineClasses_, plusZ + CellIndex(0, 0, height)));
+    edge.minusZ = LinesOf(ClassesOfLine(placed, lineClasses_, minusZ + CellIndex(0, kChunkRows - 1, height)));
   }
 }
 

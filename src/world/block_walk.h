@@ -67,8 +67,6 @@ class BlockWalker {
   };
 
   static ClassLines LinesOf(uint64_t classes);
-  ClassLines ClassifyLine(const uint8_t* line) const;
-  ClassLines ClassifyCells(const uint8_t* first, size_t stride) const;
   void MarkLines(std::span<const uint8_t> plane, int first, int last);
   void MarkNeighbourEdges(const ChunkPlanes& planes, int first, int last);
   void MarkFaces(int first, int last, int lo, int hi);
