@@ -33,14 +33,14 @@ struct HeightRange {
   int hi = kChunkHeight - 1;
 };
 
-// Works out which blocks of a chunk can be seen and which of their faces to draw.
-// Each (height, row) line of 32 cells becomes bit lines, one bit per column, from one table
-// look-up per cell that yields the cell's class bits already in place; the faces of a whole line
-// are then a few bit operations, and the face masks of eight cells come out of the face lines at
-// once. Each band's visible cells are turned into columns of heights by transposing 32 x 32 bit
-// blocks, so records come out in walk order (column, row, height) and sorting them needs only a
-// stable pass by type and, when extras differ, by extra. One object per loader thread, which
-// reuses its scratch space.
+// Works out which blocks of a chunk can be seen and which of their faces to draw, one height band
+// at a time so that a band's data stays in the cache. Each (height, row) line of 32 cells becomes
+// bit lines, one bit per column, from one table look-up per cell that yields the cell's class bits
+// already in place; the faces of a whole line are then a few bit operations, and the face masks
+// of eight cells come out of the face lines at once. A band's visible cells are turned into
+// columns of heights by transposing 32 x 32 bit blocks, so records come out in walk order (column,
+// row, height); only a band of more than one type, or with extras, is sorted, by type in one
+// counting pass. One object per loader thread, which reuses its scratch space.
 class BlockWalker {
  public:
   explicit BlockWalker(const BlockKindTable& kinds);
