@@ -7,11 +7,12 @@
 namespace orelens::world {
 namespace {
 
-constexpr uint8_t kStone = 1;    // opaque cube
-constexpr uint8_t kGlass = 20;   // alpha cube
-constexpr uint8_t kFern = 21;    // double-sided alpha
-constexpr uint8_t kTorch = 15;   // mesh block
-constexpr uint8_t kHidden = 22;  // not drawn
+constexpr uint8_t kStone = 1;      // opaque cube
+constexpr uint8_t kGlass = 20;     // alpha cube
+constexpr uint8_t kFern = 21;      // double-sided alpha
+constexpr uint8_t kTorch = 15;     // mesh block
+constexpr uint8_t kHidden = 22;    // not drawn
+constexpr uint8_t kLantern = 200;  // a mesh block with a type above 127
 
 BlockKindTable TestKinds() {
   BlockKindTable kinds{};
@@ -20,6 +21,7 @@ BlockKindTable TestKinds() {
   kinds[kFern] = kKindDoubleSidedAlpha;
   kinds[kTorch] = kKindMeshBlock;
   kinds[kHidden] = kKindNotDrawn;
+  kinds[kLantern] = kKindMeshBlock;
   kinds[30] = 7;  // a kind no definition gives: drawn like an alpha cube
   return kinds;
 }
@@ -103,7 +105,8 @@ TEST_F(WalkFixture, AlphaCubesHideTheFacesBetweenCubesButShowTheirSurface) {
   // Enclosed glass gives no record.
   for (int col = 4; col <= 6; ++col)
     for (int row = 4; row <= 6; ++row)
-      for (int height = 4; height <= 6; ++height) chunk.Set(col, row, height, col == 5 && row == 5 && height == 5 ? kGlass : kStone);
+      for (int height = 4; height <= 6; ++height)
+        chunk.Set(col, row, height, col == 5 && row == 5 && height == 5 ? kGlass : kStone);
   Walk();
   EXPECT_EQ(Find(5, 5, 5), nullptr);
 }
@@ -129,6 +132,24 @@ TEST_F(WalkFixture, ChunkEdgesLookIntoTheNeighbours) {
   EXPECT_TRUE(Find(31, 6, 201)->faceMask & kFacePlusX);
   EXPECT_TRUE(Find(7, 31, 201)->faceMask & kFacePlusZ);
   EXPECT_TRUE(Find(8, 0, 201)->faceMask & kFaceMinusZ);
+}
+
+TEST_F(WalkFixture, RockShowsItsSideToAnOpenNeighbourOnly) {
+  // Three whole layers of rock, the chunks around them rock too except the one at -X (air).
+  for (int height : {10, 11, 12}) {
+    chunk.FillLayer(height, kStone);
+    plusX.FillLayer(height, kStone);
+    plusZ.FillLayer(height, kStone);
+    minusZ.FillLayer(height, kStone);
+  }
+  Walk({0, 100});
+  for (int row = 0; row < 32; ++row) {
+    ASSERT_NE(Find(0, row, 11), nullptr) << row;
+    EXPECT_EQ(Find(0, row, 11)->faceMask, kFaceMinusX) << row;
+  }
+  EXPECT_EQ(Find(31, 7, 11), nullptr);
+  EXPECT_EQ(Find(9, 7, 11), nullptr);
+  EXPECT_EQ(Total(), 32u + 2u * 1024u);
 }
 
 TEST_F(WalkFixture, MissingNeighbourPlanesCountAsAir) {
@@ -181,6 +202,17 @@ TEST_F(WalkFixture, ExtraComesFromTheRecordListsByKind) {
   EXPECT_EQ(Find(4, 5, 6)->extra, -2);
   EXPECT_EQ(Find(7, 8, 9)->extra, 0);
   EXPECT_EQ(Find(10, 11, 12)->extra, 0);
+
+  // A record with rotations only: custom blocks carry 0, and the other way round.
+  customIds.clear();
+  Walk();
+  EXPECT_EQ(Find(1, 2, 3)->extra, 0);
+  EXPECT_EQ(Find(4, 5, 6)->extra, -2);
+  customIds[MakeCellKey(1, 2, 3)] = 123456;
+  rotations.clear();
+  Walk();
+  EXPECT_EQ(Find(1, 2, 3)->extra, 123456);
+  EXPECT_EQ(Find(4, 5, 6)->extra, 0);
 }
 
 TEST_F(WalkFixture, BandsAreOrderedByExtraThenTypeThenWalkOrder) {
@@ -195,12 +227,17 @@ TEST_F(WalkFixture, BandsAreOrderedByExtraThenTypeThenWalkOrder) {
   chunk.Set(3, 4, 12, kGlass);
   chunk.Set(3, 4, 11, kGlass);
   chunk.Set(2, 30, 13, kStone);
+  chunk.Set(6, 6, 10, kLantern);
+  rotations[MakeCellKey(6, 6, 10)] = 2;
+  chunk.Set(7, 7, 10, kBlockCustom);
+  customIds[MakeCellKey(7, 7, 10)] = 3;
   Walk();
   std::vector<std::array<int, 4>> order;  // extra, type, col, row
   for (const auto& r : bands[0]) order.push_back({r.extra, r.type, r.col, r.row});
   const std::vector<std::array<int, 4>> expected = {
-      {-3, kBlockCustom, 9, 9}, {0, kStone, 2, 30}, {0, kGlass, 3, 4},       {0, kGlass, 3, 4},
-      {0, kGlass, 3, 20},       {0, kGlass, 20, 3}, {4, kBlockCustom, 5, 0}, {7, kBlockCustom, 0, 0}};
+      {-3, kBlockCustom, 9, 9}, {0, kStone, 2, 30},     {0, kGlass, 3, 4},   {0, kGlass, 3, 4},
+      {0, kGlass, 3, 20},       {0, kGlass, 20, 3},     {2, kLantern, 6, 6}, {3, kBlockCustom, 7, 7},
+      {4, kBlockCustom, 5, 0},  {7, kBlockCustom, 0, 0}};
   EXPECT_EQ(order, expected);
   EXPECT_LT(bands[0][2].height, bands[0][3].height);
 }
