@@ -3,7 +3,8 @@
 //
 // Input: one byte n, then n % 16 edits of 6 bytes each, then the bytes of the decoded record from
 // offset 1,638,400 on (as for chunk_record_fuzzer). The record becomes the cache file of the
-// world's one chunk; the edits go through SetBlock, then Flush, and the stored record is read back.
+// world's one chunk; the edits go through SetWorldBlock, then the flush call, and the stored
+// record is read back.
 // Properties:
 //  - round trip: the lists the writer stored decode to what it was given, the stored lists with
 //    every edit applied by the rules for custom blocks (type 66) and mesh blocks (kind 3);
@@ -256,11 +257,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     world::BlockWriter writer(rig.store, rig.settings, rig.kinds, rig.libraries.locator());
     for (size_t i = 0; i < editCount; ++i) {
       const Edit edit = ReadEdit(editBytes.subspan(i * kEditSize, kEditSize), listedCells);
-      writer.SetBlock(edit.block, edit.extra, kChunkOrigin + edit.col * 0.5f, edit.height * 0.5f,
-                      kChunkOrigin + edit.row * 0.5f);
+      writer.SetWorldBlock(edit.block, edit.extra, kChunkOrigin + edit.col * 0.5f, edit.height * 0.5f,
+                           kChunkOrigin + edit.row * 0.5f);
       expected.Apply(edit, rig.kinds);
     }
-    writer.Flush();
+    writer.SetWorldBlock(0, 0, 0.0f, 0.0f, 0.0f);  // the flush call
     FUZZ_CHECK(!writer.hasPendingChange());
   }
 

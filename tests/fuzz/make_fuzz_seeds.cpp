@@ -113,13 +113,22 @@ void WriteBlockWriterSeeds(const fs::path& root) {
   const SeedFolder seeds(root, "block_writer");
   // Block indexes: 0 air, 1 stone, 2 custom block, 3 torch, 4 lantern, 5 glass.
   for (const auto& [name, spec] : RecordVariants()) {
-    Bytes input{6};
+    Bytes input{0};                         // the number of edits, set below
     AppendListedCellEdit(input, 0, 0, 0);   // a listed cell becomes air
     AppendListedCellEdit(input, 1, 2, 55);  // another a custom block
     AppendEdit(input, 5, 6, 7, 2, 12);      // a new custom block
     AppendEdit(input, 8, 9, 60, 3, 2);      // a new torch
     AppendEdit(input, 8, 9, 60, 4, 3);      // the torch becomes a lantern
     AppendEdit(input, 0, 0, 850, 1, 0);     // above the chunk: nothing
+    if (!spec.customBlocks.empty()) {       // a listed custom block gets another id
+      const world::CustomBlockRecord& custom = spec.customBlocks.front();
+      AppendEdit(input, custom.col, custom.row, custom.height, 2, -7);
+    }
+    if (!spec.rotations.empty()) {  // a listed mesh block becomes another mesh block
+      const world::RotationRecord& rotation = spec.rotations.front();
+      AppendEdit(input, rotation.col, rotation.row, rotation.height, 4, 1);
+    }
+    input[0] = static_cast<uint8_t>((input.size() - 1) / 6);
     const Bytes tail = RecordTail(spec);
     input.insert(input.end(), tail.begin(), tail.end());
     seeds.Put(name, input);

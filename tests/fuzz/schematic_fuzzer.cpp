@@ -220,8 +220,8 @@ void CheckInjection(SchematicRig& rig, const SchematicContent& content) {
           const size_t offset = world::CellOffset(col, row, h);
           const uint8_t type = content.BlockAt(x, z, y);
           expected[offset] = type;
-          const world::CellKey key =
-              world::MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row), static_cast<int16_t>(h));
+          const world::CellKey key = world::MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(row),
+                                                        static_cast<int16_t>(h));
           if (type == world::kBlockCustom) {
             const auto value = customIds.find({x, z, y});
             if (value == customIds.end()) {
