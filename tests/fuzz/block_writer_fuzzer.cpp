@@ -1,18 +1,19 @@
-// The block writer's rewrite of a chunk record: edits applied to a chunk whose stored record ends
-// in fuzzed lists, then written back.
+// The block writer's rewrite of chunk records: edits applied to two chunks, one whose stored
+// record ends in fuzzed lists and a neighbour with a fixed record, then written back.
 //
-// Input: one byte n, then n % 16 edits of 6 bytes each, then the bytes of the decoded record from
-// offset 1,638,400 on (as for chunk_record_fuzzer). The record becomes the cache file of the
-// world's one chunk; the edits go through SetWorldBlock, then the flush call, and the stored
-// record is read back.
-// Properties:
+// Input: one byte n, then n % 16 edits of 6 bytes each, then the bytes of the first chunk's
+// decoded record from offset 1,638,400 on (as for chunk_record_fuzzer). The records are the cache
+// files of the world's two chunks; the edits go through SetWorldBlock in input order, so the
+// writer moves between the chunks and writes one back whenever it leaves it, then the flush call;
+// both stored records are read back. Properties, for each chunk:
 //  - round trip: the lists the writer stored decode to what it was given, the stored lists with
-//    every edit applied by the rules for custom blocks (type 66) and mesh blocks (kind 3);
+//    every edit of that chunk applied by the rules for custom blocks (type 66) and mesh blocks
+//    (kind 3), and nothing of the other chunk;
 //  - nothing else changes: with the block plane, both lists and the height range taken out, the
 //    record is the same byte for byte, its size changes by 5 or 8 bytes per record added or
 //    removed, and the plane holds exactly the edits;
 //  - a list whose place cannot be known (a broken count) is left alone, and an edit outside the
-//    block plane or outside the world's listed chunk writes nothing;
+//    block plane or outside the world's listed chunks writes nothing;
 //  - the height range written stays in the chunk: 0 <= MinHeight <= MaxHeight <= 799.
 
 #include <algorithm>
@@ -36,8 +37,11 @@ using fuzz::Int32At;
 using world::CellKey;
 using world::ChunkRecordLists;
 
-constexpr int32_t kChunkId = 0;
-constexpr float kChunkOrigin = -8.0f;  // the chunk covers x and z from -8 to 7.5
+// The two listed chunks: the fuzzed one covers x and z from -8 to 7.5, its neighbour x from 8 to
+// 23.5. Edits may also fall into chunks the world does not list.
+constexpr int32_t kChunkIds[2] = {0, 1};
+constexpr float kChunkOriginsX[2] = {-8.0f, 8.0f};
+constexpr float kChunkOriginZ = -8.0f;
 constexpr uint8_t kStone = 1;
 constexpr uint8_t kGlass = 5;
 constexpr uint8_t kLantern = 20;  // a mesh block other than the torch
@@ -47,25 +51,37 @@ constexpr uint8_t kEditBlocks[8] = {world::kBlockAir, kStone, world::kBlockCusto
                                     kLantern,         kGlass, world::kBlockCustom, world::kBlockTorch};
 
 struct Edit {
-  int col = 0;
+  int col = 0;  // from the first chunk's origin: the second chunk's columns are 32 to 63
   int row = 0;
   int height = 0;
   uint8_t block = 0;
   int32_t extra = 0;
 
-  bool InPlane() const { return col >= 0 && col < 32 && row >= 0 && row < 32 && height >= 0 && height < 800; }
+  // The listed chunk the cell lies in (an index into kChunkIds), or -1 for none.
+  int Chunk() const {
+    if (row < 0 || row >= 32 || col < 0 || col >= 64) return -1;
+    return col / 32;
+  }
+  int LocalCol() const { return col % 32; }
+  bool InPlane() const { return Chunk() >= 0 && height >= 0 && height < 800; }
 };
 
-// An edit's cell is either one of the cells the stored lists name (the high bit of its first
-// byte), so that edits meet existing records, or any cell near the chunk: columns and rows from
-// -16 to 47 (outside the chunk on both sides), heights from -100 to 923.
-Edit ReadEdit(std::span<const uint8_t> bytes, const std::vector<CellKey>& listedCells) {
+struct ListedCell {
+  int chunk = 0;
+  CellKey key = 0;
+};
+
+// An edit's cell is either one of the cells the stored lists of the two chunks name (the high bit
+// of its first byte), so that edits meet existing records, or any cell near the chunks: columns
+// from -16 to 47, rows from -16 to 47, heights from -100 to 923.
+Edit ReadEdit(std::span<const uint8_t> bytes, const std::vector<ListedCell>& listedCells) {
   Edit edit;
   if ((bytes[0] & 0x80) && !listedCells.empty()) {
-    const CellKey key = listedCells[(bytes[1] | (bytes[2] << 8)) % listedCells.size()];
-    edit.col = world::CellKeyCol(key);
-    edit.row = world::CellKeyRow(key);
-    edit.height = world::CellKeyHeight(key);
+    // (A list may name cells beyond its chunk's 32 columns and rows: those lie in other chunks.)
+    const ListedCell& cell = listedCells[(bytes[1] | (bytes[2] << 8)) % listedCells.size()];
+    edit.col = 32 * cell.chunk + world::CellKeyCol(cell.key);
+    edit.row = world::CellKeyRow(cell.key);
+    edit.height = world::CellKeyHeight(cell.key);
   } else {
     edit.col = (bytes[0] & 0x3F) - 16;
     edit.row = (bytes[1] & 0x3F) - 16;
@@ -84,9 +100,9 @@ struct ExpectedChunk {
   bool changed = false;
 
   void Apply(const Edit& edit, const world::BlockKindTable& kinds) {
-    if (!edit.InPlane()) return;
-    const size_t cell = world::CellOffset(edit.col, edit.row, edit.height) - world::kBlockPlaneOffset;
-    const CellKey key = world::MakeCellKey(static_cast<uint8_t>(edit.col), static_cast<uint8_t>(edit.row),
+    const int col = edit.LocalCol();
+    const size_t cell = world::CellOffset(col, edit.row, edit.height) - world::kBlockPlaneOffset;
+    const CellKey key = world::MakeCellKey(static_cast<uint8_t>(col), static_cast<uint8_t>(edit.row),
                                            static_cast<int16_t>(edit.height));
     const uint8_t old = plane[cell];
     // A record is created for a new block of its kind and kept, changed or dropped when the cell
@@ -185,6 +201,94 @@ bool SameUnchangeableBytes(std::span<const uint8_t> a, const ListPlaces& placesA
                     [](auto x, auto y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); });
 }
 
+// One chunk of the world: its record before the edits and what it must hold after them.
+struct ChunkUnderTest {
+  int32_t id = 0;
+  bool fixedRecord = false;     // the same record on every run: compressed once
+  std::vector<uint8_t> before;  // memory reused from run to run
+  ChunkRecordLists listsBefore;
+  ListPlaces placesBefore;
+  std::vector<uint8_t> stored;
+  std::vector<uint8_t> after;
+  ExpectedChunk expected;
+
+  // Takes `before` as the chunk's record: stores it and expects it unchanged.
+  void Prepare(const fuzz::Libraries& libraries, const fixtures::WorldWriter& world) {
+    world::DecodeChunkRecordLists(before, listsBefore);
+    placesBefore = FindListPlaces(before, listsBefore);
+    if (!fixedRecord || stored.empty()) {
+      libraries.Compress(before, stored);
+      platform::ByteWriter(stored).WriteI32(static_cast<int32_t>(before.size()));
+    }
+    world.WriteCacheFile(id, stored);
+    expected.changed = false;
+    expected.plane.assign(before.begin() + world::kBlockPlaneOffset,
+                          before.begin() + world::kChunkHeadAndPlaneSize);
+    expected.rotations = AsMap(listsBefore.rotations);
+    expected.customBlocks = AsMap(listsBefore.customBlocks);
+  }
+
+  void AddListedCells(int chunk, std::vector<ListedCell>& cells) const {
+    std::vector<CellKey> keys;
+    for (const auto& [key, value] : listsBefore.rotations) keys.push_back(key);
+    for (const auto& [key, value] : listsBefore.customBlocks) keys.push_back(key);
+    std::sort(keys.begin(), keys.end());
+    for (const CellKey key : keys) cells.push_back({chunk, key});
+  }
+
+  void CheckStoredRecord(world::ChunkStore& store) {
+    const int result = store.ReadChunkRecord(id, after);
+    FUZZ_CHECK(result > 0 && static_cast<size_t>(result) == after.size());
+    const std::string chunk = "chunk " + std::to_string(id) + ": ";
+    if (!expected.changed) {
+      FUZZ_CHECK_MSG(after == before,
+                     chunk + "edits outside the plane or the listed chunks changed the record");
+      return;
+    }
+    ChunkRecordLists listsAfter;
+    world::DecodeChunkRecordLists(after, listsAfter);
+    const ListPlaces placesAfter = FindListPlaces(after, listsAfter);
+
+    const auto planeAfter = after.begin() + world::kBlockPlaneOffset;
+    if (const auto differs = std::mismatch(expected.plane.begin(), expected.plane.end(), planeAfter);
+        differs.first != expected.plane.end()) {
+      const size_t cell = static_cast<size_t>(differs.first - expected.plane.begin());
+      fuzz::PropertyFailed("the block plane holds exactly the edits", __FILE__, __LINE__,
+                           chunk + "cell " + std::to_string(cell % 32) + "," +
+                               std::to_string(cell / 32 % 32) + "," + std::to_string(cell / 1024) +
+                               " holds " + std::to_string(*differs.second) + " instead of " +
+                               std::to_string(*differs.first));
+    }
+    int64_t sizeChange = 0;
+    if (placesBefore.rotationsKnown) {
+      FUZZ_CHECK(placesAfter.rotationsKnown);
+      FUZZ_CHECK_MSG(SameEntries(listsAfter.rotations, expected.rotations),
+                     chunk + "rotation list round trip");
+      FUZZ_CHECK(placesAfter.rotationCount == static_cast<int32_t>(expected.rotations.size()));
+      sizeChange += 5 * (int64_t{placesAfter.rotationCount} - placesBefore.rotationCount);
+    } else {
+      FUZZ_CHECK(!placesAfter.rotationsKnown || placesAfter.rotationCount == placesBefore.rotationCount);
+    }
+    FUZZ_CHECK(listsAfter.hasHeightRange == listsBefore.hasHeightRange);
+    if (listsAfter.hasHeightRange) {
+      FUZZ_CHECK_MSG(listsAfter.MinHeight >= 0 && listsAfter.MinHeight <= listsAfter.MaxHeight &&
+                         listsAfter.MaxHeight <= 799,
+                     chunk + "height range outside the chunk");
+    }
+    if (placesBefore.customOffset) {
+      FUZZ_CHECK_MSG(placesAfter.customOffset, chunk + "the custom-block list can no longer be found");
+      FUZZ_CHECK_MSG(SameEntries(listsAfter.customBlocks, expected.customBlocks),
+                     chunk + "custom-block list round trip");
+      sizeChange += 8 * (int64_t{placesAfter.customCount} - placesBefore.customCount);
+    } else {
+      FUZZ_CHECK(!placesAfter.customOffset);
+    }
+    FUZZ_CHECK(static_cast<int64_t>(after.size()) == static_cast<int64_t>(before.size()) + sizeChange);
+    FUZZ_CHECK_MSG(SameUnchangeableBytes(before, placesBefore, after, placesAfter),
+                   chunk + "bytes outside the plane, the lists and the height range changed");
+  }
+};
+
 struct WriterRig {
   fuzz::Libraries libraries;
   fixtures::TempFolder temp;
@@ -192,35 +296,25 @@ struct WriterRig {
   world::Settings settings;
   world::WorldStore store;
   world::BlockKindTable kinds{};
-  // Memory reused from run to run: the record before (its front, 1,638,400 bytes, never changes),
-  // its stored form, the record read back and the expected plane.
-  std::vector<uint8_t> before;
-  std::vector<uint8_t> stored;
-  std::vector<uint8_t> after;
-  ExpectedChunk expected;
+  // The fuzzed chunk's record keeps its front (1,638,400 bytes) from run to run; the neighbour's
+  // record never changes.
+  ChunkUnderTest chunks[2];
 
   WriterRig() {
     settings.SaveDir = temp.path();
     settings.CurrentWorldName = "World";
-    store.WorldChunkMap[world::ChunkOriginKey(-8, -8)] = kChunkId;
     kinds.fill(world::kKindOpaqueCube);
     kinds[world::kBlockAir] = world::kKindNotDrawn;
     kinds[kGlass] = world::kKindAlphaCube;
     kinds[world::kBlockTorch] = world::kKindMeshBlock;
     kinds[kLantern] = world::kKindMeshBlock;
-    before = fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(7));
-  }
-
-  void Store(std::span<const uint8_t> record) {
-    libraries.Compress(record, stored);
-    platform::ByteWriter(stored).WriteI32(static_cast<int32_t>(record.size()));
-    world.WriteCacheFile(kChunkId, stored);
-  }
-
-  void ReadBack() {
-    const int result = world::ChunkStore::Open(libraries.locator(), settings.CurrentWorldFolder())
-                           ->ReadChunkRecord(kChunkId, after);
-    FUZZ_CHECK(result > 0 && static_cast<size_t>(result) == after.size());
+    for (int chunk = 0; chunk < 2; ++chunk) {
+      chunks[chunk].id = kChunkIds[chunk];
+      chunks[chunk].fixedRecord = chunk == 1;
+      chunks[chunk].before = fixtures::MakeChunkRecord(fixtures::MakeTerrainChunkSpec(7 + chunk));
+      store.WorldChunkMap[world::ChunkOriginKey(static_cast<int32_t>(kChunkOriginsX[chunk]),
+                                                static_cast<int32_t>(kChunkOriginZ))] = kChunkIds[chunk];
+    }
   }
 };
 
@@ -234,73 +328,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> editBytes = input.subspan(1, editCount * kEditSize);
   const std::span<const uint8_t> tail = input.subspan(1 + editCount * kEditSize);
 
-  std::vector<uint8_t>& before = rig.before;
-  before.resize(world::kChunkSizeWithoutLists);
-  before.insert(before.end(), tail.begin(), tail.end());
-  rig.Store(before);
-  ChunkRecordLists listsBefore;
-  world::DecodeChunkRecordLists(before, listsBefore);
-  const ListPlaces placesBefore = FindListPlaces(before, listsBefore);
-
-  std::vector<CellKey> listedCells;
-  for (const auto& [key, value] : listsBefore.rotations) listedCells.push_back(key);
-  for (const auto& [key, value] : listsBefore.customBlocks) listedCells.push_back(key);
-  std::sort(listedCells.begin(), listedCells.end());
-
-  ExpectedChunk& expected = rig.expected;
-  expected.changed = false;
-  expected.plane.assign(before.begin() + world::kBlockPlaneOffset,
-                        before.begin() + world::kChunkHeadAndPlaneSize);
-  expected.rotations = AsMap(listsBefore.rotations);
-  expected.customBlocks = AsMap(listsBefore.customBlocks);
+  std::vector<uint8_t>& fuzzed = rig.chunks[0].before;
+  fuzzed.resize(world::kChunkSizeWithoutLists);
+  fuzzed.insert(fuzzed.end(), tail.begin(), tail.end());
+  std::vector<ListedCell> listedCells;
+  for (int chunk = 0; chunk < 2; ++chunk) {
+    rig.chunks[chunk].Prepare(rig.libraries, rig.world);
+    rig.chunks[chunk].AddListedCells(chunk, listedCells);
+  }
   {
     world::BlockWriter writer(rig.store, rig.settings, rig.kinds, rig.libraries.locator());
     for (size_t i = 0; i < editCount; ++i) {
       const Edit edit = ReadEdit(editBytes.subspan(i * kEditSize, kEditSize), listedCells);
-      writer.SetWorldBlock(edit.block, edit.extra, kChunkOrigin + edit.col * 0.5f, edit.height * 0.5f,
-                           kChunkOrigin + edit.row * 0.5f);
-      expected.Apply(edit, rig.kinds);
+      writer.SetWorldBlock(edit.block, edit.extra, kChunkOriginsX[0] + edit.col * 0.5f, edit.height * 0.5f,
+                           kChunkOriginZ + edit.row * 0.5f);
+      if (edit.InPlane()) rig.chunks[edit.Chunk()].expected.Apply(edit, rig.kinds);
     }
     writer.SetWorldBlock(0, 0, 0.0f, 0.0f, 0.0f);  // the flush call
     FUZZ_CHECK(!writer.hasPendingChange());
   }
-
-  rig.ReadBack();
-  const std::vector<uint8_t>& after = rig.after;
-  if (!expected.changed) {
-    FUZZ_CHECK_MSG(after == before, "edits outside the plane or the listed chunk changed the record");
-    return 0;
-  }
-  ChunkRecordLists listsAfter;
-  world::DecodeChunkRecordLists(after, listsAfter);
-  const ListPlaces placesAfter = FindListPlaces(after, listsAfter);
-
-  FUZZ_CHECK(
-      std::equal(expected.plane.begin(), expected.plane.end(), after.begin() + world::kBlockPlaneOffset));
-  int64_t sizeChange = 0;
-  if (placesBefore.rotationsKnown) {
-    FUZZ_CHECK(placesAfter.rotationsKnown);
-    FUZZ_CHECK_MSG(SameEntries(listsAfter.rotations, expected.rotations), "rotation list round trip");
-    FUZZ_CHECK(placesAfter.rotationCount == static_cast<int32_t>(expected.rotations.size()));
-    sizeChange += 5 * (int64_t{placesAfter.rotationCount} - placesBefore.rotationCount);
-  } else {
-    FUZZ_CHECK(!placesAfter.rotationsKnown || placesAfter.rotationCount == placesBefore.rotationCount);
-  }
-  FUZZ_CHECK(listsAfter.hasHeightRange == listsBefore.hasHeightRange);
-  if (listsAfter.hasHeightRange) {
-    FUZZ_CHECK(listsAfter.MinHeight >= 0 && listsAfter.MinHeight <= listsAfter.MaxHeight &&
-               listsAfter.MaxHeight <= 799);
-  }
-  if (placesBefore.customOffset) {
-    FUZZ_CHECK_MSG(placesAfter.customOffset, "the custom-block list can no longer be found");
-    FUZZ_CHECK_MSG(SameEntries(listsAfter.customBlocks, expected.customBlocks),
-                   "custom-block list round trip");
-    sizeChange += 8 * (int64_t{placesAfter.customCount} - placesBefore.customCount);
-  } else {
-    FUZZ_CHECK(!placesAfter.customOffset);
-  }
-  FUZZ_CHECK(static_cast<int64_t>(after.size()) == static_cast<int64_t>(before.size()) + sizeChange);
-  FUZZ_CHECK_MSG(SameUnchangeableBytes(before, placesBefore, after, placesAfter),
-                 "bytes outside the plane, the lists and the height range changed");
+  const auto store = world::ChunkStore::Open(rig.libraries.locator(), rig.settings.CurrentWorldFolder());
+  for (ChunkUnderTest& chunk : rig.chunks) chunk.CheckStoredRecord(*store);
   return 0;
 }

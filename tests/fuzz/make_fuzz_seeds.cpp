@@ -120,6 +120,8 @@ void WriteBlockWriterSeeds(const fs::path& root) {
     AppendEdit(input, 8, 9, 60, 3, 2);      // a new torch
     AppendEdit(input, 8, 9, 60, 4, 3);      // the torch becomes a lantern
     AppendEdit(input, 0, 0, 850, 1, 0);     // above the chunk: nothing
+    AppendEdit(input, 40, 5, 230, 0, 0);    // in the neighbour chunk: the first is written back
+    AppendEdit(input, 3, 4, 200, 2, 9);     // and back in the first chunk
     if (!spec.customBlocks.empty()) {       // a listed custom block gets another id
       const world::CustomBlockRecord& custom = spec.customBlocks.front();
       AppendEdit(input, custom.col, custom.row, custom.height, 2, -7);
