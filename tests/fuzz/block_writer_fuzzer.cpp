@@ -26,7 +26,6 @@
 #include "platform/files/byte_writer.h"
 #include "world/block_writer.h"
 #include "world/chunk_record.h"
-#include "world/chunk_store.h"
 #include "world/settings.h"
 #include "world/world_store.h"
 
@@ -236,9 +235,8 @@ struct ChunkUnderTest {
     for (const CellKey key : keys) cells.push_back({chunk, key});
   }
 
-  void CheckStoredRecord(world::ChunkStore& store) {
-    const int result = store.ReadChunkRecord(id, after);
-    FUZZ_CHECK(result > 0 && static_cast<size_t>(result) == after.size());
+  void CheckStoredRecord(const fuzz::Libraries& libraries, const fixtures::WorldWriter& world) {
+    libraries.ReadStoredRecord(world.CacheFilePath(id), after);
     const std::string chunk = "chunk " + std::to_string(id) + ": ";
     if (!expected.changed) {
       FUZZ_CHECK_MSG(after == before,
@@ -250,8 +248,8 @@ struct ChunkUnderTest {
     const ListPlaces placesAfter = FindListPlaces(after, listsAfter);
 
     const auto planeAfter = after.begin() + world::kBlockPlaneOffset;
-    if (const auto differs = std::mismatch(expected.plane.begin(), expected.plane.end(), planeAfter);
-        differs.first != expected.plane.end()) {
+    if (!std::equal(expected.plane.begin(), expected.plane.end(), planeAfter)) {
+      const auto differs = std::mismatch(expected.plane.begin(), expected.plane.end(), planeAfter);
       const size_t cell = static_cast<size_t>(differs.first - expected.plane.begin());
       fuzz::PropertyFailed("the block plane holds exactly the edits", __FILE__, __LINE__,
                            chunk + "cell " + std::to_string(cell % 32) + "," +
@@ -347,7 +345,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writer.SetWorldBlock(0, 0, 0.0f, 0.0f, 0.0f);  // the flush call
     FUZZ_CHECK(!writer.hasPendingChange());
   }
-  const auto store = world::ChunkStore::Open(rig.libraries.locator(), rig.settings.CurrentWorldFolder());
-  for (ChunkUnderTest& chunk : rig.chunks) chunk.CheckStoredRecord(*store);
+  for (ChunkUnderTest& chunk : rig.chunks) chunk.CheckStoredRecord(rig.libraries, rig.world);
   return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files/file.h"
+
 namespace orelens::fuzz {
 
 void PropertyFailed(const char* condition, const char* file, int line, const std::string& detail) {
@@ -38,6 +40,18 @@ void Libraries::Compress(std::span<const uint8_t> bytes, std::vector<uint8_t>& o
   const int written = keptLoaded_->CompressDefault(bytes, out);
   if (written <= 0) PropertyFailed("LZ4 compresses the bytes", __FILE__, __LINE__, {});
   out.resize(static_cast<size_t>(written));
+}
+
+void Libraries::ReadStoredRecord(const std::string& cacheFile, std::vector<uint8_t>& record) const {
+  platform::File file = platform::File::Open(cacheFile, platform::FileMode::kRead);
+  const std::vector<uint8_t> stored = file.ReadAll();
+  if (stored.size() < 4)
+    PropertyFailed("a stored record holds its decoded size", __FILE__, __LINE__, cacheFile);
+  record.resize(static_cast<size_t>(Int32At(stored, stored.size() - 4)));
+  const int decoded = keptLoaded_->DecompressSafe(std::span(stored).first(stored.size() - 4), record);
+  if (decoded < 0 || static_cast<size_t>(decoded) != record.size()) {
+    PropertyFailed("a stored record decodes whole", __FILE__, __LINE__, cacheFile);
+  }
 }
 
 }  // namespace orelens::fuzz

@@ -51,6 +51,9 @@ class Libraries {
     Compress(bytes, out);
     return out;
   }
+  // The decoded record of a whole stored chunk record (a cache file: LZ4 block and decoded size),
+  // read here without the program's chunk store; a property fails when it does not decode whole.
+  void ReadStoredRecord(const std::string& cacheFile, std::vector<uint8_t>& record) const;
 
  private:
   platform::LibraryLocator locator_;

@@ -32,7 +32,6 @@
 #include "schematic/schematic_reading.h"
 #include "world/block_reader.h"
 #include "world/block_writer.h"
-#include "world/chunk_store.h"
 
 namespace {
 
@@ -198,10 +197,9 @@ void CheckInjection(SchematicRig& rig, const SchematicContent& content) {
   const EntryValues customIds = ValuesByCell(content.customBlocks);
   const EntryValues rotations = ValuesByCell(content.rotations);
   size_t customsWithoutValue = 0, rotationsWithoutValue = 0;
-  const auto store = world::ChunkStore::Open(rig.libraries.locator(), rig.settings.CurrentWorldFolder());
   for (int32_t id = 0; id < 4; ++id) {
     std::vector<uint8_t>& record = rig.record;
-    FUZZ_CHECK(store->ReadChunkRecord(id, record) > 0);
+    rig.libraries.ReadStoredRecord(rig.world.CacheFilePath(id), record);
     world::ChunkRecordLists lists;
     world::DecodeChunkRecordLists(record, lists);
     const std::vector<uint8_t>& original = rig.chunkPlanes[id];
