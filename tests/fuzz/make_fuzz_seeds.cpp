@@ -63,28 +63,22 @@ std::vector<std::pair<std::string, fixtures::ChunkRecordSpec>> RecordVariants() 
   std::vector<std::pair<std::string, fixtures::ChunkRecordSpec>> variants;
   variants.emplace_back("terrain", fixtures::MakeTerrainChunkSpec(7));
   variants.emplace_back("small", SmallSpecWithLists());
-  fixtures::ChunkRecordSpec spec = SmallSpecWithLists();
-  spec.flags[3] = 2;
-  variants.emplace_back("flag-of-two", spec);
-  spec = SmallSpecWithLists();
-  spec.v = 51;
-  variants.emplace_back("version-51", spec);
-  spec = SmallSpecWithLists();
-  spec.l = 1023;
-  variants.emplace_back("light-table-1023", spec);
-  spec = SmallSpecWithLists();
-  spec.rotationCountOverride = -1;
-  variants.emplace_back("negative-rotation-count", spec);
-  spec = SmallSpecWithLists();
-  spec.n2CountOverride = 0x7FFFFFFF;
-  variants.emplace_back("huge-second-count", spec);
-  spec = SmallSpecWithLists();
-  spec.groupCountOverride = 1000;
-  variants.emplace_back("groups-past-the-end", spec);
-  spec = SmallSpecWithLists();
-  spec.customBlockCountOverride = 3;
-  spec.trailing.clear();
-  variants.emplace_back("custom-count-past-the-end", spec);
+  const auto variant = [&](const std::string& name, auto change) {
+    fixtures::ChunkRecordSpec spec = SmallSpecWithLists();
+    change(spec);
+    variants.emplace_back(name, spec);
+  };
+  using Spec = fixtures::ChunkRecordSpec;
+  variant("flag-of-two", [](Spec& spec) { spec.flags[3] = 2; });
+  variant("version-51", [](Spec& spec) { spec.v = 51; });
+  variant("light-table-1023", [](Spec& spec) { spec.l = 1023; });
+  variant("negative-rotation-count", [](Spec& spec) { spec.rotationCountOverride = -1; });
+  variant("huge-second-count", [](Spec& spec) { spec.n2CountOverride = 0x7FFFFFFF; });
+  variant("groups-past-the-end", [](Spec& spec) { spec.groupCountOverride = 1000; });
+  variant("custom-count-past-the-end", [](Spec& spec) {
+    spec.customBlockCountOverride = 3;
+    spec.trailing.clear();
+  });
   return variants;
 }
 
