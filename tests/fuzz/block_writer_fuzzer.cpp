@@ -1,7 +1,7 @@
 // The block writer's rewrite of chunk records: edits applied to two chunks, one whose stored
 // record ends in fuzzed lists and a neighbour with a fixed record, then written back.
 //
-// Input: one byte n, then n % 16 edits of 6 bytes each, then the bytes of the first chunk's
+// Input: one byte n, then n % 16 edits (or flush calls) of 6 bytes each, then the bytes of the first chunk's
 // decoded record from offset 1,638,400 on (as for chunk_record_fuzzer). The records are the cache
 // files of the world's two chunks; the edits go through SetWorldBlock in input order, so the
 // writer moves between the chunks and writes one back whenever it leaves it, then the flush call;
@@ -55,6 +55,7 @@ struct Edit {
   int height = 0;
   uint8_t block = 0;
   int32_t extra = 0;
+  bool flush = false;  // the flush call instead of a cell
 
   // The listed chunk the cell lies in (an index into kChunkIds), or -1 for none.
   int Chunk() const {
@@ -70,9 +71,10 @@ struct ListedCell {
   CellKey key = 0;
 };
 
-// An edit's cell is either one of the cells the stored lists of the two chunks name (the high bit
-// of its first byte), so that edits meet existing records, or any cell near the chunks: columns
-// from -16 to 47, rows from -16 to 47, heights from -100 to 923.
+// An edit is the flush call when the low four bits of its fifth byte are all set. Its cell is either one of
+// the cells the stored lists of the two chunks name (the high bit of its first byte), so that edits meet
+// existing records, or any cell near the chunks: columns from -16 to 47, rows from -16 to 47, heights from
+// -100 to 923.
 Edit ReadEdit(std::span<const uint8_t> bytes, const std::vector<ListedCell>& listedCells) {
   Edit edit;
   if ((bytes[0] & 0x80) && !listedCells.empty()) {
@@ -86,6 +88,7 @@ Edit ReadEdit(std::span<const uint8_t> bytes, const std::vector<ListedCell>& lis
     edit.row = (bytes[1] & 0x3F) - 16;
     edit.height = (bytes[2] | ((bytes[3] & 0x03) << 8)) - 100;
   }
+  edit.flush = (bytes[4] & 0x0F) == 0x0F;
   edit.block = kEditBlocks[bytes[4] & 7];
   edit.extra = static_cast<int8_t>(bytes[5]) * 1001;
   return edit;
@@ -338,6 +341,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     world::BlockWriter writer(rig.store, rig.settings, rig.kinds, rig.libraries.locator());
     for (size_t i = 0; i < editCount; ++i) {
       const Edit edit = ReadEdit(editBytes.subspan(i * kEditSize, kEditSize), listedCells);
+      if (edit.flush) {
+        // The chunk stays loaded after it is written back: later edits work on it as it was written.
+        writer.SetWorldBlock(0, 0, 0.0f, 0.0f, 0.0f);
+        continue;
+      }
       writer.SetWorldBlock(edit.block, edit.extra, kChunkOriginsX[0] + edit.col * 0.5f, edit.height * 0.5f,
                            kChunkOriginZ + edit.row * 0.5f);
       if (edit.InPlane()) rig.chunks[edit.Chunk()].expected.Apply(edit, rig.kinds);

@@ -3,7 +3,8 @@
 //
 // Input: the stored form. It becomes the row of chunk 1, the cache file of chunk 2 (no row) and
 // the cache file of chunk 3, whose row holds a damaged record. Properties:
-//  - every source gives the same: the same result and the same decoded bytes;
+//  - every source gives the same: the same result and the same decoded bytes, and a stored form
+//    whose LZ4 block decodes whole to the size it announces is read as exactly that;
 //  - a stored form that cannot be used leaves the destination at its prepared size with its head
 //    and block plane all air; one that can is decoded into exactly the size it announces;
 //  - a neighbour's plane is always 819,210 bytes, all air when nothing could be read, and the
@@ -77,6 +78,7 @@ struct StoreRig {
   std::unique_ptr<world::ChunkStore> store;
   Read fromRow, other, again;
   std::vector<uint8_t> neighbour;
+  std::vector<uint8_t> whole;
 
   StoreRig() {
     const uint8_t damaged[] = {1, 2, 3};
@@ -96,8 +98,13 @@ bool HeadAndPlaneAreAir(const std::vector<uint8_t>& record) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static StoreRig rig;
   const std::span<const uint8_t> blob = fuzz::InputBytes(data, size);
-  const std::optional<size_t> decodedSize = world::DecodedSizeOfBlob(blob);
-  if (decodedSize && *decodedSize > kLargestDecodedSize) return 0;
+  // The size the stored form announces, read here by the format: its last four bytes, usable from
+  // the head and plane up.
+  const int64_t trailer = blob.size() >= 4 ? fuzz::Int32At(blob, blob.size() - 4) : -1;
+  if (trailer > static_cast<int64_t>(kLargestDecodedSize)) return 0;
+  const std::optional<size_t> decodedSize = trailer >= static_cast<int64_t>(world::kChunkHeadAndPlaneSize)
+                                                ? std::optional<size_t>(trailer)
+                                                : std::nullopt;
   rig.database.PutRow(kRowChunk, blob);
   rig.world.WriteCacheFile(kCacheFileChunk, blob);
   rig.world.WriteCacheFile(kDamagedRowChunk, blob);
@@ -113,6 +120,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK_MSG(decodedSize, "a record was decoded from a stored form that announces no usable size");
     FUZZ_CHECK(fromRow.record.size() == *decodedSize);
     FUZZ_CHECK(fromRow.result <= static_cast<int64_t>(*decodedSize));
+  }
+  // A stored form whose block decodes whole, here with LZ4 itself, is read as exactly that.
+  if (decodedSize) {
+    std::vector<uint8_t>& whole = rig.whole;
+    whole.resize(*decodedSize);
+    if (rig.libraries.Decompress(blob.first(blob.size() - 4), whole) == static_cast<int64_t>(whole.size())) {
+      FUZZ_CHECK_MSG(fromRow.result == static_cast<int64_t>(whole.size()) && fromRow.record == whole,
+                     "a record that decodes whole was read otherwise");
+    }
   }
   for (const int32_t chunkId : {kCacheFileChunk, kDamagedRowChunk}) {
     Read& other = rig.other;

@@ -51,6 +51,10 @@ class Libraries {
     Compress(bytes, out);
     return out;
   }
+  // LZ4_decompress_safe of the whole source into the destination, whose size is the capacity.
+  int Decompress(std::span<const uint8_t> source, std::span<uint8_t> destination) const {
+    return keptLoaded_->DecompressSafe(source, destination);
+  }
   // The decoded record of a whole stored chunk record (a cache file: LZ4 block and decoded size),
   // read here without the program's chunk store; a property fails when it does not decode whole.
   void ReadStoredRecord(const std::string& cacheFile, std::vector<uint8_t>& record) const;

@@ -88,7 +88,8 @@ void WriteChunkRecordSeeds(const fs::path& root) {
   seeds.Put("no-lists", Bytes{});
 }
 
-// One edit of the block writer harness: a cell named by its place, a block, an extra value.
+// One edit of the block writer harness: a cell named by its place, a block (an index, or 0x0F for
+// the flush call), an extra value.
 void AppendEdit(Bytes& out, int col, int row, int height, uint8_t blockIndex, int8_t extra) {
   out.push_back(static_cast<uint8_t>(col + 16));
   out.push_back(static_cast<uint8_t>(row + 16));
@@ -113,6 +114,8 @@ void WriteBlockWriterSeeds(const fs::path& root) {
     AppendEdit(input, 5, 6, 7, 2, 12);      // a new custom block
     AppendEdit(input, 8, 9, 60, 3, 2);      // a new torch
     AppendEdit(input, 8, 9, 60, 4, 3);      // the torch becomes a lantern
+    AppendEdit(input, 0, 0, 0, 0x0F, 0);    // the flush call: the chunk stays loaded
+    AppendEdit(input, 9, 9, 60, 3, 1);      // another torch in it, written at the end
     AppendEdit(input, 0, 0, 850, 1, 0);     // above the chunk: nothing
     AppendEdit(input, 40, 5, 230, 0, 0);    // in the neighbour chunk: the first is written back
     AppendEdit(input, 3, 4, 200, 2, 9);     // and back in the first chunk
@@ -147,6 +150,9 @@ void WriteChunkStoreSeeds(const fs::path& root) {
   seeds.Put("trailer-below-the-plane", fixtures::CompressChunkRecordWithTrailer(
                                            small, static_cast<int32_t>(world::kChunkHeadAndPlaneSize - 1)));
   seeds.Put("shorter-than-its-trailer", Bytes{1, 2, 3});
+  Bytes headAndPlane = small;
+  headAndPlane.resize(world::kChunkHeadAndPlaneSize);
+  seeds.Put("head-and-plane-only", fixtures::CompressChunkRecord(headAndPlane));
 }
 
 void WriteWorldMetadataSeeds(const fs::path& root) {
@@ -175,6 +181,9 @@ void WriteWorldMetadataSeeds(const fs::path& root) {
   Bytes cut = fixtures::MakeMetadataFile(spec);
   cut.resize(fixtures::PlayerPositionOffset(spec) + 10);
   seeds.Put("cut-in-the-position", cut);
+  fixtures::MetadataSpec endsWithPosition = spec;
+  endsWithPosition.afterPosition.clear();
+  seeds.Put("ends-with-the-position", fixtures::MakeMetadataFile(endsWithPosition));
   seeds.Put("empty", Bytes{});
 }
 
