@@ -1,7 +1,14 @@
 // The loaders' block walk over one chunk and its four neighbours, against decoding the same
-// record (LZ4 and the record lists), for typical terrain and for the worst case, a checkerboard.
+// record (LZ4 and the record lists) and against the walk as it stood before (block_walk_before.h),
+// for typical terrain and for the worst case, a checkerboard. The side-by-side benchmarks time all
+// three in turn in every iteration and print the ratios.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <ctime>
+#include <memory>
+
+#include "block_walk_before.h"
 #include "fixtures/chunk_record_writer.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "platform/dynlib/lz4_library.h"
@@ -49,57 +56,90 @@ WalkInput CheckerboardInput() {
   return input;
 }
 
-void Walk(benchmark::State& state, const WalkInput& input) {
-  world::BlockWalker walker(TerrainKinds());
-  world::HeightBandLists bands;
-  const world::ChunkPlanes planes{world::BlockPlane(input.chunk), world::BlockPlane(input.neighbours[0]),
-                                  world::BlockPlane(input.neighbours[1]),
-                                  world::BlockPlane(input.neighbours[2]),
-                                  world::BlockPlane(input.neighbours[3])};
-  const world::HeightRange range{input.lists.MinHeight > 0 ? input.lists.MinHeight - 1 : 0,
-                                 input.lists.MaxHeight};
+world::ChunkPlanes PlanesOf(const WalkInput& input) {
+  return {world::BlockPlane(input.chunk), world::BlockPlane(input.neighbours[0]),
+          world::BlockPlane(input.neighbours[1]), world::BlockPlane(input.neighbours[2]),
+          world::BlockPlane(input.neighbours[3])};
+}
+
+world::HeightRange RangeOf(const WalkInput& input) {
+  return {input.lists.MinHeight > 0 ? input.lists.MinHeight - 1 : 0, input.lists.MaxHeight};
+}
+
+size_t RecordCount(const world::HeightBandLists& bands) {
   size_t records = 0;
+  for (const auto& band : bands) records += band.size();
+  return records;
+}
+
+template <class Walker>
+void Walk(benchmark::State& state, const WalkInput& input) {
+  Walker walker(TerrainKinds());
+  world::HeightBandLists bands;
+  const world::ChunkPlanes planes = PlanesOf(input);
+  const world::HeightRange range = RangeOf(input);
   for (auto _ : state) {
     walker.Walk(planes, range, input.lists.rotations, input.lists.customBlocks, bands);
-    records = 0;
-    for (const auto& band : bands) records += band.size();
-    benchmark::DoNotOptimize(records);
+    benchmark::DoNotOptimize(bands[0].data());
   }
-  state.counters["records"] = static_cast<double>(records);
+  state.counters["records"] = static_cast<double>(RecordCount(bands));
   state.counters["heights"] = range.hi - range.lo + 1;
 }
 
 void BM_BlockWalkTerrain(benchmark::State& state) {
-  Walk(state, TerrainInput());
+  Walk<world::BlockWalker>(state, TerrainInput());
 }
 BENCHMARK(BM_BlockWalkTerrain)->Unit(benchmark::kMicrosecond);
 
 void BM_BlockWalkCheckerboard(benchmark::State& state) {
-  Walk(state, CheckerboardInput());
+  Walk<world::BlockWalker>(state, CheckerboardInput());
 }
 BENCHMARK(BM_BlockWalkCheckerboard)->Unit(benchmark::kMicrosecond);
 
+void BM_BlockWalkTerrainBefore(benchmark::State& state) {
+  Walk<bench_before::WalkerBefore>(state, TerrainInput());
+}
+BENCHMARK(BM_BlockWalkTerrainBefore)->Unit(benchmark::kMicrosecond);
+
+void BM_BlockWalkCheckerboardBefore(benchmark::State& state) {
+  Walk<bench_before::WalkerBefore>(state, CheckerboardInput());
+}
+BENCHMARK(BM_BlockWalkCheckerboardBefore)->Unit(benchmark::kMicrosecond);
+
 // What a loader does before the walk for the same chunk: LZ4 of the record and its four
 // neighbours' planes, and the record lists.
+class Decoder {
+ public:
+  explicit Decoder(const WalkInput& input)
+      : lz4_(platform::Lz4Library::Load(locator_)),
+        blob_(fixtures::CompressChunkRecord(input.chunk)),
+        neighbourBlob_(fixtures::CompressChunkRecord(input.neighbours[0])),
+        record_(input.chunk.size()),
+        neighbour_(world::kNeighbourPlaneBufferSize) {}
+  bool loaded() const { return lz4_ != nullptr; }
+  void Decode() {
+    lz4_->DecompressSafe(std::span(blob_).first(blob_.size() - 4), record_);
+    world::DecodeChunkRecordLists(record_, lists_);
+    for (int i = 0; i < 4; ++i)
+      lz4_->DecompressSafe(std::span(neighbourBlob_).first(neighbourBlob_.size() - 4), neighbour_);
+    benchmark::DoNotOptimize(lists_.rotations.size());
+  }
+
+ private:
+  platform::LibraryLocator locator_;
+  std::unique_ptr<platform::Lz4Library> lz4_;
+  world::ChunkBlob blob_, neighbourBlob_;
+  std::vector<uint8_t> record_, neighbour_;
+  world::ChunkRecordLists lists_;
+};
+
 void Decode(benchmark::State& state, const WalkInput& input) {
-  platform::LibraryLocator locator;
-  const auto lz4 = platform::Lz4Library::Load(locator);
-  if (!lz4) {
+  Decoder decoder(input);
+  if (!decoder.loaded()) {
     state.SkipWithError("liblz4 not found");
     return;
   }
-  const auto blob = fixtures::CompressChunkRecord(input.chunk);
-  const auto neighbourBlob = fixtures::CompressChunkRecord(input.neighbours[0]);
-  std::vector<uint8_t> record(input.chunk.size());
-  std::vector<uint8_t> neighbour(world::kNeighbourPlaneBufferSize);
-  world::ChunkRecordLists lists;
-  for (auto _ : state) {
-    lz4->DecompressSafe(std::span(blob).first(blob.size() - 4), record);
-    world::DecodeChunkRecordLists(record, lists);
-    for (int i = 0; i < 4; ++i)
-      lz4->DecompressSafe(std::span(neighbourBlob).first(neighbourBlob.size() - 4), neighbour);
-    benchmark::DoNotOptimize(lists.rotations.size());
-  }
+  for (auto _ : state) decoder.Decode();
 }
 
 void BM_DecodeTerrainRecord(benchmark::State& state) {
@@ -111,5 +151,73 @@ void BM_DecodeCheckerboardRecord(benchmark::State& state) {
   Decode(state, CheckerboardInput());
 }
 BENCHMARK(BM_DecodeCheckerboardRecord)->Unit(benchmark::kMicrosecond);
+
+// The processor time of the calling thread: on a machine shared with other work it leaves out the
+// time the thread waited for a core.
+struct ThreadCpuClock {
+  using duration = std::chrono::nanoseconds;
+  using rep = duration::rep;
+  using period = duration::period;
+  using time_point = std::chrono::time_point<ThreadCpuClock>;
+  static constexpr bool is_steady = true;
+  static time_point now() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return time_point(duration(now.tv_sec * 1'000'000'000LL + now.tv_nsec));
+  }
+};
+
+// Today's walk, the walk before and the decoding, one after the other in every iteration, so that
+// the ratios see the same state of a busy machine. Times are the thread's processor time; the
+// time shown is today's walk.
+void SideBySide(benchmark::State& state, const WalkInput& input) {
+  Decoder decoder(input);
+  if (!decoder.loaded()) {
+    state.SkipWithError("liblz4 not found");
+    return;
+  }
+  world::BlockWalker walker(TerrainKinds());
+  bench_before::WalkerBefore before(TerrainKinds());
+  world::HeightBandLists bands, bandsBefore;  // each walk keeps its lists, as a loader does
+  const world::ChunkPlanes planes = PlanesOf(input);
+  const world::HeightRange range = RangeOf(input);
+  using Clock = std::chrono::steady_clock;
+  auto seconds = [](Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+  };
+  double walkSeconds = 0, beforeSeconds = 0, decodeSeconds = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    walker.Walk(planes, range, input.lists.rotations, input.lists.customBlocks, bands);
+    benchmark::DoNotOptimize(bands[0].data());
+    const auto walked = Clock::now();
+    before.Walk(planes, range, input.lists.rotations, input.lists.customBlocks, bandsBefore);
+    benchmark::DoNotOptimize(bandsBefore[0].data());
+    const auto walkedBefore = Clock::now();
+    decoder.Decode();
+    const auto decoded = Clock::now();
+    walkSeconds += seconds(start, walked);
+    beforeSeconds += seconds(walked, walkedBefore);
+    decodeSeconds += seconds(walkedBefore, decoded);
+    state.SetIterationTime(seconds(start, walked));
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["walk_us"] = walkSeconds * 1e6 / iterations;
+  state.counters["before_us"] = beforeSeconds * 1e6 / iterations;
+  state.counters["decode_us"] = decodeSeconds * 1e6 / iterations;
+  state.counters["walk/before"] = walkSeconds / beforeSeconds;
+  state.counters["walk/decode"] = walkSeconds / decodeSeconds;
+  state.counters["records"] = static_cast<double>(RecordCount(bands));
+}
+
+void BM_BlockWalkTerrainSideBySide(benchmark::State& state) {
+  SideBySide(state, TerrainInput());
+}
+BENCHMARK(BM_BlockWalkTerrainSideBySide)->Unit(benchmark::kMicrosecond)->UseManualTime();
+
+void BM_BlockWalkCheckerboardSideBySide(benchmark::State& state) {
+  SideBySide(state, CheckerboardInput());
+}
+BENCHMARK(BM_BlockWalkCheckerboardSideBySide)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 }  // namespace

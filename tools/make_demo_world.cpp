@@ -75,6 +75,13 @@ struct DemoChunk {
     record.SetBlock(col, row, h, type);
     maxHeight = std::max(maxHeight, h);
   }
+
+  // The highest block that is not air in a column, or -1.
+  int TopOf(int col, int row) const {
+    for (int h = maxHeight; h >= 0; --h)
+      if (record.blockPlane[world::CellOffset(col, row, h) - world::kBlockPlaneOffset] != kAir) return h;
+    return -1;
+  }
 };
 
 void PlantTree(DemoChunk& chunk, int col, int row, int ground, uint32_t hash) {
@@ -181,9 +188,16 @@ void WriteWorld(const std::string& saveFolder, const DemoWorldShape& shape) {
       else database.Put(id, blob);
     }
   }
-  // The player stands on the ground near the world's middle; the reader adds 2 to the height.
-  const int ground = std::max(SurfaceHeight(8, 8, shape), kWaterLevel);
-  metadata.position = {4.0 * 100, 4.0 * 100, (ground + 1) * 0.5 * 100};
+  // The player stands at engine (4, 4), column and row 24 of the chunk with origin (-8, -8), just
+  // above everything within 8 blocks (trees and water included); the reader adds 2 units (4
+  // blocks) to the stored height, so the first view looks out over the ground and the trees.
+  const DemoChunk home = MakeChunk(0, 0, shape);
+  constexpr int kPlayerColumn = 24, kClearance = 8;
+  int top = kWaterLevel;
+  for (int row = kPlayerColumn - kClearance; row <= kPlayerColumn + kClearance && row < kColumns; ++row)
+    for (int col = kPlayerColumn - kClearance; col <= kPlayerColumn + kClearance && col < kColumns; ++col)
+      top = std::max(top, home.TopOf(col, row));
+  metadata.position = {4.0 * 100, 4.0 * 100, (top + 1) * 0.5 * 100};
   world.WriteMetadata(3, metadata);
 }
 

@@ -17,16 +17,16 @@ constexpr int kAlphaOutline = platform::kDrawAlphaChannel | platform::kDrawOutli
 constexpr int kAlphaBlend = platform::kDrawAlphaBlend;
 constexpr int kAlphaBlendTransparentText = platform::kDrawAlphaBlend | platform::kDrawTransparent;
 
-uint32_t SlotStateColour(int64_t state) {
-  switch (state) {
+}  // namespace
+
+uint32_t SlotStatusColour(int64_t meshSlotState) {
+  switch (meshSlotState) {
     case 1: return PackRgba(0, 200, 0, 255);      // building
     case 2: return PackRgba(200, 150, 0, 255);    // band complete, its build due next
     case 3: return PackRgba(255, 255, 255, 255);  // abandoned
     default: return PackRgba(200, 0, 0, 255);
   }
 }
-
-}  // namespace
 
 void CreateHudSprite(ProgramContext& ctx) {
   platform::Engine3D& engine = ctx.engine();
@@ -67,7 +67,7 @@ void DrawSlotStatusBoxes(ProgramContext& ctx) {
                                    [&engine] { engine.MarkSpriteChanged(objects::kHudSprite); });
   drawing.DrawingMode(kAlphaBlend);
   for (int slot = 0; slot < 8; ++slot)
-    drawing.RoundBox(10 + 30 * slot, 90, 24, 16, 4, 4, SlotStateColour(ctx.MeshSlotState(slot)));
+    drawing.RoundBox(10 + 30 * slot, 90, 24, 16, 4, 4, SlotStatusColour(ctx.MeshSlotState(slot)));
 }
 
 }  // namespace orelens::viewer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace orelens::viewer {
 
 class ProgramContext;
@@ -12,5 +14,7 @@ void CreateHudSprite(ProgramContext& ctx);
 int DrawHudText(ProgramContext& ctx, int mode, int chunkId);
 // The eight loader slot boxes along the panel's bottom edge, coloured by each slot's mesher state.
 void DrawSlotStatusBoxes(ProgramContext& ctx);
+// The RGBA colour of a slot box: green building, orange a band due, white abandoned, red idle.
+uint32_t SlotStatusColour(int64_t meshSlotState);
 
 }  // namespace orelens::viewer

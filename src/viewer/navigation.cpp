@@ -15,7 +15,7 @@ namespace {
 
 using namespace platform;  // DIK_ key names
 
-constexpr int kPickMask = 2;
+constexpr int kPickMask = objects::kSelectionPickMask;
 constexpr float kSlowSpeed = 0.15f;
 constexpr float kFastSpeed = 1.0f;
 constexpr float kLookFactor = -0.2f;

@@ -25,7 +25,6 @@ constexpr std::string_view kKeyDoNotShareModsBlocks = "Do not share custom Block
 constexpr std::string_view kDefaultWorldName = "My Great World";
 constexpr std::string_view kDefaultSaveFolder = "Kelvane/Saved/WorldData/";
 constexpr std::string_view kDefaultInstaLoadFolder = "Kelvane/Saved/WorldData_InstaLoad/";
-constexpr std::string_view kDefaultSteamAppsDir = "C:/Program Files (x86)/Steam/steamapps/";
 
 bool IsRegistryError(std::string_view value) {
   return value == platform::kRegistryErrorOpeningKey || value == platform::kRegistryErrorReadingKey;
@@ -58,17 +57,22 @@ bool ReadStartupPreferences(world::Settings& settings, const PreferenceSources& 
   if (platform::FileSize(sources.prefsPath) == -1) platform::PreferenceFile::Create(sources.prefsPath);
   settings.SteamAppsDir = SteamAppsDirFromRegistry(sources.environment);
 
-  std::optional<platform::PreferenceFile> file = platform::PreferenceFile::Open(sources.prefsPath);
+  // Reading needs no write access: a read-only file still starts the program.
+  std::optional<platform::PreferenceFile> file = platform::PreferenceFile::OpenForReading(sources.prefsPath);
   if (!file) return ShowPreferencesError(gui);
 
   std::string appData = platform::GetLocalAppDataFolder(sources.environment, settings.SteamAppsDir);
   settings.SaveDir = file->ReadString(kKeySaveDir, appData + std::string(kDefaultSaveFolder));
   settings.InstaLoadDir = file->ReadString(kKeyInstaLoadDir, appData + std::string(kDefaultInstaLoadFolder));
-  if (settings.SteamAppsDir.empty()) settings.SteamAppsDir = file->ReadString(kKeySteamAppsDir, kDefaultSteamAppsDir);
+  if (settings.SteamAppsDir.empty())
+    settings.SteamAppsDir =
+        file->ReadString(kKeySteamAppsDir, platform::DefaultSteamAppsDir(sources.environment));
   settings.CurrentWorldName = file->ReadString(kKeyLastWorld, kDefaultWorldName);
   settings.VisibleChunkBorders = ClampToInt(file->ReadInteger(kKeyVisibleChunkBorders, 0));
   settings.ViewDistance = ClampToInt(file->ReadInteger(kKeyViewDistance, 150));
-  settings.ShadowMode = ClampToInt(file->ReadInteger(kKeyShadows, 0));
+  // Any other value would give the view one shadow mode and the menu's check mark another.
+  const int64_t shadows = file->ReadInteger(kKeyShadows, 0);
+  settings.ShadowMode = shadows >= 0 && shadows <= 2 ? static_cast<int>(shadows) : 0;
   settings.DoNotShareModsBlocks = ClampToInt(file->ReadInteger(kKeyDoNotShareModsBlocks, 1));
   settings.DrawBothNormals = 1;
   return true;

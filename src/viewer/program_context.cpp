@@ -34,6 +34,7 @@ ProgramContext::ProgramContext(PlatformBundle& platform) : platform_(platform) {
   };
   platform::Gui* gui = &platform_.gui;
   services.showMessage = [gui](std::string_view title, std::string_view text) { gui->MessageBox(title, text); };
+  services.answerWaitingMessages = [gui] { gui->AnswerWorkerMessageBoxes(); };
   services.savePreferences = [this] { SavePreferencesOrEnd(); };
   services.freeChunkGeometry = [this](int32_t chunkId) { mesher_->FreeChunkGeometry(chunkId); };
   services.freeAllChunkGeometry = [this] { mesher_->FreeAllChunkGeometry(); };

@@ -1,13 +1,18 @@
 #include "viewer/program_main.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/draw2d/drawing_session.h"
 #include "viewer/hud_overlay.h"
 #include "viewer/main_loop.h"
 #include "viewer/main_menu.h"
-#include "viewer/menu_ids.h"
 #include "viewer/material_culling.h"
+#include "viewer/menu_ids.h"
 #include "viewer/preferences.h"
 #include "viewer/program_context.h"
 #include "viewer/selection_cube.h"
@@ -183,15 +188,30 @@ void ShutDown(ProgramContext& ctx) {
   ctx.gui().CloseWindow(kMainWindow);
 }
 
+void EndProcessIfLoadersRemain(const std::atomic<int>& abandonedLoadersRunning, int waitMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while (abandonedLoadersRunning.load() > 0) {
+    if (std::chrono::steady_clock::now() >= end) {
+      std::fflush(nullptr);
+      std::_Exit(0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 int ProgramMain(PlatformBundle& platform) {
+  std::shared_ptr<const std::atomic<int>> abandonedLoaders;
   try {
     ProgramContext ctx(platform);
-    if (!StartUp(ctx)) return 0;
-    while (!ctx.QuitRequested()) RunMainLoopPass(ctx);
-    ShutDown(ctx);
+    abandonedLoaders = ctx.Streaming().AbandonedLoadersRunning();
+    if (StartUp(ctx)) {
+      while (!ctx.QuitRequested()) RunMainLoopPass(ctx);
+      ShutDown(ctx);
+    }
   } catch (const ProgramEndRequested&) {
     // The preferences could not be written: the message is shown, the program ends as it stands.
   }
+  if (abandonedLoaders) EndProcessIfLoadersRemain(*abandonedLoaders);
   return 0;
 }
 

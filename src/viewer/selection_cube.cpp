@@ -11,9 +11,12 @@ constexpr int kScaleXAttribute = 22;
 }  // namespace
 
 void CreateSelectionCube(platform::Engine3D& engine) {
-  for (int face = 0; face < kFaceCount; ++face)
-    engine.PBO_CreateEntity2(objects::kSelectionFirstEntity + face, engine.PBO_MeshID(kFirstFaceMesh + face),
+  for (int face = 0; face < kFaceCount; ++face) {
+    const int entity = objects::kSelectionFirstEntity + face;
+    engine.PBO_CreateEntity2(entity, engine.PBO_MeshID(kFirstFaceMesh + face),
                              engine.PBO_MaterialID(objects::kToolMaterial));
+    engine.PBO_EntityPickMask(entity, objects::kSelectionPickMask);  // the only entities a click finds
+  }
   engine.PBO_CreateNode(objects::kSelectionNode);
   for (int face = 0; face < kFaceCount; ++face)
     engine.PBO_AttachNodeObject(objects::kSelectionNode, engine.PBO_EntityID(objects::kSelectionFirstEntity + face));

@@ -22,6 +22,7 @@ constexpr int kHudSprite = 0;
 constexpr int kSelectionNode = 1001;
 constexpr int kSelectionFirstEntity = 1003;  // 1003..1008: +Y, -Y, -X, +X, +Z, -Z
 constexpr int kHoverFirstEntity = 1004;      // hover index 0..4 -> entity 1004 + index
+constexpr int kSelectionPickMask = 2;        // the ray casts of the navigation find only the cube's faces
 constexpr int kToolMaterial = 1001;
 constexpr int kToolActiveMaterial = 1002;
 constexpr int kBorderTexture = 999;

@@ -34,10 +34,11 @@ struct HeightRange {
 };
 
 // Works out which blocks of a chunk can be seen and which of their faces to draw.
-// Kind lookups are precomputed from the kind table once; faces are worked out for whole rows of
-// 32 cells at a time as bit masks, and the records then come out in walk order (column, row,
-// height), so sorting them needs only a stable pass by type and, when extras differ, by extra.
-// One object per loader thread, which reuses its scratch space.
+// Each (height, row) line of 32 cells is turned into bit lines, one bit per column, eight cells
+// at a time from one table look-up per cell; the faces of a whole line are then a few bit
+// operations, and the face masks of eight cells come out of the face lines at once. Records come
+// out in walk order (column, row, height), so sorting them needs only a stable pass by type and,
+// when extras differ, by extra. One object per loader thread, which reuses its scratch space.
 class BlockWalker {
  public:
   explicit BlockWalker(const BlockKindTable& kinds);
@@ -51,23 +52,31 @@ class BlockWalker {
             const CellValueMap& customIds, HeightBandLists& bands);
 
  private:
-  void MarkOpaqueLines(std::span<const uint8_t> plane, int lo, int hi);
+  struct ClassLines {
+    uint32_t opaque = 0, alpha = 0, drawn = 0, whole = 0;
+  };
+  ClassLines ClassLinesOf(const uint8_t* line) const;
+  void MarkLines(std::span<const uint8_t> plane, int lo, int hi);
   void MarkNeighbourEdges(const ChunkPlanes& planes, int lo, int hi);
+  void MarkFaces(int lo, int hi);
+  void CollectBand(std::span<const uint8_t> plane, int first, int last, const CellValueMap& rotations,
+                   const CellValueMap& customIds, std::vector<BlockRecord>& records);
   void SortBand(std::vector<BlockRecord>& records);
   int32_t ExtraOf(uint8_t type, int col, int row, int height, const CellValueMap& rotations,
                   const CellValueMap& customIds) const;
 
   BlockKindTable kinds_;
-  std::array<bool, 256> opaque_{};      // kind 0: hides the faces next to it
-  std::array<bool, 256> alphaCube_{};   // kind 1: shows the faces not hidden by a cube of either kind
-  std::array<bool, 256> drawnWhole_{};  // drawn whatever its neighbours (kinds 2, 3, unnamed kinds)
-  std::vector<uint8_t> airPlane_;       // stands in for a plane of the wrong size
-  // Scratch, one bit per column: opaque cells and other drawn cells of each (height, row) line.
+  std::array<uint8_t, 256> classes_{};     // CellClass bits of each block type
+  std::array<bool, 256> mayCarryExtra_{};  // custom blocks and mesh blocks
+  std::vector<uint8_t> airPlane_;          // stands in for a plane of the wrong size
+  // Scratch, one bit per column, per (height, row) line: cells of each class, and cells that
+  // give a record.
   std::vector<uint32_t> opaqueLines_;
   std::vector<uint32_t> alphaLines_;
   std::vector<uint32_t> drawnLines_;
-  std::vector<uint32_t> visibleLines_;  // cells that give a record
-  std::vector<uint8_t> cellMasks_;      // face mask of each visible cell, laid out like the plane
+  std::vector<uint32_t> wholeLines_;
+  std::vector<uint32_t> visibleLines_;
+  std::vector<uint8_t> cellMasks_;  // face mask of each visible cell, laid out like the plane
   std::vector<BlockRecord> sortScratch_;
   std::array<uint64_t, kChunkColumns * kChunkRows> bandColumns_{};  // one band's visible cells by column
   // Opaque cells of the neighbours' facing edges, per height: bit = row (X sides) or col (Z sides).

@@ -62,7 +62,7 @@ void ChunkStreaming::StartChunkLoaderThreads() {
     auto& loader = loaders_[slot];
     if (loader && loader->Running()) continue;  // still streaming: StopChunkLoaders comes first
     if (loader) loader->Join();
-    loader = std::make_shared<LoaderThread>(*this, slot);
+    loader = std::make_shared<LoaderThread>(*this, slot, services_.settings->CurrentWorldFolder());
     LoaderThread::Start(loader);
   }
 }
@@ -82,6 +82,7 @@ void ChunkStreaming::RetireLoaders(int timeoutMs) {
   const auto start = Clock::now();
   bool anyRunning = false;
   do {
+    if (services_.answerWaitingMessages) services_.answerWaitingMessages();
     anyRunning = false;
     for (int slot = 0; slot < kLoaderSlotCount; ++slot) anyRunning = anyRunning || LoaderRunning(slot);
     std::this_thread::sleep_for(milliseconds(kStopPollMs));
@@ -93,7 +94,7 @@ void ChunkStreaming::RetireLoaders(int timeoutMs) {
     if (loader->Running()) {
       // Too slow to stop: cut it off from everything shared and leave it to end on its own.
       loader->Revoke();
-      loader->Detach();
+      loader->Abandon(abandonedRunning_);
       slots_[slot].ready = 0;
       for (auto& band : slots_[slot].faceLists) band.clear();
     } else {

@@ -50,6 +50,9 @@ struct StreamingServices {
   // LZ4 library cannot be loaded. Called on the loader's own thread.
   std::function<std::unique_ptr<LoaderChunkReader>(const std::string& worldFolder)> openChunkReader;
   std::function<void(std::string_view title, std::string_view text)> showMessage;
+  // Answers the message boxes that worker threads are waiting for, so that a loader showing one
+  // can end; called while the loaders are being stopped (no person answers boxes meanwhile).
+  std::function<void()> answerWaitingMessages;
   std::function<void()> savePreferences;
   std::function<void(int32_t chunkId)> freeChunkGeometry;  // main thread
   std::function<void()> freeAllChunkGeometry;              // main thread
@@ -70,10 +73,11 @@ class ChunkStreaming {
   ChunkStreaming& operator=(const ChunkStreaming&) = delete;
 
   void StartChunkUnloaderThread();
-  // Starts the loaders of slots 0 to 7, in that order.
+  // Starts the loaders of slots 0 to 7, in that order, for the current world.
   void StartChunkLoaderThreads();
-  // Saves the preferences, asks the loaders to stop and waits up to `timeoutMs` for them; a
-  // loader still running then is abandoned and its slot reset. QuitFlag is back at 0 afterwards.
+  // Saves the preferences, asks the loaders to stop and waits up to `timeoutMs` for them,
+  // answering the message boxes they wait for meanwhile; a loader still running then is
+  // abandoned and its slot reset. QuitFlag is back at 0 afterwards.
   void StopChunkLoaders(int timeoutMs = 5000);
   // Empties LoadedChunkMap, freeing each chunk's geometry, resets every slot and frees all
   // chunk geometry. Only while no loader runs.
@@ -83,6 +87,10 @@ class ChunkStreaming {
   void FreePendingUnloadChunk();
   // Start-up's last step before the main loop: from now on the unloader may hand chunks over.
   void EnableUnloading();
+
+  // How many abandoned loaders have not ended yet. Stays valid after this object is gone, so the
+  // program's end can tell whether a thread may still run while the process exits.
+  std::shared_ptr<const std::atomic<int>> AbandonedLoadersRunning() const { return abandonedRunning_; }
 
   // The unloader's distance limit in engine units for a view distance.
   static double UnloadDistanceLimit(int viewDistance);
@@ -113,6 +121,8 @@ class ChunkStreaming {
   std::thread unloaderThread_;
   std::atomic<bool> unloaderStop_{false};  // atomic: set by the destructor, polled by the unloader
   std::array<std::shared_ptr<LoaderThread>, kLoaderSlotCount> loaders_;
+  // Abandoned loaders still running; each one counts itself down when it ends.
+  std::shared_ptr<std::atomic<int>> abandonedRunning_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace orelens::world

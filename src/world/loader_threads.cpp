@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 #include "world/chunk_streaming.h"
 #include "world/spiral.h"
@@ -15,9 +16,19 @@ constexpr int kIdlePollMs = 50;
 constexpr HeightRange kNarrowRange{100, 249};
 constexpr HeightRange kFullRange{0, kChunkHeight - 1};
 
-// The origin of the chunk cell that the spiral starts from: ceil(v / 16) * 16 - 8.
+// The spiral reaches at most about 23,200 chunks from its base cell (a view distance of 2^31
+// cells); base cells stay this far inside the int32 range so that every cell of the spiral fits.
+constexpr double kSpiralMargin = 1 << 20;
+
+// The origin of the chunk cell that the spiral starts from: ceil(v / 16) * 16 - 8, clamped like
+// LocateChunk's origins for a camera far beyond the int32 range.
 int32_t BaseCellOrigin(float v) {
-  return static_cast<int32_t>(std::ceil(static_cast<double>(v) / 16.0)) * 16 - 8;
+  constexpr double kLowest = std::numeric_limits<int32_t>::min() + kSpiralMargin - 8.0;
+  constexpr double kHighest = std::numeric_limits<int32_t>::max() - kSpiralMargin - 7.0;
+  double origin = std::ceil(static_cast<double>(v) / 16.0) * 16.0 - 8.0;
+  if (!(origin >= kLowest)) origin = kLowest;  // also catches NaN
+  if (origin > kHighest) origin = kHighest;
+  return static_cast<int32_t>(origin);
 }
 
 int32_t ChunkIdOf(const std::unordered_map<std::string, int32_t>& worldChunks, int32_t x, int32_t z) {
@@ -27,7 +38,8 @@ int32_t ChunkIdOf(const std::unordered_map<std::string, int32_t>& worldChunks, i
 
 }  // namespace
 
-LoaderThread::LoaderThread(ChunkStreaming& streaming, int slot) : slot_(slot), streaming_(&streaming) {}
+LoaderThread::LoaderThread(ChunkStreaming& streaming, int slot, std::string worldFolder)
+    : slot_(slot), worldFolder_(std::move(worldFolder)), streaming_(&streaming) {}
 
 void LoaderThread::Start(const std::shared_ptr<LoaderThread>& loader) {
   loader->running_ = true;
@@ -43,8 +55,12 @@ void LoaderThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
 
-void LoaderThread::Detach() {
+void LoaderThread::Abandon(std::shared_ptr<std::atomic<int>> running) {
   if (thread_.joinable()) thread_.detach();
+  std::lock_guard end(endMutex_);
+  if (ended_) return;
+  ++*running;
+  abandonedRunning_ = std::move(running);
 }
 
 template <class Work>
@@ -60,6 +76,9 @@ bool LoaderThread::WithStreaming(Work&& work) {
 void LoaderThread::Run(std::shared_ptr<LoaderThread> self) {
   self->Body();
   self->running_ = false;
+  std::lock_guard end(self->endMutex_);
+  self->ended_ = true;
+  if (self->abandonedRunning_) --*self->abandonedRunning_;
 }
 
 void LoaderThread::Body() {
@@ -71,18 +90,21 @@ void LoaderThread::Body() {
 }
 
 bool LoaderThread::Open() {
-  bool opened = false;
+  decltype(StreamingServices::openChunkReader) openChunkReader;
+  decltype(StreamingServices::showMessage) showMessage;
   const bool current = WithStreaming([&](ChunkStreaming& streaming) {
     const auto& services = streaming.services_;
     walker_.emplace(*services.blockKinds);
-    reader_ = services.openChunkReader(services.settings->CurrentWorldFolder());
-    if (!reader_) {
-      services.showMessage("Error", "LZ4 couldn't be opened");
-      return;
-    }
-    opened = true;
+    openChunkReader = services.openChunkReader;
+    showMessage = services.showMessage;
   });
-  return current && opened;
+  if (!current) return false;
+  // Outside the ticket mutex: opening the database may wait on the game's lock, and the box waits
+  // for a person; a stop must never wait for either.
+  reader_ = openChunkReader(worldFolder_);
+  if (reader_) return true;
+  if (showMessage) showMessage("Error", "LZ4 couldn't be opened");
+  return false;
 }
 
 bool LoaderThread::Pass() {

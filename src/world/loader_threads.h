@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,10 +24,14 @@ class ChunkStreaming;
 // and from then on the thread touches nothing but what it owns (this object, kept alive by the
 // thread itself). Every access to the shared streaming state happens inside `WithStreaming`,
 // under the ticket mutex, so a revoked loader can never hold a shared lock, write a slot or
-// change LoadedChunkMap again.
+// change LoadedChunkMap again. Nothing that waits for a person (the message box) runs under the
+// ticket mutex, so revoking never waits for a person either.
 class LoaderThread {
  public:
-  LoaderThread(ChunkStreaming& streaming, int slot);
+  // worldFolder: the folder of the world the loader is started for; the loader keeps its own
+  // copy, so a world switch that renames the current world never races with a loader still in
+  // its start delay.
+  LoaderThread(ChunkStreaming& streaming, int slot, std::string worldFolder);
 
   static void Start(const std::shared_ptr<LoaderThread>& loader);
   bool Running() const { return running_.load(); }
@@ -34,7 +39,8 @@ class LoaderThread {
   // thread never enters one again.
   void Revoke();
   void Join();
-  void Detach();
+  // Lets the thread go on alone after Revoke; it counts `running` down when it ends.
+  void Abandon(std::shared_ptr<std::atomic<int>> running);
 
  private:
   struct PickedChunk {
@@ -58,10 +64,14 @@ class LoaderThread {
   bool Publish(const PickedChunk& chunk);
 
   const int slot_;
+  const std::string worldFolder_;
   std::mutex ticketMutex_;            // held while the thread uses streaming_
   ChunkStreaming* streaming_;         // guarded by ticketMutex_; null once revoked
   std::atomic<bool> running_{false};  // atomic: the stopper polls it while the thread ends
   std::thread thread_;                // owned by the stopper (join or detach)
+  std::mutex endMutex_;               // orders Abandon against the thread's end
+  bool ended_ = false;                // guarded by endMutex_
+  std::shared_ptr<std::atomic<int>> abandonedRunning_;  // guarded by endMutex_
 
   // Owned by the thread alone.
   std::unique_ptr<LoaderChunkReader> reader_;

@@ -6,9 +6,9 @@
 namespace orelens::world {
 
 // The program's settings, named after their preference keys. The viewer reads and saves them;
-// the world store reads them. Text values belong to the main thread and change only while no
-// loader thread runs; the values that loader and unloader threads read while the main thread may
-// change them are atomic.
+// the world store reads them. Text values belong to the main thread (a loader thread takes its
+// own copy of the world folder when it is started); the values that loader and unloader threads
+// read while the main thread may change them are atomic.
 struct Settings {
   std::string CurrentWorldName;  // "LastWorld"
   std::string SaveDir;           // "SaveDir", ends with a separator

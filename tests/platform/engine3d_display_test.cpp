@@ -9,9 +9,9 @@
 #include "engine3d_test_scene.h"
 #include "platform/display/screen_host.h"
 #include "platform/engine3d/camera_math.h"
-#include "platform/engine3d/scene.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/engine3d/renderer.h"
+#include "platform/engine3d/scene.h"
 #include "platform/image/png_writer.h"
 
 namespace orelens::platform {
@@ -94,8 +94,10 @@ TEST_F(EngineDisplay, DrawsTexturedBlocksUnderFogAndSkyWithTheOverlaySprite) {
     for (int y = 0; y < 4; ++y) {
       const bool middle = x == 0 && y == 1;
       engine->PBO_SetEntityMaterial(14, middle ? green : red);
-      engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(14), x * 0.5f, y * 0.5f, -5.0f, 1, 1, 1);
-      engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), x * 0.5f, y * 0.5f, -5.0f, 1, 1, 1);
+      engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(14), x * 0.5f, y * 0.5f, -5.0f, 1,
+                                           1, 1);
+      engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), x * 0.5f, y * 0.5f, -5.0f, 1,
+                                           1, 1);
     }
   }
   engine->PBO_SetEntityMaterial(14, red);
@@ -126,13 +128,14 @@ TEST_F(EngineDisplay, DrawsTexturedBlocksUnderFogAndSkyWithTheOverlaySprite) {
   EXPECT_PRED4(Near, frame.at(5, kHeight - 5), 100, 156, 251);
   // High up: the white cloud dome.
   EXPECT_PRED4(Near, frame.at(kWidth / 2, 2), 255, 255, 255);
-  // The green block in the middle of the view, lit and barely fogged.
+  // The green block in the middle of the view, lit and barely fogged (its face is turned away
+  // from the light, so it shows the ambient share and a little of the light).
   const uint32_t block = frame.at(kWidth / 2, kHeight / 2);
-  EXPECT_GT(GreenOf(block), 100u);
+  EXPECT_GT(GreenOf(block), 80u);
   EXPECT_LT(RedOf(block), GreenOf(block) / 2);
   // Its red neighbours.
   const uint32_t wall = frame.at(kWidth / 2 + 40, kHeight / 2);
-  EXPECT_GT(RedOf(wall), 100u);
+  EXPECT_GT(RedOf(wall), 80u);
   EXPECT_LT(GreenOf(wall), RedOf(wall) / 2);
   // The sprite over everything, its transparent corner showing the sky behind.
   EXPECT_PRED4(Near, frame.at(30, 20), 255, 255, 0);
@@ -165,8 +168,9 @@ TEST_F(EngineDisplay, TheSunCastsShadowsOfTheChosenQuality) {
   const int white = MakeColourMaterial(*engine, 1, PackRgba(255, 255, 255));
   engine->PBO_CreateEntity2(10, engine->PBO_MeshID(10), white);
   const int geometry = engine->PBO_CreateStaticGeometry(-1, 32, 50, 32, 1);
-  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), 0, -0.25f, 0, 100, 1, 100);  // ground
-  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), 0, 1.75f, -4, 8, 1, 8);     // roof
+  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), 0, -0.25f, 0, 100, 1,
+                                       100);                                                        // ground
+  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), 0, 1.75f, -4, 8, 1, 8);  // roof
   engine->PBO_BuildStaticGeometry(geometry);
   engine->PBO_HideEntity(10, 1);
   engine->PBO_MoveCamera2(0, 0, 6, 8, 0);
@@ -175,7 +179,8 @@ TEST_F(EngineDisplay, TheSunCastsShadowsOfTheChosenQuality) {
   // Where a ground point shows on the screen.
   const Camera& camera = engine->GetScene().cameras[0];
   auto brightnessAt = [&](glm::vec3 world) {
-    const glm::vec4 clip = CameraProjection(camera, float(kWidth) / kHeight) * CameraView(camera) * glm::vec4(world, 1);
+    const glm::vec4 clip =
+        CameraProjection(camera, float(kWidth) / kHeight) * CameraView(camera) * glm::vec4(world, 1);
     const int x = int((clip.x / clip.w + 1) / 2 * kWidth), y = int((1 - clip.y / clip.w) / 2 * kHeight);
     return int(GreenOf(engine->GrabScreenRegion(x, y, 1, 1).at(0, 0)));
   };
@@ -189,6 +194,97 @@ TEST_F(EngineDisplay, TheSunCastsShadowsOfTheChosenQuality) {
   engine->PBO_RenderWorld();
   engine->PBO_FlipBuffers();
   EXPECT_NEAR(brightnessAt({0, 0, -4}), brightnessAt({6, 0, -4}), 3);
+}
+
+// Alpha-blended surfaces cast shadows where their texels are nearly opaque (leaves) and let the
+// sun through where they are see-through (water).
+TEST_F(EngineDisplay, BlendedSurfacesCastShadowsWhereTheyAreNearlyOpaque) {
+  engine->PBO_CreateCamera(0, 0, 0, 100, 100);
+  engine->PBO_AmbientColor(PackRgb(200, 200, 220));
+  engine->PBO_Sun(10, 800, 10, PackRgb(255, 200, 150));
+  MakeFaceQuads(*engine);
+  const int white = MakeColourMaterial(*engine, 1, PackRgba(255, 255, 255));
+  // The roof's picture: its -z half solid, its +z half at the water's alpha.
+  const int texture = engine->PBO_CreateTexture(-1, 4, 4);
+  Image* picture = engine->PBO_LockTexture(texture);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) picture->at(x, y) = PackRgba(40, 120, 40, x < 2 ? 255 : 160);
+  engine->PBO_UnlockTexture(texture);
+  const int leaves = engine->PBO_CreateMaterial(2, texture);
+  engine->PBO_MaterialBlendingMode(leaves, kBlendAlpha);
+  engine->PBO_CreateEntity2(10, engine->PBO_MeshID(10), white);
+  engine->PBO_CreateEntity2(11, engine->PBO_MeshID(10), leaves);
+  const int geometry = engine->PBO_CreateStaticGeometry(-1, 32, 50, 32, 1);
+  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10), 0, -0.25f, 0, 100, 1,
+                                       100);                                                        // ground
+  engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(11), 0, 1.75f, -4, 8, 1, 8);  // roof
+  engine->PBO_BuildStaticGeometry(geometry);
+  engine->PBO_HideEntity(10, 1);
+  engine->PBO_HideEntity(11, 1);
+  engine->PBO_MoveCamera2(0, 0, 6, 8, 0);
+  engine->PBO_CameraLookAt(0, 0, 0, 0);
+
+  const Camera& camera = engine->GetScene().cameras[0];
+  auto greenAt = [&](glm::vec3 world) {
+    const glm::vec4 clip =
+        CameraProjection(camera, float(kWidth) / kHeight) * CameraView(camera) * glm::vec4(world, 1);
+    const int x = int((clip.x / clip.w + 1) / 2 * kWidth), y = int((1 - clip.y / clip.w) / 2 * kHeight);
+    return int(GreenOf(engine->GrabScreenRegion(x, y, 1, 1).at(0, 0)));
+  };
+  for (int mode : {1, 2}) {
+    engine->PBO_WorldShadows3(mode, 30.0f, PackRgb(10, 10, 30));
+    engine->PBO_RenderWorld();
+    engine->PBO_FlipBuffers();
+    const int open = greenAt({6, 0, -4});
+    EXPECT_LT(greenAt({0, 0, -5}), open - 40) << "under the solid half, mode " << mode;
+    EXPECT_NEAR(greenAt({0, 0, -3}), open, 6) << "under the see-through half, mode " << mode;
+  }
+}
+
+// The world's light as the program sets it at start-up (ambient, sun, and the two lights placed
+// around the player at the origin) on a white block seen from above and from below.
+TEST_F(EngineDisplay, TheStartUpLightsShadeTopsSidesAndBottomsApart) {
+  engine->PBO_CreateCamera(0, 0, 0, 100, 100);
+  engine->PBO_CameraBackColor(0, PackRgb(0, 0, 0));
+  engine->PBO_AmbientColor(PackRgb(200, 200, 220));
+  engine->PBO_Sun(10, 800, 10, PackRgb(255, 200, 150));
+  engine->PBO_CreateLight2(0, PackRgb(255, 255, 255), -100, 300, -200);
+  engine->PBO_CreateLight2(1, PackRgb(205, 200, 155), 300, 400, 200);
+  MakeFaceQuads(*engine);
+  const int white = MakeColourMaterial(*engine, 1, PackRgba(255, 255, 255));
+  const int geometry = engine->PBO_CreateStaticGeometry(-1, 32, 50, 32, 1);
+  for (int k = 0; k < 6; ++k) {
+    engine->PBO_CreateEntity2(10 + k, engine->PBO_MeshID(10 + k), white);
+    engine->PBO_AddStaticGeometryEntity2(geometry, engine->PBO_EntityID(10 + k), 0, 0, 0, 8, 8, 8);
+    engine->PBO_HideEntity(10 + k, 1);
+  }
+  engine->PBO_BuildStaticGeometry(geometry);
+
+  const Camera& camera = engine->GetScene().cameras[0];
+  auto brightnessAt = [&](glm::vec3 world) {
+    const glm::vec4 clip =
+        CameraProjection(camera, float(kWidth) / kHeight) * CameraView(camera) * glm::vec4(world, 1);
+    const int x = int((clip.x / clip.w + 1) / 2 * kWidth), y = int((1 - clip.y / clip.w) / 2 * kHeight);
+    const uint32_t pixel = engine->GrabScreenRegion(x, y, 1, 1).at(0, 0);
+    return int(RedOf(pixel) + GreenOf(pixel) + BlueOf(pixel));
+  };
+  auto lookFrom = [&](float height) {
+    engine->PBO_MoveCamera2(0, -10, height, -10, 0);
+    engine->PBO_CameraLookAt(0, 0, 0, 0);
+    engine->PBO_RenderWorld();
+    engine->PBO_FlipBuffers();
+  };
+  lookFrom(8);
+  const int top = brightnessAt({0, 2, 0}), minusX = brightnessAt({-2, 0, 0}),
+            minusZ = brightnessAt({0, 0, -2});
+  lookFrom(-8);
+  const int bottom = brightnessAt({0, -2, 0});
+  // Each step down is a fifth darker at least; a lit top is not washed out to white.
+  for (const int side : {minusX, minusZ}) {
+    EXPECT_GT(top, side * 6 / 5) << top << " " << side;
+    EXPECT_GT(side, bottom * 6 / 5) << side << " " << bottom;
+  }
+  EXPECT_LT(top, 3 * 255);
 }
 
 TEST_F(EngineDisplay, ModalLoopsCanShowTheLastFrameAgainAndGrabsStayAfterTheFlip) {

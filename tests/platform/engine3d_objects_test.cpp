@@ -262,6 +262,7 @@ class EnginePicking : public EngineObjects {
     MakeFaceQuads(*engine);
     const int material = MakeColourMaterial(*engine, 1001, PackRgba(255, 255, 255));
     for (int k = 0; k < 6; ++k) engine->PBO_CreateEntity2(1003 + k, engine->PBO_MeshID(10 + k), material);
+    for (int k = 0; k < 6; ++k) engine->PBO_EntityPickMask(1003 + k, 2);
     engine->PBO_CreateNode(1001);
     for (int k = 0; k < 6; ++k) engine->PBO_AttachNodeObject(1001, engine->PBO_EntityID(1003 + k));
     for (int k = 0; k < 6; ++k) engine->PBO_ScaleEntity2(1003 + k, 3.01f, 3.01f, 3.01f, 0);
@@ -286,6 +287,19 @@ TEST_F(EnginePicking, HitsTheNearestFaceUnderThePointerWithItsNormal) {
 
   EXPECT_EQ(engine->PBO_MouseRayCast(0, 0, 0, 2), 0);  // the corner sees past the box
   EXPECT_EQ(engine->PBO_MouseRayCast(0, 100, 50, 0), 0);
+}
+
+TEST_F(EnginePicking, FindsOnlyEntitiesWhosePickMaskSharesABitWithTheRay) {
+  engine->PBO_MoveCamera2(0, 10, 5, -10, 0);
+  engine->PBO_CameraLookAt(0, 10, 5, -20);
+  // A quad between the camera and the box that nothing asked to be pickable.
+  engine->PBO_CreateEntity3(50, engine->PBO_MeshID(14), engine->PBO_MaterialID(1001), 10, 5, -14);
+  engine->PBO_ScaleEntity2(50, 8, 8, 8, 0);
+  EXPECT_EQ(engine->PBO_MouseRayCast(0, 100, 50, 2), 1007);
+  engine->PBO_EntityPickMask(50, 1);
+  EXPECT_EQ(engine->PBO_MouseRayCast(0, 100, 50, 2), 1007);
+  EXPECT_EQ(engine->PBO_MouseRayCast(0, 100, 50, 1), 50);
+  EXPECT_EQ(engine->PBO_MouseRayCast(0, 100, 50, 3), 50);  // the nearer of both
 }
 
 TEST_F(EnginePicking, SkipsHiddenEntitiesAndStaticGeometry) {

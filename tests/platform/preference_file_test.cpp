@@ -49,6 +49,53 @@ TEST(PreferenceFile, ReadsKeysWithoutCaseTrimsValuesAndParsesIntegers) {
             "noequals\r\n");
 }
 
+TEST(PreferenceFile, IntegersAreDecimalDigitsOnly) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  WriteBytesToFile(path, Bytes("Hex = $12C\r\nBinary = %101\r\nSigned =  -17x\r\nPlus = +0600\r\n"));
+  auto file = PreferenceFile::Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadInteger("Hex", 150), 0);
+  EXPECT_EQ(file->ReadInteger("Binary", 150), 0);
+  EXPECT_EQ(file->ReadInteger("Signed", 0), -17);
+  EXPECT_EQ(file->ReadInteger("Plus", 0), 600);
+}
+
+TEST(PreferenceFile, KeysOfAGroupAreNotTopLevelKeys) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  WriteBytesToFile(
+      path, Bytes("\xEF\xBB\xBF\r\nShadows = 1\r\n[Other tool]\r\nViewDistance = 600\r\nShadows = 2\r\n"));
+  auto file = PreferenceFile::Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadInteger("ViewDistance", 150), 150);
+  EXPECT_EQ(file->ReadInteger("Shadows", 0), 1);
+  // Writing changes the top-level key and puts a new one before the group, leaving the group be.
+  file->WriteInteger("Shadows", 0);
+  file->WriteInteger("ViewDistance", 300);
+  ASSERT_TRUE(file->Close());
+  EXPECT_EQ(Text(ReadFileBytes(path)),
+            "\xEF\xBB\xBF\r\nShadows = 0\r\nViewDistance = 300\r\n[Other tool]\r\nViewDistance = 600\r\n"
+            "Shadows = 2\r\n");
+  auto again = PreferenceFile::Open(path);
+  EXPECT_EQ(again->ReadInteger("ViewDistance", 150), 300);
+}
+
+TEST(PreferenceFile, OpenForReadingNeedsNoWriteAccessAndWritesNothing) {
+  TempFolder temp;
+  std::string path = temp.path() + "prefs.ini";
+  WriteBytesToFile(path, Bytes("LastWorld = Alpha\r\n"));
+  // Another program holds the file open for reading: a writer cannot have it, a reader can.
+  File other = File::Open(path, FileMode::kRead);
+  ASSERT_TRUE(other.IsOpen());
+  EXPECT_FALSE(PreferenceFile::Open(path));
+  auto file = PreferenceFile::OpenForReading(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadString("LastWorld", ""), "Alpha");
+  EXPECT_TRUE(file->Close());
+  EXPECT_EQ(Text(ReadFileBytes(path)), "LastWorld = Alpha\r\n");
+}
+
 TEST(PreferenceFile, FileWithoutByteOrderMarkIsLatin1) {
   TempFolder temp;
   std::string path = temp.path() + "prefs.ini";

@@ -1,7 +1,10 @@
+#include "platform/system/registry.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fixtures/world_writer.h"
-#include "platform/system/registry.h"
 
 namespace orelens::platform {
 namespace {
@@ -42,12 +45,30 @@ TEST(Registry, LocalAppDataPrefersTheGamesProtonPrefix) {
   std::string steamApps = home.MakeFolder("steamapps");
   Environment environment{home.path(), ""};
   EXPECT_EQ(GetLocalAppDataFolder(environment, steamApps), home.path() + ".local/share/");
-  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), "/data/home"}, steamApps), "/data/home/");
+  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), home.path() + "data"}, steamApps),
+            home.path() + "data/");
   std::string prefix = home.MakeFolder("steamapps/compatdata/731042/pfx/drive_c/users/steamuser/AppData/Local");
   EXPECT_EQ(GetLocalAppDataFolder(environment, steamApps), prefix);
   // The registry's form of the library folder, with "\" separators, finds it too.
   EXPECT_EQ(GetLocalAppDataFolder(environment, home.path() + "\\steamapps\\"), prefix);
   EXPECT_EQ(GetLocalAppDataFolder(Environment{}, ""), "");
+}
+
+TEST(Registry, MissingLocalAppDataFolderIsMade) {
+  TempFolder home;
+  const std::string dataHome = home.path() + "xdg/data";
+  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), dataHome}, ""), dataHome + "/");
+  EXPECT_TRUE(std::filesystem::is_directory(dataHome));
+  EXPECT_EQ(GetLocalAppDataFolder(Environment{home.path(), ""}, ""), home.path() + ".local/share/");
+  EXPECT_TRUE(std::filesystem::is_directory(home.path() + ".local/share"));
+}
+
+TEST(Registry, SteamLibraryDefaultsToTheLinuxSteamFolder) {
+  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player", ""}),
+            "/home/player/.local/share/Steam/steamapps/");
+  EXPECT_EQ(DefaultSteamAppsDir(Environment{"/home/player/", ""}),
+            "/home/player/.local/share/Steam/steamapps/");
+  EXPECT_EQ(DefaultSteamAppsDir(Environment{}), "");
 }
 
 }  // namespace

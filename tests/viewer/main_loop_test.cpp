@@ -36,15 +36,20 @@ TEST_F(MainLoopTest, IdleSlotsAreVisitedOnePerPass) {
   }
 }
 
-TEST_F(MainLoopTest, AReadySlotKeepsTheMesherUntilItsChunkIsDone) {
-  // Loaders are paused: the test plays one, publishing a chunk of one grass block in slot 3.
-  world::LoaderSlot& slot = rig.ctx().Streaming().Slot(3);
+// Loaders are paused: the test plays one, publishing chunk 12, of one grass block, in a slot.
+world::LoaderSlot& PublishOneBlockChunk(ViewerRig& rig, int slotNumber) {
+  world::LoaderSlot& slot = rig.ctx().Streaming().Slot(slotNumber);
   slot.chunkId = 12;
   slot.chunkX = 8;
   slot.chunkZ = 8;
   for (auto& band : slot.faceLists) band.clear();
   slot.faceLists[0].push_back({1, 1, 20, 2, 0x3F, 0});
   slot.ready.store(1);
+  return slot;
+}
+
+TEST_F(MainLoopTest, AReadySlotKeepsTheMesherUntilItsChunkIsDone) {
+  world::LoaderSlot& slot = PublishOneBlockChunk(rig, 3);
   rig.PassUntil([&] { return rig.ctx().loop.MeshSlot == 3; }, 8);
   int passes = 0;
   while (slot.ready.load() == 1 && passes < 100) {
@@ -92,6 +97,40 @@ TEST_F(MainLoopTest, OverlayShowsPanelTextAndSlotBoxes) {
   const uint32_t idle = hud.at(10 + 12, 95);  // no slot at work: red
   EXPECT_EQ(RedOf(idle), 200u);
   EXPECT_EQ(AlphaOf(idle), 255u);
+}
+
+TEST_F(MainLoopTest, SlotBoxesShowEachMesherState) {
+  using platform::PackRgba;
+  EXPECT_EQ(SlotStatusColour(0), PackRgba(200, 0, 0, 255));
+  EXPECT_EQ(SlotStatusColour(1), PackRgba(0, 200, 0, 255));
+  EXPECT_EQ(SlotStatusColour(2), PackRgba(200, 150, 0, 255));
+  EXPECT_EQ(SlotStatusColour(3), PackRgba(255, 255, 255, 255));
+  EXPECT_EQ(SlotStatusColour(4), PackRgba(200, 0, 0, 255));
+
+  // Slot 3 meshes a chunk of one block: after the pass that adds it, band 0 is due (orange).
+  auto boxPixel = [&] { return rig.engine().SpriteImage(0)->at(10 + 30 * 3 + 12, 95); };
+  PublishOneBlockChunk(rig, 3);
+  ASSERT_TRUE(rig.PassUntil([&] { return rig.ctx().MeshSlotState(3) == 2; }, 9));
+  EXPECT_EQ(boxPixel(), PackRgba(200, 150, 0, 255));
+  // The chunk's geometry is freed (the unloader gave it up) while the band waits: abandoned (white).
+  rig.ctx().Mesher().FreeChunkGeometry(12);
+  ASSERT_TRUE(rig.PassUntil([&] { return rig.ctx().MeshSlotState(3) == 3; }, 9));
+  EXPECT_EQ(boxPixel(), PackRgba(255, 255, 255, 255));
+}
+
+TEST_F(MainLoopTest, ARedrawLeavesNoTextOfTheModeBefore) {
+  const platform::Image& hud = *rig.engine().SpriteImage(0);
+  DrawHudText(rig.ctx(), kModeBrowse, 7);
+  const platform::Image browsing = hud;
+  DrawHudText(rig.ctx(), kModeInsertSchematic, 7);  // long lines reach the right edge
+  int differing = 0;
+  for (int y = 1; y < 89; ++y)
+    for (int x = 1; x < 449; ++x) differing += hud.at(x, y) != browsing.at(x, y);
+  ASSERT_GT(differing, 100);
+  DrawHudText(rig.ctx(), kModeBrowse, 7);
+  // Inside the rounded frame (its corners darken with every redraw, the text never reaches them).
+  for (int y = 8; y < 92; ++y)
+    for (int x = 8; x < 442; ++x) ASSERT_EQ(hud.at(x, y), browsing.at(x, y)) << x << "," << y;
 }
 
 TEST_F(MainLoopTest, EmptyPreviewBuildsAnEmptyGeometryAndUnknownCustomBlocksGetAPlaceholder) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "fixtures/schematic_writer.h"
 #include "platform/engine3d/scene.h"
 #include "viewer/main_menu.h"
 #include "viewer/menu_ids.h"
@@ -162,6 +163,108 @@ TEST_F(MenuCommandsTest, WorldSwitchReadsTheNewWorldAndSameWorldDoesNothing) {
   EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Tiny");
 }
 
+TEST_F(MenuCommandsTest, ShadowItemsPassTheirOwnValuesAndAlwaysRestartStreaming) {
+  const auto& shadows = rig.engine().GetScene().world.shadows;
+  auto& streaming = rig.ctx().Streaming();
+  auto markLoaded = [&] {
+    std::lock_guard lock(rig.ctx().store.LoadedChunkMapMutex);
+    streaming.LoadedChunks()["1000,1000"] = {1000, 1000, 3};
+  };
+  auto stillLoaded = [&] {
+    std::lock_guard lock(rig.ctx().store.LoadedChunkMapMutex);
+    return streaming.LoadedChunks().contains("1000,1000");
+  };
+  using platform::PackRgb;
+  HandleMenuEvent(rig.ctx(), kMenuShadowsAdvanced);
+  EXPECT_EQ(shadows.mode, 2);
+  EXPECT_FLOAT_EQ(shadows.range, 25.0f);
+  EXPECT_EQ(shadows.rgb, PackRgb(10, 10, 30));
+  EXPECT_EQ(shadows.mapSize, 256);
+  HandleMenuEvent(rig.ctx(), kMenuShadowsSimple);
+  EXPECT_EQ(shadows.mode, 1);
+  EXPECT_FLOAT_EQ(shadows.range, 30.0f);
+  EXPECT_EQ(shadows.rgb, PackRgb(150, 150, 170));
+  HandleMenuEvent(rig.ctx(), kMenuShadowsNone);
+  EXPECT_EQ(shadows.mode, 0);
+  EXPECT_EQ(shadows.rgb, 0);
+  EXPECT_EQ(shadows.mapSize, 0);
+  for (int item : {kMenuShadowsNone, kMenuShadowsSimple, kMenuShadowsSimple, kMenuShadowsAdvanced}) {
+    markLoaded();
+    HandleMenuEvent(rig.ctx(), item);  // chosen again too: the chunks are loaded anew
+    EXPECT_FALSE(stillLoaded()) << item;
+  }
+}
+
+TEST_F(MenuCommandsTest, LoadSchematicPlacesTheBoxInFrontOfTheCamera) {
+  const std::string file = rig.workingFolder + "wall.kvSch";
+  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(4, 2, 10, 1));  // x 4, z 2, height 10
+  auto& engine = rig.engine();
+  engine.PBO_MoveCamera2(0, 10.3f, 20.2f, 30.7f, 0);
+  engine.PBO_CameraLookAt(0, 13.3f, 21.4f, 34.7f);  // direction (3, 1.2, 4) / 5.142
+  rig.gui.QueueFileAnswer(file);
+  HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
+  // At the camera rounded up (11, 21, 31), moved by the direction times the size (x, height / 3,
+  // z) to (13.33, 21.78, 32.56), rounded up again less the half size minus half a block.
+  EXPECT_FLOAT_EQ(engine.PBO_NodeX(1001), 14 - 0.75f);
+  EXPECT_FLOAT_EQ(engine.PBO_NodeY(1001), 22 - 2.25f);
+  EXPECT_FLOAT_EQ(engine.PBO_NodeZ(1001), 33 - 0.25f);
+  const auto& placement = rig.ctx().InsertPlacement();
+  EXPECT_EQ(placement.sizeX, 4);
+  EXPECT_EQ(placement.sizeHeight, 10);
+  EXPECT_EQ(placement.sizeZ, 2);
+  EXPECT_FLOAT_EQ(placement.originX, 12.5f);
+  EXPECT_FLOAT_EQ(placement.originY, 17.5f);
+  EXPECT_FLOAT_EQ(placement.originZ, 32.5f);
+  const CubeSize size = SelectionCubeSize(engine);
+  EXPECT_FLOAT_EQ(size.x, 4.01f);
+  EXPECT_FLOAT_EQ(size.y, 10.01f);
+  EXPECT_FLOAT_EQ(size.z, 2.01f);
+  EXPECT_FALSE(engine.GetScene().entities.Find(1003)->hidden);
+  EXPECT_EQ(rig.ctx().loop.PreviewRebuildPending, 1);
+  EXPECT_EQ(engine.GetScene().world.shadows.mode, 0);  // off while the preview exists
+}
+
+TEST_F(MenuCommandsTest, SaveSchematicCubeDropsThePreviewAndRestoresTheShadows) {
+  HandleMenuEvent(rig.ctx(), kMenuShadowsAdvanced);
+  const std::string file = rig.workingFolder + "one.kvSch";
+  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(1, 1, 1, 1));
+  rig.gui.QueueFileAnswer(file);
+  HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
+  rig.Pass();
+  auto& engine = rig.engine();
+  const int preview = rig.ctx().loop.PreviewGeometry;
+  ASSERT_TRUE(engine.PBO_IsStaticGeometry(preview));
+  ASSERT_EQ(engine.GetScene().world.shadows.mode, 0);
+
+  engine.PBO_MoveCamera2(0, 2.2f, 20.4f, 3.6f, 0);
+  engine.PBO_CameraLookAt(0, 12.2f, 20.4f, 8.6f);  // direction (2, 0, 1) / 2.236
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  EXPECT_FALSE(engine.PBO_IsStaticGeometry(preview));
+  EXPECT_EQ(engine.GetScene().world.shadows.mode, 2);
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine).x, 3.01f);
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine).y, 3.01f);
+  // (3, 21, 4) + 6 along the view and half a unit up, (8.37, 21.5, 6.68), rounded up.
+  EXPECT_FLOAT_EQ(engine.PBO_NodeX(1001), 9.0f);
+  EXPECT_FLOAT_EQ(engine.PBO_NodeY(1001), 22.0f);
+  EXPECT_FLOAT_EQ(engine.PBO_NodeZ(1001), 7.0f);
+}
+
+TEST_F(MenuCommandsTest, SwitchToAWorldWhoseMetadataCannotBeReadPutsTheCameraAtTheOrigin) {
+  rig.engine().PBO_MoveCamera2(0, 50, 60, 70, 0);
+  std::filesystem::remove_all(rig.saveFolder + "Beta");
+  HandleMenuEvent(rig.ctx(), WorldItem("Beta"));
+  EXPECT_EQ(
+      rig.messages(),
+      "Something is wrong|This world doesn't seem to have enough chunks to be worth loading... (<10)\n");
+  EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Beta");
+  EXPECT_TRUE(rig.ctx().store.WorldChunkMap.empty());
+  EXPECT_FLOAT_EQ(rig.engine().PBO_CameraX(0), 0.0f);
+  EXPECT_FLOAT_EQ(rig.engine().PBO_CameraY(0), 0.0f);
+  EXPECT_FLOAT_EQ(rig.engine().PBO_CameraZ(0), 0.0f);
+}
+
 TEST_F(MenuCommandsTest, SetPlayerPositionWritesOnlyWhenAnsweredYes) {
   const std::string metadata = rig.saveFolder + "Alpha/WorldMetadata1.important";
   const auto before = fixtures::ReadFileBytes(metadata);
@@ -172,6 +275,11 @@ TEST_F(MenuCommandsTest, SetPlayerPositionWritesOnlyWhenAnsweredYes) {
   EXPECT_EQ(fixtures::ReadFileBytes(metadata), before);
   ASSERT_EQ(rig.MessageCount(), 1u);
   EXPECT_EQ(rig.LastMessage().buttons, platform::MessageBoxButtons::kYesNo);
+  EXPECT_EQ(rig.LastMessage().title, "Info");
+  EXPECT_EQ(
+      rig.LastMessage().text,
+      "This will update the in game player position to the current camera position. Please make sure you "
+      "dont bake yourself in solid Rock.\n\rDo it?");
 
   rig.gui.QueueYesNoAnswer(true);
   HandleMenuEvent(rig.ctx(), kMenuSetPlayerPosition);

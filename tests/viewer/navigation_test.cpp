@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <glm/glm.hpp>
 
+#include "fixtures/schematic_writer.h"
 #include "platform/engine3d/scene.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
@@ -158,6 +160,164 @@ TEST_F(NavigationTest, KeysFlyAtSlowAndFastSpeedsPerPass) {
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_E}));
   rig.Pass();
   EXPECT_NEAR(engine().PBO_CameraY(0), y + 1.15f, 1e-4);
+}
+
+// Where one pass holding `keys` moves the camera, from where it stands.
+glm::vec3 CameraStep(ViewerRig& rig, std::vector<int> keys) {
+  auto& engine = rig.engine();
+  const glm::vec3 before(engine.PBO_CameraX(0), engine.PBO_CameraY(0), engine.PBO_CameraZ(0));
+  rig.input.QueuePass(PassWith().KeysHeld(std::move(keys)));
+  rig.Pass();
+  return glm::vec3(engine.PBO_CameraX(0), engine.PBO_CameraY(0), engine.PBO_CameraZ(0)) - before;
+}
+
+void ExpectStep(glm::vec3 step, glm::vec3 expected, const char* keys) {
+  EXPECT_NEAR(step.x, expected.x, 1e-4) << keys;
+  EXPECT_NEAR(step.y, expected.y, 1e-4) << keys;
+  EXPECT_NEAR(step.z, expected.z, 1e-4) << keys;
+}
+
+TEST_F(NavigationTest, EveryFlyingKeyMovesAlongTheCamerasOwnAxes) {
+  using namespace platform;
+  // The start view looks along +X: the camera's right is +Z, its up is +Y.
+  ExpectStep(CameraStep(rig, {DIK_W}), {0.15f, 0, 0}, "W");
+  ExpectStep(CameraStep(rig, {DIK_S}), {-0.15f, 0, 0}, "S");
+  ExpectStep(CameraStep(rig, {DIK_A}), {0, 0, -0.15f}, "A");
+  ExpectStep(CameraStep(rig, {DIK_LEFT}), {0, 0, -0.15f}, "Left");
+  ExpectStep(CameraStep(rig, {DIK_D}), {0, 0, 0.15f}, "D");
+  ExpectStep(CameraStep(rig, {DIK_RIGHT}), {0, 0, 0.15f}, "Right");
+  ExpectStep(CameraStep(rig, {DIK_R}), {0, 0.15f, 0}, "R");
+  ExpectStep(CameraStep(rig, {DIK_UP}), {0, 0.15f, 0}, "Up");
+  ExpectStep(CameraStep(rig, {DIK_E}), {0, 0.15f, 0}, "E");
+  ExpectStep(CameraStep(rig, {DIK_F}), {0, -0.15f, 0}, "F");
+  ExpectStep(CameraStep(rig, {DIK_DOWN}), {0, -0.15f, 0}, "Down");
+  ExpectStep(CameraStep(rig, {DIK_A, DIK_LSHIFT}), {0, 0, -1.0f}, "Shift+A");
+  ExpectStep(CameraStep(rig, {DIK_RIGHT, DIK_LSHIFT}), {0, 0, 1.0f}, "Shift+Right");
+  ExpectStep(CameraStep(rig, {DIK_DOWN, DIK_LSHIFT}), {0, -1.0f, 0}, "Shift+Down");
+  // One direction per axis: A wins over D, W over S, the up keys over the down keys.
+  ExpectStep(CameraStep(rig, {DIK_A, DIK_D, DIK_W, DIK_S, DIK_R, DIK_F}), {0.15f, 0.15f, -0.15f}, "all");
+}
+
+TEST_F(NavigationTest, CtrlSOutsideInsertionBacksOffSlowlyAndShiftCtrlSNeverInjects) {
+  using namespace platform;
+  ExpectStep(CameraStep(rig, {DIK_LCONTROL, DIK_S}), {-0.15f, 0, 0}, "Ctrl+S, browsing");
+  HandleMenuEvent(rig.ctx(), kMenuAddMarker);
+  ExpectStep(CameraStep(rig, {DIK_LCONTROL, DIK_S}), {-0.15f, 0, 0}, "Ctrl+S, marker mode");
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeMarker);
+  Release();
+
+  const std::string file = rig.workingFolder + "one.kvSch";
+  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(1, 1, 1, 1));
+  rig.gui.QueueFileAnswer(file);
+  HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
+  rig.Pass();
+  const auto database = fixtures::ReadFileBytes(rig.saveFolder + "Alpha/chunkdata.sqlite");
+  ExpectStep(CameraStep(rig, {DIK_LSHIFT, DIK_LCONTROL, DIK_S}), {-1.0f, 0, 0}, "Shift+Ctrl+S, inserting");
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
+  EXPECT_TRUE(engine().PBO_IsStaticGeometry(rig.ctx().loop.PreviewGeometry));
+  EXPECT_EQ(fixtures::ReadFileBytes(rig.saveFolder + "Alpha/chunkdata.sqlite"), database);
+}
+
+TEST_F(NavigationTest, SaveBoxDragOffTheBoxShiftsTheCameraInsteadOfTurningIt) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  engine().PBO_MoveNode2(1001, 500, 500, 500, 0);  // the box far out of sight
+  engine().PBO_MoveCamera2(0, 0, 20, 0, 0);
+  engine().PBO_CameraLookAt(0, 10, 20, 0);
+  PressAtCentre();
+  ASSERT_EQ(rig.ctx().nav.DragAxisX, 0);
+  DragBy(100, 0);
+  // 0.2 units per count to the left (the camera's right is +Z); the view turns only by the
+  // camera's slow follow of the box.
+  EXPECT_NEAR(engine().PBO_CameraX(0), 0.0f, 0.5f);
+  EXPECT_NEAR(engine().PBO_CameraZ(0), -20.0f, 0.05f);
+  EXPECT_NEAR(engine().PBO_CameraY(0), 20.0f, 0.5f);
+  EXPECT_GT(engine().PBO_CameraDirectionX(0), 0.99f);
+}
+
+TEST_F(NavigationTest, MarkerBoxMovesIn32BlockStepsAndIgnoresVerticalDrags) {
+  HandleMenuEvent(rig.ctx(), kMenuAddMarker);
+  LookAtMinusXFace(12.0f);  // 12 units from the centre, halved 6: 10 counts, times 32 / 2
+  PressAtCentre();
+  auto& nav = rig.ctx().nav;
+  ASSERT_GT(nav.PickedEntity, 0);
+  EXPECT_EQ(nav.DragSpeed, 160);
+  EXPECT_EQ(nav.BoxDragStep, 32);
+  EXPECT_EQ(nav.DragSnapToBlocks, 0);
+  const float x = NodeX(), y = NodeY(), z = NodeZ();
+  DragBy(330, 0);  // two steps of 32 blocks, 16 units each
+  EXPECT_FLOAT_EQ(NodeZ(), z + 32.0f);
+  EXPECT_FLOAT_EQ(NodeX(), x);
+  DragBy(0, 400);  // vertical: neither moves nor resizes
+  EXPECT_FLOAT_EQ(NodeY(), y);
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).y, 200.01f);
+  DragBy(0, -400, {platform::DIK_LSHIFT});
+  EXPECT_FLOAT_EQ(NodeY(), y);
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).y, 200.01f);
+  DragBy(-170, 0, {platform::DIK_LSHIFT});  // Shift: one step wider, 32 blocks
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 64.01f);
+}
+
+TEST_F(NavigationTest, ShiftWheelResizesAlongTheHeldFacesNormal) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  const float x = NodeX();
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(1));
+  rig.Pass();
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 4.01f);
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 3.01f);
+  EXPECT_FLOAT_EQ(NodeX(), x + 0.25f);  // the -X face stays where it was
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(-3));
+  rig.Pass();
+  EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 1.01f);
+  EXPECT_FLOAT_EQ(NodeX(), x - 0.5f);
+}
+
+TEST_F(NavigationTest, TheBoxBottomStaysWithinHeights0To800) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  const float halfHeight = 3.01f / 4;
+  // Each drag is one block (0.5 units) up or down; `allowed` says whether the box may go.
+  struct Case {
+    float bottom;
+    int dragY;
+    bool allowed;
+  };
+  for (const Case& move :
+       {Case{0.25f, 60, false}, Case{0.75f, 60, true}, Case{799.25f, -60, true}, Case{799.75f, -60, false}}) {
+    engine().PBO_MoveNode2(1001, 4, move.bottom + halfHeight, 4, 0);
+    LookAtMinusXFace(4.0f);
+    PressAtCentre();
+    ASSERT_EQ(rig.ctx().nav.DragSpeed, 50);
+    DragBy(0, move.dragY);
+    const float expected = move.bottom + halfHeight + (move.allowed ? (move.dragY > 0 ? -0.5f : 0.5f) : 0.0f);
+    EXPECT_FLOAT_EQ(NodeY(), expected) << move.bottom;
+    Release();
+  }
+}
+
+TEST_F(NavigationTest, AClickOnAMarkerOrTheFaceTemplatesNeverGrabsTheBox) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  engine().PBO_MoveNode2(1001, 500, 500, 500, 0);  // the box far out of sight
+  // A confirmed marker column right in front of the camera, and the templates at the origin.
+  const int marker =
+      engine().PBO_CreateEntity3(-1, engine().PBO_MeshID(306), engine().PBO_MaterialID(1010), 6, 200, 0);
+  ASSERT_NE(marker, 0);
+  engine().PBO_ScaleEntity2(marker, 2, 800, 32, 0);
+  engine().PBO_MoveCamera2(0, 2, 20, 0, 0);
+  engine().PBO_CameraLookAt(0, 10, 20, 0);
+  PressAtCentre();
+  EXPECT_EQ(rig.ctx().nav.PickedEntity, 0);
+  EXPECT_EQ(rig.ctx().nav.DragAxisX, 0);
+  DragBy(200, 0);
+  EXPECT_FLOAT_EQ(NodeZ(), 500.0f);
+  Release();
+
+  engine().PBO_MoveCamera2(0, -3, 0.1f, 0.1f, 0);
+  engine().PBO_CameraLookAt(0, 0, 0.1f, 0.1f);
+  rig.input.QueuePass(PassWith().Pointer(std::make_pair(centreX, centreY)));
+  rig.Pass();
+  EXPECT_EQ(rig.ctx().nav.CubeHoverShown, 0);
 }
 
 TEST_F(NavigationTest, TheSaveBoxKeepsTheCameraFromComingNearerThanFiveUnits) {

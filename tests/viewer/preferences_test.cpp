@@ -35,7 +35,7 @@ TEST_F(PreferencesTest, FirstRunCreatesTheFileAndSavesAllTenKeysInOrder) {
   EXPECT_EQ(settings_.CurrentWorldName, "My Great World");
   EXPECT_EQ(settings_.SaveDir, home_.path() + ".local/share/Kelvane/Saved/WorldData/");
   EXPECT_EQ(settings_.InstaLoadDir, home_.path() + ".local/share/Kelvane/Saved/WorldData_InstaLoad/");
-  EXPECT_EQ(settings_.SteamAppsDir, "C:/Program Files (x86)/Steam/steamapps/");
+  EXPECT_EQ(settings_.SteamAppsDir, home_.path() + ".local/share/Steam/steamapps/");  // Linux Steam's place
   EXPECT_EQ(settings_.VisibleChunkBorders, 0);
   EXPECT_EQ(settings_.ViewDistance, 150);
   EXPECT_EQ(settings_.ShadowMode, 0);
@@ -50,15 +50,21 @@ TEST_F(PreferencesTest, FirstRunCreatesTheFileAndSavesAllTenKeysInOrder) {
   EXPECT_EQ(Text(ReadFileBytes(sources_.prefsPath)),
             "\xEF\xBB\xBF\r\n"
             "LastWorld = My Great World\r\n"
-            "SaveDir = " + settings_.SaveDir + "\r\n"
-            "InstaLoadDir = " + settings_.InstaLoadDir + "\r\n"
-            "SteamAppsDir = C:/Program Files (x86)/Steam/steamapps/\r\n"
-            "VisibleChunkBorders = 0\r\n"
-            "NarrowRenderHeight = 1\r\n"
-            "ViewDistance = -300\r\n"
-            "DrawBothNormals = 1\r\n"
-            "Shadows = 0\r\n"
-            "Do not share custom Blocks in mods directory = 1\r\n");
+            "SaveDir = " +
+                settings_.SaveDir +
+                "\r\n"
+                "InstaLoadDir = " +
+                settings_.InstaLoadDir +
+                "\r\n"
+                "SteamAppsDir = " +
+                settings_.SteamAppsDir +
+                "\r\n"
+                "VisibleChunkBorders = 0\r\n"
+                "NarrowRenderHeight = 1\r\n"
+                "ViewDistance = -300\r\n"
+                "DrawBothNormals = 1\r\n"
+                "Shadows = 0\r\n"
+                "Do not share custom Blocks in mods directory = 1\r\n");
 }
 
 TEST_F(PreferencesTest, StoredValuesAreReadTrimmedCaseInsensitivelyAndNotNumbersReadZero) {
@@ -76,6 +82,24 @@ TEST_F(PreferencesTest, StoredValuesAreReadTrimmedCaseInsensitivelyAndNotNumbers
   EXPECT_EQ(settings_.SteamAppsDir, "/stored/steamapps/");
   EXPECT_EQ(settings_.DoNotShareModsBlocks, 0);
   EXPECT_EQ(settings_.VisibleChunkBorders, 1);
+}
+
+TEST_F(PreferencesTest, ShadowValuesOutsideTheMenusChoicesReadAsNone) {
+  for (const char* stored : {"5", "-1", "3", "$2", "2"}) {
+    WriteBytesToFile(sources_.prefsPath,
+                     Bytes(std::string("Shadows = ") + stored + "\r\nViewDistance = $258\r\n"));
+    ASSERT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
+    EXPECT_EQ(settings_.ShadowMode, std::string(stored) == "2" ? 2 : 0) << stored;
+    EXPECT_EQ(settings_.ViewDistance, 0) << stored;  // decimal digits only: "$258" is no number
+  }
+}
+
+TEST_F(PreferencesTest, KeysInsideAGroupAreNotTheProgramsKeys) {
+  WriteBytesToFile(sources_.prefsPath,
+                   Bytes("LastWorld = Home\r\n[Elsewhere]\r\nLastWorld = Other\r\nShadows = 2\r\n"));
+  ASSERT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
+  EXPECT_EQ(settings_.CurrentWorldName, "Home");
+  EXPECT_EQ(settings_.ShadowMode, 0);
 }
 
 TEST_F(PreferencesTest, SteamFromTheRegistryWinsOverTheStoredFolder) {
@@ -100,6 +124,7 @@ TEST_F(PreferencesTest, NoLocalAppDataFolderGivesRelativeSaveFolders) {
   ASSERT_TRUE(ReadStartupPreferences(settings_, sources_, gui_));
   EXPECT_EQ(settings_.SaveDir, "Kelvane/Saved/WorldData/");
   EXPECT_EQ(settings_.InstaLoadDir, "Kelvane/Saved/WorldData_InstaLoad/");
+  EXPECT_EQ(settings_.SteamAppsDir, "");
 }
 
 TEST_F(PreferencesTest, UnopenableFileShowsTheFileSystemError) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <glm/glm.hpp>
 
+#include "platform/engine3d/scene.h"
+#include "platform/files/file.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
 #include "viewer/subsystem_wiring.h"
@@ -35,7 +39,8 @@ TEST(ProgramStartTest, MissingPreferencesFileIsCreatedAndDefaultsApply) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
             "\xEF\xBB\xBF\r\nLastWorld = My Great World\r\nSaveDir = " + appData +
                 "Kelvane/Saved/WorldData/\r\nInstaLoadDir = " + appData +
-                "Kelvane/Saved/WorldData_InstaLoad/\r\nSteamAppsDir = C:/Program Files (x86)/Steam/steamapps/\r\n"
+                "Kelvane/Saved/WorldData_InstaLoad/\r\nSteamAppsDir = " + rig.temp.path() +
+                "home/.local/share/Steam/steamapps/\r\n"
                 "VisibleChunkBorders = 0\r\nNarrowRenderHeight = 0\r\nViewDistance = 150\r\n"
                 "DrawBothNormals = 1\r\nShadows = 0\r\nDo not share custom Blocks in mods directory = 1\r\n");
 }
@@ -84,6 +89,8 @@ TEST(ProgramStartTest, GoodWorldStartsQuietlyWithCameraOnThePlayerAndMenusFromTh
   EXPECT_FALSE(rig.gui.GetMenuItemState(0, kMenuDistanceFar));
   EXPECT_FALSE(rig.gui.GetMenuItemState(0, kMenuDistanceShort));
   EXPECT_TRUE(rig.gui.GetMenuItemState(0, kMenuShadowsNone));
+  EXPECT_EQ(rig.ctx().settings.ShadowMode, 0);  // and the view agrees: no shadows
+  EXPECT_EQ(engine.GetScene().world.shadows.mode, 0);
   EXPECT_TRUE(rig.gui.GetMenuItemState(0, kMenuVisibleChunkBorders));
   EXPECT_TRUE(rig.gui.GetMenuItemState(0, kMenuDrawBothNormals));
   EXPECT_TRUE(rig.gui.GetMenuItemState(0, kMenuDoNotShareMods));
@@ -103,7 +110,9 @@ TEST(ProgramStartTest, ShutdownSavesTheSettingsIntoTheFileKeepingItsKeyOrder) {
   const std::string expected = "\xEF\xBB\xBF\r\nLastWorld = Beta\r\nSaveDir = " + rig.saveFolder +
                                "\r\nInstaLoadDir = " + rig.workingFolder +
                                "instaload/\r\nShadows = 2\r\nViewDistance = 600\r\n"
-                               "SteamAppsDir = C:/Program Files (x86)/Steam/steamapps/\r\n"
+                               "SteamAppsDir = " +
+                               rig.temp.path() +
+                               "home/.local/share/Steam/steamapps/\r\n"
                                "VisibleChunkBorders = 0\r\nNarrowRenderHeight = 0\r\n"
                                "DrawBothNormals = 1\r\nDo not share custom Blocks in mods directory = 1\r\n";
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
@@ -123,6 +132,85 @@ TEST(ProgramStartTest, ProgramMainRunsUntilTheWindowIsClosedAndReturnsZero) {
   EXPECT_EQ(ProgramMain(bundle), 0);
   EXPECT_EQ(rig.gui.EventsLeft(), 0u);
   EXPECT_FALSE(rig.gui.IsWindow(0));
+}
+
+TEST(ProgramStartTest, CameraLightsSkyAndFogTakeTheirStartValues) {
+  ViewerRig rig;
+  rig.MakeWorld("Alpha", 5);  // the player at (4, 12, 4)
+  rig.WritePreferences("Alpha", {"Shadows = 1"});
+  ASSERT_TRUE(rig.StartPaused());
+  const auto& scene = rig.engine().GetScene();
+  const auto& world = scene.world;
+  using platform::PackRgb;
+  EXPECT_EQ(world.ambientRgb, PackRgb(200, 200, 220));
+  EXPECT_EQ(world.sunRgb, PackRgb(255, 200, 150));
+  EXPECT_EQ(world.sunPosition, glm::vec3(10, 800, 10));
+  EXPECT_EQ(world.shadows.mode, 1);  // the stored "Simple" with the start's own values
+  EXPECT_FLOAT_EQ(world.shadows.range, 30.0f);
+  EXPECT_EQ(world.shadows.rgb, PackRgb(210, 205, 230));
+  EXPECT_TRUE(world.fog.enabled);
+  EXPECT_EQ(world.fog.rgb, PackRgb(30, 40, 40));
+  EXPECT_FLOAT_EQ(world.fog.intensity, 1.0f);  // 2 is given; this engine's fog is full at 1
+  EXPECT_FLOAT_EQ(world.fog.start, 32.0f);
+  EXPECT_FLOAT_EQ(world.fog.end, 512.0f);
+  EXPECT_NE(world.skyTextureKey, platform::kNoObject);
+  EXPECT_FLOAT_EQ(world.skyTiling, 10.0f);
+  EXPECT_FALSE(world.physics);
+  EXPECT_FALSE(world.collisions);
+
+  const auto& camera = scene.cameras[0];
+  EXPECT_FLOAT_EQ(camera.fovDegrees, 50.0f);
+  EXPECT_EQ(camera.backRgb, PackRgb(100, 156, 251));
+  auto& engine = rig.engine();
+  EXPECT_NEAR(engine.PBO_CameraDirectionX(0), 1.0f, 1e-5);  // looking at (X + 10, Y, Z)
+  EXPECT_NEAR(engine.PBO_CameraDirectionY(0), 0.0f, 1e-5);
+  // Light 0 keeps its provisional colour; both lights stand around the player.
+  const platform::Light* sun = scene.lights.Find(0);
+  const platform::Light* fill = scene.lights.Find(1);
+  ASSERT_TRUE(sun && fill);
+  EXPECT_EQ(sun->position, glm::vec3(4 - 100, 12 + 300, 4 - 200));
+  EXPECT_EQ(sun->diffuse, PackRgb(250, 250, 230));
+  EXPECT_EQ(fill->position, glm::vec3(4 + 300, 12 + 400, 4 + 200));
+  EXPECT_EQ(fill->diffuse, PackRgb(205, 200, 155));
+  ShutDown(rig.ctx());
+}
+
+TEST(ProgramStartTest, NarrowRenderHeightStartsOffWhateverItWas) {
+  ViewerRig rig;
+  rig.MakeWorld("Alpha", 4);
+  rig.WritePreferences("Alpha");
+  rig.beforeStartUp = [](ProgramContext& ctx) { ctx.settings.NarrowRenderHeight = 1; };
+  ASSERT_TRUE(rig.StartPaused());
+  EXPECT_EQ(rig.ctx().settings.NarrowRenderHeight.load(), 0);
+  EXPECT_FALSE(rig.gui.GetMenuItemState(0, kMenuNarrowRenderHeight));
+  ShutDown(rig.ctx());
+}
+
+TEST(ProgramStartTest, PreferencesThatCannotBeWrittenStillStartTheProgram) {
+  ViewerRig rig;
+  rig.MakeWorld("Alpha", 4);
+  rig.WritePreferences("Alpha", {"ViewDistance = 300"});
+  {
+    // Another program holds the file open for reading, so it cannot be opened for writing.
+    platform::File reader = platform::File::Open(rig.workingFolder + "prefs.ini", platform::FileMode::kRead);
+    ASSERT_TRUE(reader.IsOpen());
+    ASSERT_TRUE(rig.StartPaused());
+    EXPECT_EQ(rig.messages(), "");
+    EXPECT_EQ(rig.ctx().settings.ViewDistance.load(), 300);
+    EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Alpha");
+  }
+  ShutDown(rig.ctx());  // writing is needed only now, and the file is free again
+  EXPECT_EQ(rig.messages(), "");
+}
+
+TEST(ProgramStartTest, ReadOnlyPreferencesFileStillStartsTheProgram) {
+  if (geteuid() == 0) GTEST_SKIP() << "file permissions do not hold back root";
+  ViewerRig rig;
+  rig.MakeWorld("Alpha", 4);
+  rig.WritePreferences("Alpha");
+  fs::permissions(rig.workingFolder + "prefs.ini", fs::perms::owner_read);
+  EXPECT_TRUE(rig.StartPaused());
+  EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Alpha");
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ void ViewerRig::WritePreferences(const std::string& lastWorld, const std::vector
 
 bool ViewerRig::Start() {
   context_ = std::make_unique<ProgramContext>(*bundle_);
+  if (beforeStartUp) beforeStartUp(*context_);
   const bool started = StartUp(*context_);
   startupMessages_ = started ? gui.MessageBoxCount() : 0;
   return started;
@@ -74,6 +75,7 @@ bool ViewerRig::Start() {
 bool ViewerRig::StartPaused() {
   context_ = std::make_unique<ProgramContext>(*bundle_);
   context_->SetChunkLoadingPaused(true);
+  if (beforeStartUp) beforeStartUp(*context_);
   const bool started = StartUp(*context_);
   startupMessages_ = started ? gui.MessageBoxCount() : 0;
   return started;

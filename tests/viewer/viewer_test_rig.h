@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,6 +54,8 @@ class ViewerRig {
   platform::ScriptedGui gui;
   platform::ScriptedInput input;
   platform::LibraryLocator libraries;
+  // Runs on the new program context just before its start-up.
+  std::function<void(ProgramContext&)> beforeStartUp;
   int64_t clock = 1000;
   std::vector<std::string> openedPages;
 

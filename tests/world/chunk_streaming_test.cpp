@@ -8,6 +8,8 @@
 #include <set>
 #include <thread>
 
+#include "fixtures/bounded_wait.h"
+
 namespace orelens::world {
 namespace {
 
@@ -74,6 +76,36 @@ struct PublishedChunk {
   HeightBandLists faces;
 };
 
+// A message box as a person answers it: the asking thread waits until the box is answered.
+struct WaitingBoxes {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int waiting = 0;                 // guarded by mutex
+  uint64_t answered = 0;           // guarded by mutex; answering rounds
+  std::vector<std::string> shown;  // guarded by mutex
+
+  void Show(std::string_view title, std::string_view text) {
+    std::unique_lock lock(mutex);
+    shown.push_back(std::string(title) + "|" + std::string(text));
+    const uint64_t round = answered;
+    ++waiting;
+    changed.notify_all();
+    changed.wait(lock, [&] { return answered != round; });
+    --waiting;
+  }
+  void AnswerAll() {
+    {
+      std::lock_guard lock(mutex);
+      ++answered;
+    }
+    changed.notify_all();
+  }
+  int Waiting() {
+    std::lock_guard lock(mutex);
+    return waiting;
+  }
+};
+
 // Everything a ChunkStreaming needs, standing in for the world store and the viewer.
 struct StreamingRig {
   std::mutex loadedChunkMapMutex, loaderSyncMutex;
@@ -84,6 +116,7 @@ struct StreamingRig {
   std::atomic<float> cameraX{0}, cameraZ{0};
   std::mutex logMutex;
   std::vector<std::string> calls;  // guarded by logMutex
+  std::vector<std::string> openedFolders;  // guarded by logMutex
 
   StreamingRig() { kinds[kBlockAir] = kKindNotDrawn; }
 
@@ -104,7 +137,11 @@ struct StreamingRig {
     services.settings = &settings;
     services.blockKinds = &kinds;
     services.cameraPosition = [this] { return CameraPosition{cameraX.load(), cameraZ.load()}; };
-    services.openChunkReader = [this](const std::string&) { return std::make_unique<FakeReader>(chunks); };
+    services.openChunkReader = [this](const std::string& folder) {
+      std::lock_guard lock(logMutex);
+      openedFolders.push_back(folder);
+      return std::make_unique<FakeReader>(chunks);
+    };
     services.savePreferences = [this] { Log("save"); };
     services.freeChunkGeometry = [this](int32_t id) { Log("free " + std::to_string(id)); };
     services.freeAllChunkGeometry = [this] { Log("free all"); };
@@ -124,15 +161,7 @@ std::vector<PublishedChunk> TakeReadySlots(ChunkStreaming& streaming) {
   return taken;
 }
 
-template <class Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using fixtures::WaitFor;
 
 size_t LoadedCount(StreamingRig& rig, ChunkStreaming& streaming) {
   std::lock_guard lock(rig.loadedChunkMapMutex);
@@ -220,11 +249,12 @@ TEST(ChunkStreamingThreaded, FullMapOrPauseKeepsEveryLoaderIdle) {
   EXPECT_TRUE(TakeReadySlots(streaming).empty());
   EXPECT_EQ(LoadedCount(rig, streaming), 10u);
 
+  // Paused first, then room made: a loader between the two must not find room unpaused.
+  streaming.ChunkLoadingPaused = 1;
   {
     std::lock_guard lock(rig.loadedChunkMapMutex);
     streaming.LoadedChunks().erase(ChunkOriginKey(1000, 0));
   }
-  streaming.ChunkLoadingPaused = 1;
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(TakeReadySlots(streaming).empty());
 
@@ -315,6 +345,134 @@ TEST(ChunkStreamingThreaded, UnloaderDropsChunksBeyondTheLimitOneAtATime) {
   std::lock_guard lock(rig.loadedChunkMapMutex);
   EXPECT_EQ(streaming.PendingUnloadChunk(), -1);
   EXPECT_TRUE(streaming.LoadedChunks().contains("near"));
+}
+
+// Stops streaming on another thread; false when it has not returned within the limit.
+template <class Stop>
+bool StopReturnsWithin(Stop stop, std::chrono::milliseconds limit, WaitingBoxes& boxes) {
+  std::atomic<bool> returned{false};
+  std::thread stopper([&] {
+    stop();
+    returned = true;
+  });
+  const bool inTime = WaitFor([&] { return returned.load(); }, limit);
+  while (!returned.load()) {  // a stop stuck behind a box: answer it so the test can end
+    boxes.AnswerAll();
+    std::this_thread::sleep_for(5ms);
+  }
+  stopper.join();
+  return inTime;
+}
+
+TEST(ChunkStreamingThreaded, StoppingAnswersTheBoxesOfLoadersThatCouldNotStart) {
+  StreamingRig rig;
+  WaitingBoxes boxes;
+  StreamingServices services = rig.Services();
+  services.openChunkReader = [](const std::string&) { return std::unique_ptr<LoaderChunkReader>(); };
+  services.showMessage = [&](std::string_view title, std::string_view text) { boxes.Show(title, text); };
+  services.answerWaitingMessages = [&] { boxes.AnswerAll(); };
+  ChunkStreaming streaming(std::move(services));
+  streaming.StartChunkLoaderThreads();
+  ASSERT_TRUE(WaitFor([&] { return boxes.Waiting() == kLoaderSlotCount; }));
+
+  ASSERT_TRUE(StopReturnsWithin([&] { streaming.StopChunkLoaders(); }, 4s, boxes));
+  EXPECT_EQ(streaming.AbandonedLoadersRunning()->load(), 0);  // every loader ended on its own
+  for (int slot = 0; slot < kLoaderSlotCount; ++slot) EXPECT_FALSE(streaming.LoaderRunning(slot));
+  std::lock_guard lock(boxes.mutex);
+  EXPECT_EQ(boxes.shown, std::vector<std::string>(kLoaderSlotCount, "Error|LZ4 couldn't be opened"));
+}
+
+TEST(ChunkStreamingThreaded, ALoaderWaitingForAPersonIsAbandonedWithoutWaitingForIt) {
+  StreamingRig rig;
+  WaitingBoxes boxes;
+  StreamingServices services = rig.Services();
+  services.openChunkReader = [](const std::string&) { return std::unique_ptr<LoaderChunkReader>(); };
+  services.showMessage = [&](std::string_view title, std::string_view text) { boxes.Show(title, text); };
+  ChunkStreaming streaming(std::move(services));  // nothing answers the boxes while stopping
+  streaming.StartChunkLoaderThreads();
+  ASSERT_TRUE(WaitFor([&] { return boxes.Waiting() == kLoaderSlotCount; }));
+
+  // The stop gives up on the loaders after its time limit; it never waits for the boxes.
+  ASSERT_TRUE(StopReturnsWithin([&] { streaming.StopChunkLoaders(100); }, 4s, boxes));
+  const auto abandoned = streaming.AbandonedLoadersRunning();
+  EXPECT_EQ(abandoned->load(), kLoaderSlotCount);
+  streaming.StartChunkLoaderThreads();  // new loaders for every slot, though the old ones still wait
+  ASSERT_TRUE(WaitFor([&] { return boxes.Waiting() == 2 * kLoaderSlotCount; }));
+
+  boxes.AnswerAll();  // the person answers at last: the abandoned loaders end quietly
+  ASSERT_TRUE(WaitFor([&] { return abandoned->load() == 0; }));
+  streaming.StopChunkLoaders();
+}
+
+TEST(ChunkStreamingThreaded, LoadersKeepTheWorldTheyWereStartedFor) {
+  StreamingRig rig;
+  rig.settings.SaveDir = "/saves/";
+  rig.settings.CurrentWorldName = "Old";
+  rig.settings.ViewDistance = 1;
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  // A world switch renames the current world while the loaders are still in their start delay.
+  rig.settings.CurrentWorldName = "New";
+  streaming.StopChunkLoaders();
+  streaming.UnloadAllChunks();
+  streaming.StartChunkLoaderThreads();
+  ASSERT_TRUE(WaitFor([&] { return !TakeReadySlots(streaming).empty(); }));
+  streaming.StopChunkLoaders();
+
+  std::lock_guard lock(rig.logMutex);
+  ASSERT_FALSE(rig.openedFolders.empty());
+  size_t oldWorld = 0;
+  for (const auto& folder : rig.openedFolders) {
+    EXPECT_TRUE(folder == "/saves/Old/" || folder == "/saves/New/") << folder;
+    if (folder == "/saves/Old/") ++oldWorld;
+  }
+  EXPECT_EQ(oldWorld, static_cast<size_t>(kLoaderSlotCount));                             // the first start
+  EXPECT_EQ(rig.openedFolders.size() - oldWorld, static_cast<size_t>(kLoaderSlotCount));  // the restart
+}
+
+TEST(ChunkStreamingThreaded, CameraFarBeyondTheIntegerRangeStreamsClampedCells) {
+  for (const float far : {1e12f, -1e12f}) {
+    StreamingRig rig;
+    rig.settings.ViewDistance = 9;  // the base cell and spiral index 0, one cell towards -Z
+    rig.cameraX = far;
+    rig.cameraZ = far;
+    ChunkStreaming streaming(rig.Services());
+    streaming.StartChunkLoaderThreads();
+    std::set<std::pair<int32_t, int32_t>> cells;
+    ASSERT_TRUE(WaitFor([&] {
+      for (const auto& chunk : TakeReadySlots(streaming)) cells.insert({chunk.x, chunk.z});
+      return cells.size() == 2;
+    }));
+    streaming.StopChunkLoaders();
+    // A chunk origin (16k - 8) that leaves the spiral room inside the int32 range.
+    const int32_t base = far > 0 ? 2146435064 : -2146435080;
+    EXPECT_EQ(cells, (std::set<std::pair<int32_t, int32_t>>{{base, base}, {base, base - 16}})) << far;
+  }
+}
+
+TEST(ChunkStreamingThreaded, NarrowRenderHeightWalksOnlyHeights100To249) {
+  StreamingRig rig;
+  rig.settings.ViewDistance = 1;
+  rig.settings.NarrowRenderHeight = 1;
+  rig.worldChunkMap["-8,-8"] = 4;
+  rig.chunks->records[4] = AirRecord();  // no record lists: the default range stands
+  for (int height : {99, 100, 101, 248, 249, 250}) rig.chunks->records[4][CellOffset(3, 3, height)] = kStone;
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  std::vector<PublishedChunk> taken;
+  ASSERT_TRUE(WaitFor([&] {
+    taken = TakeReadySlots(streaming);
+    return !taken.empty();
+  }));
+  streaming.StopChunkLoaders();
+
+  std::map<int, uint8_t> masks;
+  for (const auto& band : taken[0].faces)
+    for (const auto& record : band) masks[record.height] = record.faceMask;
+  // The ends of the range always show their outer face; the blocks between them touch stone.
+  constexpr uint8_t kAllButTop = 0x3F & ~kFaceTop, kAllButBottom = 0x3F & ~kFaceBottom;
+  EXPECT_EQ(masks, (std::map<int, uint8_t>{
+                       {100, kAllButTop}, {101, kAllButBottom}, {248, kAllButTop}, {249, kAllButBottom}}));
 }
 
 TEST(ChunkStreaming, UnloadAllFreesEveryChunkAndResetsTheSlots) {

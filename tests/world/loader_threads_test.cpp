@@ -103,10 +103,21 @@ TEST(LoaderThreadsThreaded, ChunksComeFromDatabaseAndCacheFilesWithTheirLists) {
   centre.SetBlock(9, 9, 38, kStone);  // below the walked range
   centre.SetBlock(3, 3, 70, kBlockCustom);
   centre.customBlocks.push_back({3, 3, 70, 987654});
+  centre.SetBlock(31, 8, 60, kStone);  // its +X face looks into the east neighbour
+  centre.SetBlock(8, 31, 60, kStone);  // its +Z face looks into the north neighbour
   centre.SetBlock(4, 4, 71, kBlockTorch);
   centre.rotations.push_back({4, 4, 71, 3});
   rig.world.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(centre)));
   rig.List(-8, -8, 10);
+
+  fixtures::ChunkRecordSpec east;  // x + 16: stone beside the centre's +X face only
+  east.SetBlock(0, 8, 60, kStone);
+  rig.world.PutDatabaseRow(13, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(east)));
+  rig.List(8, -8, 13);
+  fixtures::ChunkRecordSpec north;  // z + 16: stone beside the centre's +Z face only
+  north.SetBlock(8, 0, 60, kStone);
+  rig.world.WriteCacheFile(14, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(north)));
+  rig.List(-8, 8, 14);
 
   fixtures::ChunkRecordSpec west;  // x - 16, only as a cache file
   west.SetBlock(31, 4, 60, kStone);
@@ -127,6 +138,8 @@ TEST(LoaderThreadsThreaded, ChunksComeFromDatabaseAndCacheFilesWithTheirLists) {
   EXPECT_EQ(mid.id, 10);
   EXPECT_EQ(Find(mid.faces, 0, 4, 60)->faceMask, 0x3F & ~kFaceMinusX);
   EXPECT_EQ(Find(mid.faces, 5, 0, 60)->faceMask, 0x3F & ~kFaceMinusZ);
+  EXPECT_EQ(Find(mid.faces, 31, 8, 60)->faceMask, 0x3F & ~kFacePlusX);
+  EXPECT_EQ(Find(mid.faces, 8, 31, 60)->faceMask, 0x3F & ~kFacePlusZ);
   EXPECT_EQ(Find(mid.faces, 9, 9, 38), nullptr);
   EXPECT_EQ(Find(mid.faces, 3, 3, 70)->extra, 987654);
   EXPECT_EQ(Find(mid.faces, 4, 4, 71)->extra, 3);

@@ -170,6 +170,9 @@ class Engine3D {
   int PBO_IsEntity(int entity) const;
   int PBO_EntityID(int entity) const;
   int PBO_HideEntity(int entity, int hide);
+  // The bits a ray cast's mask must share with the entity for the ray to find it; a new entity
+  // has none, so only entities given a pick mask can be picked.
+  int PBO_EntityPickMask(int entity, int mask);
   int PBO_SetEntityMaterial(int entity, int materialHandle);
   int PBO_MoveEntity2(int entity, float x, float y, float z, int mode);
   int PBO_ScaleEntity2(int entity, float x, float y, float z, int mode);
@@ -202,9 +205,9 @@ class Engine3D {
   int PBO_IsStaticGeometry(int geometry) const;
 
   // --- Picking -----------------------------------------------------------------------------
-  // The visible entity under (x, y) of the 3D view through `camera` (static geometry is not
-  // pickable), or 0. Any nonzero mask picks every visible entity. Returns the entity's number
-  // (its handle for -1 entities).
+  // The visible entity under (x, y) of the 3D view through `camera` whose pick mask shares a bit
+  // with `pickMask` (static geometry is not pickable), or 0. Returns the entity's number (its
+  // handle for -1 entities).
   int PBO_MouseRayCast(int camera, int x, int y, int pickMask);
   // The world-space normal of the face that the last ray cast hit.
   float PBO_NormalX() const;

@@ -59,6 +59,13 @@ int Engine3D::PBO_HideEntity(int entity, int hide) {
   return 1;
 }
 
+int Engine3D::PBO_EntityPickMask(int entity, int mask) {
+  Entity* found = FindEntity(entity);
+  if (!found) return 0;
+  found->pickMask = mask;
+  return 1;
+}
+
 int Engine3D::PBO_SetEntityMaterial(int entity, int materialHandle) {
   Entity* found = FindEntity(entity);
   const int materialKey = object_ref::KeyOf(materialHandle);

@@ -8,10 +8,9 @@
 
 #include <array>
 #include <chrono>
+#include <glm/glm.hpp>
 #include <string>
 #include <vector>
-
-#include <glm/glm.hpp>
 
 #include "platform/engine3d/gl_gpu_cache.h"
 #include "platform/engine3d/gl_objects.h"
@@ -55,6 +54,7 @@ class GlRenderer final : public Renderer {
   glm::mat4 DrawShadowMap(Scene& scene, const Camera& camera);
   void DrawItems(const Scene& scene, std::vector<DrawItem>& items, bool blended);
   void BindMaterial(const Scene& scene, const Material& material);
+  void BindMaterialPicture(const Scene& scene, const Material& material);  // texture and sampler
   GLuint SamplerFor(const Scene& scene, const Material& material);
 
   ScreenHost* host_ = nullptr;
@@ -72,8 +72,8 @@ class GlRenderer final : public Renderer {
   int shadowSize_ = 0;
 
   GlProgram surfaceProgram_, shadowProgram_, skyProgram_, spriteProgram_;
-  GlVertexArray emptyVertexArray_;  // for the programs that make their own vertices
-  GlTexture whiteTexture_;          // for materials without a picture
+  GlVertexArray emptyVertexArray_;     // for the programs that make their own vertices
+  GlTexture whiteTexture_;             // for materials without a picture
   std::array<GlSampler, 4> samplers_;  // nearest, bilinear, trilinear, anisotropic
   int samplerAnisotropy_ = 0;          // the level samplers_[3] was made with
   float maxAnisotropy_ = 1.0f;

@@ -76,17 +76,20 @@ void main() {
   float normalLength = length(n);
   bool hasNormal = normalLength > 0.01;
   if (hasNormal) n = (gl_FrontFacing ? n : -n) / normalLength;
-  vec3 light = uAmbient * 0.65;
+  // The lights wrap around (half of the cosine plus a half): a face lit from above, one from the
+  // side and one from below get clearly different shares, so the tops, sides and bottoms of
+  // blocks read apart, and a lit top stays just below white for its shadow to show on.
+  vec3 light = uAmbient * 0.45;
   for (int i = 0; i < uLightCount; ++i) {
     vec3 toLight = normalize(uLightPositions[i] - vWorld);
-    light += uLightColours[i] * 0.25 * (hasNormal ? max(dot(n, toLight), 0.0) : 0.6);
+    light += uLightColours[i] * 0.25 * (hasNormal ? dot(n, toLight) * 0.5 + 0.5 : 0.6);
   }
   if (uSunEnabled) {
     // A surface turned away from the sun gets no sunlight to lose: only sunlit faces darken
     // toward the shadow colour.
     float sunFacing = hasNormal ? max(dot(n, uSunDirection), 0.0) : 0.6;
     float shade = (1.0 - SunVisibility()) * smoothstep(0.0, 0.2, sunFacing);
-    light += uSunColour * 0.3 * sunFacing * (1.0 - shade);
+    light += uSunColour * 0.25 * sunFacing * (1.0 - shade);
     light *= mix(vec3(1.0), mix(uShadowColour, vec3(1.0), 0.5), shade);
   }
   vec3 colour = surface.rgb * min(light, vec3(1.0));
@@ -100,11 +103,27 @@ void main() {
 
 const GlShaderSources kShadowDepthShader = {R"(#version 330 core
 layout(location = 0) in vec3 aPosition;
+layout(location = 1) in vec2 aUv;
+layout(location = 3) in vec4 aColour;
 uniform mat4 uLightViewProjection;
-void main() { gl_Position = uLightViewProjection * vec4(aPosition, 1.0); }
+out vec2 vUv;
+out float vAlpha;
+void main() {
+  vUv = aUv;
+  vAlpha = aColour.a;
+  gl_Position = uLightViewProjection * vec4(aPosition, 1.0);
+}
 )",
                                             R"(#version 330 core
-void main() {}
+in vec2 vUv;
+in float vAlpha;
+uniform sampler2D uTexture;
+uniform bool uAlphaTested;
+void main() {
+  // Leaves, glass panes and flames hide the sun where their texels are nearly opaque; water and
+  // other see-through surfaces (alpha about 0.6) let it through.
+  if (uAlphaTested && texture(uTexture, vUv).a * vAlpha < 0.7) discard;
+}
 )"};
 
 const GlShaderSources kSkyShader = {R"(#version 330 core

@@ -3,7 +3,6 @@
 // farthest first.
 #include <algorithm>
 #include <cmath>
-
 #include <glm/gtc/matrix_inverse.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -23,7 +22,7 @@ struct GlRenderer::DrawItem {
   glm::mat4 model{1.0f};
   glm::mat3 normalMatrix{1.0f};
   float distance = 0.0f;  // from the camera, for the order of blended items
-  bool placed = false;     // an entity with its own model matrix; geometry is in world space
+  bool placed = false;    // an entity with its own model matrix; geometry is in world space
 };
 
 namespace {
@@ -49,9 +48,13 @@ struct Frustum {
   }
 };
 
-GLint Uniform(const GlProgram& program, const char* name) { return glGetUniformLocation(program.id(), name); }
+GLint Uniform(const GlProgram& program, const char* name) {
+  return glGetUniformLocation(program.id(), name);
+}
 
-bool IsBlended(const Material& material) { return material.blending == kBlendAlpha; }
+bool IsBlended(const Material& material) {
+  return material.blending == kBlendAlpha;
+}
 
 }  // namespace
 
@@ -106,7 +109,8 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
       for (const GlDrawRange& range : part.ranges) {
         const Material* material = scene.materials.FindKey(range.materialKey);
         if (!material) continue;
-        DrawItem item{part.vertexArray.id(), range.indexCount, range.indexOffsetBytes, range.baseVertex, material};
+        DrawItem item{part.vertexArray.id(), range.indexCount, range.indexOffsetBytes, range.baseVertex,
+                      material};
         item.distance = distance;
         (IsBlended(*material) ? blended : opaque).push_back(item);
       }
@@ -130,7 +134,8 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
   // Settings shared by every surface of the view.
   const GLuint program = surfaceProgram_.id();
   glUseProgram(program);
-  glUniformMatrix4fv(Uniform(surfaceProgram_, "uViewProjection"), 1, GL_FALSE, glm::value_ptr(viewProjection));
+  glUniformMatrix4fv(Uniform(surfaceProgram_, "uViewProjection"), 1, GL_FALSE,
+                     glm::value_ptr(viewProjection));
   glUniformMatrix4fv(Uniform(surfaceProgram_, "uShadowMatrix"), 1, GL_FALSE, glm::value_ptr(shadowMatrix));
   glUniform3fv(Uniform(surfaceProgram_, "uAmbient"), 1, glm::value_ptr(RgbToColor(world.ambientRgb)));
   glUniform1i(Uniform(surfaceProgram_, "uSunEnabled"), world.sunEnabled);
@@ -174,7 +179,8 @@ void GlRenderer::DrawCameraView(Scene& scene, const Camera& camera) {
   });
   DrawItems(scene, opaque, false);
 
-  std::sort(blended.begin(), blended.end(), [](const DrawItem& a, const DrawItem& b) { return a.distance > b.distance; });
+  std::sort(blended.begin(), blended.end(),
+            [](const DrawItem& a, const DrawItem& b) { return a.distance > b.distance; });
   glEnable(GL_BLEND);
   glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
   glDepthMask(GL_FALSE);
@@ -211,16 +217,20 @@ void GlRenderer::DrawItems(const Scene& scene, std::vector<DrawItem>& items, boo
       glBindVertexArray(item.vertexArray);
       boundVertexArray = item.vertexArray;
     }
-    glDrawElementsBaseVertex(GL_TRIANGLES, item.indexCount, GL_UNSIGNED_INT, reinterpret_cast<const void*>(item.indexOffsetBytes),
-                             item.baseVertex);
+    glDrawElementsBaseVertex(GL_TRIANGLES, item.indexCount, GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(item.indexOffsetBytes), item.baseVertex);
     ++drawCalls_;
   }
 }
 
-void GlRenderer::BindMaterial(const Scene& scene, const Material& material) {
+void GlRenderer::BindMaterialPicture(const Scene& scene, const Material& material) {
   const Texture* texture = scene.textures.FindKey(material.textureKey);
   glBindTexture(GL_TEXTURE_2D, texture ? cache_.TextureOf(*texture) : whiteTexture_.id());
   glBindSampler(0, SamplerFor(scene, material));
+}
+
+void GlRenderer::BindMaterial(const Scene& scene, const Material& material) {
+  BindMaterialPicture(scene, material);
   if (material.culling == kCullNone) {
     glDisable(GL_CULL_FACE);
   } else {
@@ -239,7 +249,8 @@ GLuint GlRenderer::SamplerFor(const Scene& scene, const Material& material) {
   glSamplerParameteri(id, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glSamplerParameteri(id, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glSamplerParameteri(id, GL_TEXTURE_MAG_FILTER, filter == 0 ? GL_NEAREST : GL_LINEAR);
-  const GLint minFilter[] = {GL_NEAREST, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_LINEAR};
+  const GLint minFilter[] = {GL_NEAREST, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR,
+                             GL_LINEAR_MIPMAP_LINEAR};
   glSamplerParameteri(id, GL_TEXTURE_MIN_FILTER, minFilter[filter]);
   if (filter == 3) {
     samplerAnisotropy_ = anisotropy;
@@ -250,7 +261,8 @@ GLuint GlRenderer::SamplerFor(const Scene& scene, const Material& material) {
   return id;
 }
 
-void GlRenderer::DrawSky(const Scene& scene, const Camera& camera, const glm::mat4& rotationOnlyViewProjection) {
+void GlRenderer::DrawSky(const Scene& scene, const Camera& camera,
+                         const glm::mat4& rotationOnlyViewProjection) {
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
   glDisable(GL_BLEND);
@@ -328,25 +340,43 @@ glm::mat4 GlRenderer::DrawShadowMap(Scene& scene, const Camera& camera) {
   glEnable(GL_POLYGON_OFFSET_FILL);
   glPolygonOffset(2.0f, 4.0f);
   glUseProgram(shadowProgram_.id());
-  glUniformMatrix4fv(Uniform(shadowProgram_, "uLightViewProjection"), 1, GL_FALSE, glm::value_ptr(lightViewProjection));
+  glUniformMatrix4fv(Uniform(shadowProgram_, "uLightViewProjection"), 1, GL_FALSE,
+                     glm::value_ptr(lightViewProjection));
+  glUniform1i(Uniform(shadowProgram_, "uTexture"), 0);
+  const GLint alphaTested = Uniform(shadowProgram_, "uAlphaTested");
+  glActiveTexture(GL_TEXTURE0);
+  // Opaque surfaces first, without their pictures; then the alpha-blended ones (leaves, glass,
+  // flames), whose transparent texels are cut out, so that a tree's canopy throws its shadow.
   const Frustum sunBox(lightViewProjection);
-  scene.geometries.ForEach([&](int, StaticGeometry& geometry) {
-    if (!geometry.castsShadows || geometry.builtRevision == 0 || !sunBox.Touches(geometry.boundsMin, geometry.boundsMax)) return;
-    const GlGeometryCopy* copy = cache_.GeometryOf(geometry, scene.spareBatches);
-    if (!copy) return;
-    for (const GlGeometryPart& part : copy->parts) {
-      glBindVertexArray(part.vertexArray.id());
-      for (const GlDrawRange& range : part.ranges) {
-        const Material* material = scene.materials.FindKey(range.materialKey);
-        if (!material || IsBlended(*material)) continue;
-        glDrawElementsBaseVertex(GL_TRIANGLES, range.indexCount, GL_UNSIGNED_INT,
-                                 reinterpret_cast<const void*>(range.indexOffsetBytes), range.baseVertex);
+  for (const bool blended : {false, true}) {
+    glUniform1i(alphaTested, blended);
+    const Material* bound = nullptr;
+    scene.geometries.ForEach([&](int, StaticGeometry& geometry) {
+      if (!geometry.castsShadows || geometry.builtRevision == 0 ||
+          !sunBox.Touches(geometry.boundsMin, geometry.boundsMax))
+        return;
+      const GlGeometryCopy* copy = cache_.GeometryOf(geometry, scene.spareBatches);
+      if (!copy) return;
+      for (const GlGeometryPart& part : copy->parts) {
+        glBindVertexArray(part.vertexArray.id());
+        for (const GlDrawRange& range : part.ranges) {
+          const Material* material = scene.materials.FindKey(range.materialKey);
+          if (!material || IsBlended(*material) != blended) continue;
+          if (blended && material != bound) {
+            BindMaterialPicture(scene, *material);
+            bound = material;
+          }
+          glDrawElementsBaseVertex(GL_TRIANGLES, range.indexCount, GL_UNSIGNED_INT,
+                                   reinterpret_cast<const void*>(range.indexOffsetBytes), range.baseVertex);
+        }
       }
-    }
-  });
+    });
+  }
   glBindVertexArray(0);
+  glBindSampler(0, 0);
   glDisable(GL_POLYGON_OFFSET_FILL);
-  const glm::mat4 toTextureSpace = glm::translate(glm::mat4(1.0f), glm::vec3(0.5f)) * glm::scale(glm::mat4(1.0f), glm::vec3(0.5f));
+  const glm::mat4 toTextureSpace =
+      glm::translate(glm::mat4(1.0f), glm::vec3(0.5f)) * glm::scale(glm::mat4(1.0f), glm::vec3(0.5f));
   return toTextureSpace * lightViewProjection;
 }
 

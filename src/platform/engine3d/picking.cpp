@@ -53,7 +53,8 @@ int Engine3D::PBO_MouseRayCast(int cameraRef, int x, int y, int pickMask) {
   int hitKey = kNoObject;
   glm::vec3 hitNormal(0.0f);
   scene_->entities.ForEach([&](int key, const Entity& entity) {
-    const Mesh* mesh = entity.hidden ? nullptr : scene_->meshes.FindKey(entity.meshKey);
+    const bool pickable = !entity.hidden && (entity.pickMask & pickMask) != 0;
+    const Mesh* mesh = pickable ? scene_->meshes.FindKey(entity.meshKey) : nullptr;
     if (!mesh || !mesh->finished) return;
     const glm::vec3 origin = EntityOrigin(*scene_, entity);
     for (size_t i = 0; i + 2 < mesh->indices.size(); i += 3) {

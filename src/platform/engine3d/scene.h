@@ -54,6 +54,7 @@ struct Entity {
   glm::vec3 position{0.0f};
   glm::vec3 scale{1.0f};
   bool hidden = false;
+  int pickMask = 0;  // ray casts whose mask shares a bit with it find the entity
 };
 
 struct Node {

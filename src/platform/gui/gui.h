@@ -84,6 +84,10 @@ class Gui {
   // ---- modal boxes and requesters: they block the caller ----
   virtual MessageBoxAnswer MessageBox(std::string_view title, std::string_view text,
                                       MessageBoxButtons buttons = MessageBoxButtons::kOk) = 0;
+  // Answers every message box that another thread is waiting for and that is not on the screen
+  // yet, with the harmless answer (OK, or No for a question), so that worker threads can end
+  // before the caller waits for them. Called from the GUI's own thread.
+  virtual void AnswerWorkerMessageBoxes() = 0;
   // pattern: "Label|*.a;*.b|Label 2|*.*"; returns the chosen path or "" when cancelled.
   virtual std::string OpenFileRequester(std::string_view title, std::string_view defaultPath,
                                         std::string_view pattern, int patternIndex) = 0;

@@ -56,11 +56,50 @@ bool ScriptedGui::OpenMainWindow(int innerWidth, int innerHeight, std::string_vi
   return GuiObjectStore::OpenMainWindow(innerWidth, innerHeight, title, style);
 }
 
+ScriptedGui::~ScriptedGui() {
+  std::unique_lock lock(messageMutex_);
+  holdWorkerBoxes_ = false;
+  workerBoxAnswered_.notify_all();
+  workerBoxAnswered_.wait(lock, [this] { return workerBoxesWaiting_ == 0; });
+}
+
+void ScriptedGui::HoldWorkerMessageBoxes(bool hold) {
+  {
+    std::lock_guard lock(messageMutex_);
+    holdWorkerBoxes_ = hold;
+  }
+  workerBoxAnswered_.notify_all();
+}
+
+int ScriptedGui::WorkerMessageBoxesWaiting() const {
+  std::lock_guard lock(messageMutex_);
+  return workerBoxesWaiting_;
+}
+
+void ScriptedGui::AnswerWorkerMessageBoxes() {
+  {
+    std::lock_guard lock(messageMutex_);
+    ++workerBoxesAnswered_;
+  }
+  workerBoxAnswered_.notify_all();
+}
+
 MessageBoxAnswer ScriptedGui::MessageBox(std::string_view title, std::string_view text,
                                          MessageBoxButtons buttons) {
-  std::lock_guard lock(messageMutex_);
+  std::unique_lock lock(messageMutex_);
   RecordedMessageBox box{std::string(title), std::string(text), buttons, MessageBoxAnswer::kOk,
                          std::this_thread::get_id()};
+  if (holdWorkerBoxes_ && box.thread != guiThread_) {
+    // Waits like a box on the screen; answered with the harmless answer.
+    if (buttons == MessageBoxButtons::kYesNo) box.answer = MessageBoxAnswer::kNo;
+    messages_.push_back(box);
+    const uint64_t round = workerBoxesAnswered_;
+    ++workerBoxesWaiting_;
+    workerBoxAnswered_.wait(lock, [&] { return workerBoxesAnswered_ != round || !holdWorkerBoxes_; });
+    --workerBoxesWaiting_;
+    workerBoxAnswered_.notify_all();  // the destructor waits for the last waiter to leave
+    return box.answer;
+  }
   if (buttons == MessageBoxButtons::kYesNo) {
     bool yes = defaultYes_;
     if (!yesNoAnswers_.empty()) {

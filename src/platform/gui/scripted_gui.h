@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -50,7 +51,8 @@ class ScriptedGui : public GuiObjectStore {
  public:
   // The size a maximised main window gets.
   explicit ScriptedGui(int screenWidth = 1280, int screenHeight = 800)
-      : screenWidth_(screenWidth), screenHeight_(screenHeight) {}
+      : screenWidth_(screenWidth), screenHeight_(screenHeight), guiThread_(std::this_thread::get_id()) {}
+  ~ScriptedGui() override;
 
   // ---- script ----
   void QueueEvent(const WindowEvent& event) { events_.push_back({event, {}}); }
@@ -72,6 +74,11 @@ class ScriptedGui : public GuiObjectStore {
   // Yes/No answers in order; with none left, Yes/No boxes get the default answer (No).
   void QueueYesNoAnswer(bool yes);
   void SetDefaultYesNoAnswer(bool yes);
+  // With true, a message box asked for by another thread than the GUI's waits, as a real one
+  // does for a person, until AnswerWorkerMessageBoxes answers it (or holding is switched off).
+  void HoldWorkerMessageBoxes(bool hold);
+  // Boxes of other threads waiting now.
+  int WorkerMessageBoxesWaiting() const;
   // File requester answers in order; with none left, the requester is cancelled ("").
   void QueueFileAnswer(std::string path) { fileAnswers_.push_back(std::move(path)); }
 
@@ -87,6 +94,7 @@ class ScriptedGui : public GuiObjectStore {
                       const WindowStyle& style) override;
   MessageBoxAnswer MessageBox(std::string_view title, std::string_view text,
                               MessageBoxButtons buttons = MessageBoxButtons::kOk) override;
+  void AnswerWorkerMessageBoxes() override;
   std::string OpenFileRequester(std::string_view title, std::string_view defaultPath,
                                 std::string_view pattern, int patternIndex) override;
   std::string SaveFileRequester(std::string_view title, std::string_view defaultPath,
@@ -115,7 +123,12 @@ class ScriptedGui : public GuiObjectStore {
   int noWaitCalls_ = 0;
   int waitCalls_ = 0;
 
+  const std::thread::id guiThread_;
   mutable std::mutex messageMutex_;
+  std::condition_variable workerBoxAnswered_;
+  bool holdWorkerBoxes_ = false;              // guarded by messageMutex_
+  int workerBoxesWaiting_ = 0;                // guarded by messageMutex_
+  uint64_t workerBoxesAnswered_ = 0;          // guarded by messageMutex_; counts answering rounds
   std::deque<bool> yesNoAnswers_;             // guarded by messageMutex_
   bool defaultYes_ = false;                    // guarded by messageMutex_
   std::vector<RecordedMessageBox> messages_;  // guarded by messageMutex_

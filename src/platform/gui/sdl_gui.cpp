@@ -49,15 +49,12 @@ SdlGui::SdlGui() : guiThread_(std::this_thread::get_id()) {
 
 SdlGui::~SdlGui() {
   {
-    // Threads still waiting for a box get the harmless answer: OK, or No for a question.
-    std::lock_guard lock(boxRequestMutex_);
+    // Threads still waiting for a box get the harmless answer, and leave before the mutex goes.
+    std::unique_lock lock(boxRequestMutex_);
     closing_ = true;
-    for (PendingMessageBox* request : boxRequests_) {
-      request->answer = request->buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
-    }
-    boxRequests_.clear();
+    AnswerWorkerMessageBoxesLocked();
+    boxAnswered_.wait(lock, [this] { return workerBoxesWaiting_ == 0; });
   }
-  boxAnswered_.notify_all();
 
   ImGui::SetCurrentContext(imgui_);
   if (glBackendReady_ && SDL_GL_GetCurrentContext() != nullptr) ImGui_ImplOpenGL3_Shutdown();
@@ -329,8 +326,24 @@ MessageBoxAnswer SdlGui::MessageBox(std::string_view title, std::string_view tex
   // No SDL call from this thread (SDL's X11 wake-up would touch the display connection the GUI
   // thread is using): the GUI thread's loops look for requests at least every 30 ms.
   boxRequests_.push_back(&request);
+  ++workerBoxesWaiting_;
   boxAnswered_.wait(lock, [&] { return request.answer.has_value(); });
+  --workerBoxesWaiting_;
+  boxAnswered_.notify_all();  // the destructor waits for the last waiter to leave
   return *request.answer;
+}
+
+void SdlGui::AnswerWorkerMessageBoxes() {
+  std::lock_guard lock(boxRequestMutex_);
+  AnswerWorkerMessageBoxesLocked();
+}
+
+void SdlGui::AnswerWorkerMessageBoxesLocked() {
+  for (PendingMessageBox* request : boxRequests_)
+    request->answer =
+        request->buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
+  boxRequests_.clear();
+  boxAnswered_.notify_all();
 }
 
 MessageBoxAnswer SdlGui::MainThreadMessageBox(std::string_view title, std::string_view text,

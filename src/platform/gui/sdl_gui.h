@@ -56,6 +56,7 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
   bool LoadFont(int number, std::string_view name, int size) override;
   MessageBoxAnswer MessageBox(std::string_view title, std::string_view text,
                               MessageBoxButtons buttons = MessageBoxButtons::kOk) override;
+  void AnswerWorkerMessageBoxes() override;
   std::string OpenFileRequester(std::string_view title, std::string_view defaultPath,
                                 std::string_view pattern, int patternIndex) override;
   std::string SaveFileRequester(std::string_view title, std::string_view defaultPath,
@@ -98,6 +99,7 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
 
   void PumpSdlEvents();
   void AnswerOtherThreadsBoxes();
+  void AnswerWorkerMessageBoxesLocked();  // the caller holds boxRequestMutex_
   bool CanDrawFrames() const;
   void DrawFrame();  // scene redraw + GUI layer + swap
   void RepaintIfStale();
@@ -141,6 +143,7 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
   std::condition_variable boxAnswered_;
   std::deque<PendingMessageBox*> boxRequests_;  // guarded by boxRequestMutex_
   bool closing_ = false;                         // guarded by boxRequestMutex_
+  int workerBoxesWaiting_ = 0;                   // guarded by boxRequestMutex_
 };
 
 }  // namespace orelens::platform

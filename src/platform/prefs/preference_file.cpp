@@ -1,5 +1,6 @@
 #include "platform/prefs/preference_file.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/files/path_resolver.h"
@@ -35,7 +36,15 @@ std::string Latin1ToUtf8(std::string_view text) {
 }  // namespace
 
 std::optional<PreferenceFile> PreferenceFile::Open(std::string_view path) {
-  File file = File::Open(path, FileMode::kReadWrite);
+  return OpenWith(path, FileMode::kReadWrite);
+}
+
+std::optional<PreferenceFile> PreferenceFile::OpenForReading(std::string_view path) {
+  return OpenWith(path, FileMode::kRead);
+}
+
+std::optional<PreferenceFile> PreferenceFile::OpenWith(std::string_view path, FileMode mode) {
+  File file = File::Open(path, mode);
   if (!file.IsOpen()) return std::nullopt;
   std::vector<uint8_t> bytes = file.ReadAll();
   std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -70,6 +79,7 @@ PreferenceFile::~PreferenceFile() { Close(); }
 
 void PreferenceFile::Parse(std::string_view content) {
   size_t start = 0;
+  bool inGroup = false;  // keys after a "[Group]" line are the group's, not top-level ones
   while (start < content.size()) {
     size_t end = content.find('\n', start);
     if (end == std::string_view::npos) end = content.size();
@@ -78,7 +88,8 @@ void PreferenceFile::Parse(std::string_view content) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     size_t equals = line.find('=');
     std::string_view key = equals == std::string_view::npos ? std::string_view() : Trim(line.substr(0, equals));
-    bool isKeyLine = !key.empty() && key[0] != ';' && key[0] != '[';
+    if (Trim(line).starts_with('[')) inGroup = true;
+    bool isKeyLine = !inGroup && !key.empty() && key[0] != ';' && key[0] != '[';
     if (isKeyLine) {
       lines_.push_back({std::string(key), std::string(Trim(line.substr(equals + 1)))});
     } else if (!Trim(line).empty()) {
@@ -101,16 +112,20 @@ std::string PreferenceFile::ReadString(std::string_view key, std::string_view de
 
 int64_t PreferenceFile::ReadInteger(std::string_view key, int64_t defaultValue) const {
   const Line* line = Find(key);
-  return line ? ParseIntegerText(line->text) : defaultValue;
+  return line ? ParseDecimalIntegerText(line->text) : defaultValue;
 }
 
 void PreferenceFile::WriteString(std::string_view key, std::string_view value) {
   changed_ = true;
   if (Line* line = Find(key)) {
     line->text = std::string(value);
-  } else {
-    lines_.push_back({std::string(key), std::string(value)});
+    return;
   }
+  // A new top-level key goes before the first group, which would otherwise take it in.
+  auto firstGroup = std::find_if(lines_.begin(), lines_.end(), [](const Line& line) {
+    return line.key.empty() && Trim(line.text).starts_with('[');
+  });
+  lines_.insert(firstGroup, {std::string(key), std::string(value)});
 }
 
 void PreferenceFile::WriteInteger(std::string_view key, int64_t value) {

@@ -11,7 +11,8 @@
 
 namespace orelens::platform {
 
-// A preference file: "key = value" lines at the top level. Written as UTF-8 with a byte-order
+// A preference file: "key = value" lines at the top level; lines from a "[Group]" line on belong
+// to that group and are kept as they are, but never read as keys. Written as UTF-8 with a byte-order
 // mark and "\r\n" line ends, one line per key in the order the keys were first written (keys
 // already in the file keep their place; lines that are not keys are kept as they were).
 // Read with keys matched without regard to case and values trimmed of blanks and tabs; a file
@@ -21,6 +22,9 @@ class PreferenceFile {
  public:
   // Opens an existing file for reading and writing; nullopt when it cannot be opened.
   static std::optional<PreferenceFile> Open(std::string_view path);
+  // Opens an existing file for reading only (nothing can be written back); nullopt when it cannot
+  // be opened.
+  static std::optional<PreferenceFile> OpenForReading(std::string_view path);
   // Creates (or empties) the file; nullopt when it cannot be created.
   static std::optional<PreferenceFile> Create(std::string_view path);
 
@@ -29,7 +33,8 @@ class PreferenceFile {
   ~PreferenceFile();
 
   std::string ReadString(std::string_view key, std::string_view defaultValue) const;
-  // A value that is not a number reads as 0; a missing key gives the default.
+  // Decimal digits only ("$1F" is not a number); a value that is not a number reads as 0; a
+  // missing key gives the default.
   int64_t ReadInteger(std::string_view key, int64_t defaultValue) const;
   void WriteString(std::string_view key, std::string_view value);
   void WriteInteger(std::string_view key, int64_t value);
@@ -44,6 +49,7 @@ class PreferenceFile {
   };
 
   explicit PreferenceFile(File file) : file_(std::move(file)) {}
+  static std::optional<PreferenceFile> OpenWith(std::string_view path, FileMode mode);
   void Parse(std::string_view content);
   const Line* Find(std::string_view key) const;
   Line* Find(std::string_view key) { return const_cast<Line*>(std::as_const(*this).Find(key)); }

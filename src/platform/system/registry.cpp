@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <filesystem>
 
 #include "platform/files/path_resolver.h"
 
@@ -56,9 +57,21 @@ std::string GetLocalAppDataFolder(const Environment& environment, std::string_vi
                          "compatdata/731042/pfx/drive_c/users/steamuser/AppData/Local/";
     if (IsFolder(prefix)) return ResolvePath(prefix);
   }
-  if (!environment.dataHome.empty()) return WithSeparator(environment.dataHome);
-  if (!environment.homeFolder.empty()) return WithSeparator(environment.homeFolder) + ".local/share/";
-  return {};
+  std::string folder;
+  if (!environment.dataHome.empty())
+    folder = WithSeparator(environment.dataHome);
+  else if (!environment.homeFolder.empty())
+    folder = WithSeparator(environment.homeFolder) + ".local/share/";
+  if (!folder.empty()) {
+    std::error_code ignored;  // a folder that cannot be made shows later, when a file in it is used
+    std::filesystem::create_directories(ResolvePath(folder), ignored);
+  }
+  return folder;
+}
+
+std::string DefaultSteamAppsDir(const Environment& environment) {
+  if (environment.homeFolder.empty()) return {};
+  return WithSeparator(environment.homeFolder) + ".local/share/Steam/steamapps/";
 }
 
 }  // namespace orelens::platform

@@ -22,8 +22,12 @@ std::string ReadRegistryString(const Environment& environment, RegistryRoot root
                                std::string_view valueName);
 
 // The user's local application data folder, always ending with a separator: the game's Proton
-// prefix under the Steam library when it exists, else $XDG_DATA_HOME or ~/.local/share/.
-// Empty when none can be found.
+// prefix under the Steam library when it exists, else $XDG_DATA_HOME or ~/.local/share/, made
+// (with its parents) when missing. Empty when none can be found.
 std::string GetLocalAppDataFolder(const Environment& environment, std::string_view steamAppsDir);
+
+// Where Steam keeps its library on Linux when no installation is found: ~/.local/share/Steam/
+// steamapps/ (empty without a home folder).
+std::string DefaultSteamAppsDir(const Environment& environment);
 
 }  // namespace orelens::platform

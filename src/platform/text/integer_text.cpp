@@ -11,9 +11,7 @@ int DigitValue(char c, int base) {
   return value < base ? value : -1;
 }
 
-}  // namespace
-
-int64_t ParseIntegerText(std::string_view text) {
+int64_t ParseInteger(std::string_view text, bool otherBases) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
@@ -22,10 +20,10 @@ int64_t ParseIntegerText(std::string_view text) {
     ++i;
   }
   int base = 10;
-  if (i < text.size() && text[i] == '$') {
+  if (otherBases && i < text.size() && text[i] == '$') {
     base = 16;
     ++i;
-  } else if (i < text.size() && text[i] == '%') {
+  } else if (otherBases && i < text.size() && text[i] == '%') {
     base = 2;
     ++i;
   }
@@ -38,6 +36,16 @@ int64_t ParseIntegerText(std::string_view text) {
   }
   if (negative) value = 0 - value;
   return static_cast<int64_t>(value);
+}
+
+}  // namespace
+
+int64_t ParseIntegerText(std::string_view text) {
+  return ParseInteger(text, true);
+}
+
+int64_t ParseDecimalIntegerText(std::string_view text) {
+  return ParseInteger(text, false);
 }
 
 }  // namespace orelens::platform

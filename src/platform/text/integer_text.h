@@ -11,4 +11,7 @@ namespace orelens::platform {
 // other character. No digits give 0. Values beyond 64 bits wrap around.
 int64_t ParseIntegerText(std::string_view text);
 
+// The same with decimal digits only: "$" and "%" are no digits here, so "$1F" reads as 0.
+int64_t ParseDecimalIntegerText(std::string_view text);
+
 }  // namespace orelens::platform
