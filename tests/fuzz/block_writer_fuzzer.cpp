@@ -1,11 +1,11 @@
 // The block writer's rewrite of chunk records: edits applied to two chunks, one whose stored
 // record ends in fuzzed lists and a neighbour with a fixed record, then written back.
 //
-// Input: one byte n, then n % 16 edits (or flush calls) of 6 bytes each, then the bytes of the first chunk's
-// decoded record from offset 1,638,400 on (as for chunk_record_fuzzer). The records are the cache
-// files of the world's two chunks; the edits go through SetWorldBlock in input order, so the
-// writer moves between the chunks and writes one back whenever it leaves it, then the flush call;
-// both stored records are read back. Properties, for each chunk:
+// Input: one byte n, then n % 16 edits (or flush calls) of 6 bytes each, then the bytes of the
+// first chunk's decoded record from offset 1,638,400 on (as for chunk_record_fuzzer). The records
+// are the cache files of the world's two chunks; the edits go through SetWorldBlock in input
+// order, so the writer moves between the chunks and writes one back whenever it leaves it, then
+// the flush call; both stored records are read back. Properties, for each chunk:
 //  - round trip: the lists the writer stored decode to what it was given, the stored lists with
 //    every edit of that chunk applied by the rules for custom blocks (type 66) and mesh blocks
 //    (kind 3), and nothing of the other chunk;
@@ -71,10 +71,10 @@ struct ListedCell {
   CellKey key = 0;
 };
 
-// An edit is the flush call when the low four bits of its fifth byte are all set. Its cell is either one of
-// the cells the stored lists of the two chunks name (the high bit of its first byte), so that edits meet
-// existing records, or any cell near the chunks: columns from -16 to 47, rows from -16 to 47, heights from
-// -100 to 923.
+// An edit is the flush call when the low four bits of its fifth byte are all set. Its cell is
+// either one of the cells the stored lists of the two chunks name (the high bit of its first
+// byte), so that edits meet existing records, or any cell near the chunks: columns from -16 to 47,
+// rows from -16 to 47, heights from -100 to 923.
 Edit ReadEdit(std::span<const uint8_t> bytes, const std::vector<ListedCell>& listedCells) {
   Edit edit;
   if ((bytes[0] & 0x80) && !listedCells.empty()) {
