@@ -12,7 +12,6 @@
 //  - round trip: a record that was read, written back, reads back the same.
 
 #include <algorithm>
-#include <type_traits>
 #include <vector>
 
 #include "fixtures/world_writer.h"
@@ -39,25 +38,6 @@ constexpr uint8_t kPreparedFill = 0x77;
 // itself is checked by chunk_record_fuzzer.
 constexpr size_t kLargestDecodedSize = 4u << 20;
 
-// The decoder's result of a read and whether a write stored the record, from the forms the
-// store reports them in (a plain result, or a status that carries it).
-template <typename Read>
-int DecoderResult(const Read& read) {
-  if constexpr (std::is_integral_v<Read>) {
-    return read;
-  } else {
-    return read.decoderResult;
-  }
-}
-template <typename Write>
-bool Stored(Write write) {
-  if constexpr (std::is_same_v<Write, bool>) {
-    return write;
-  } else {
-    return write == Write::kStored;
-  }
-}
-
 // A read into a destination prepared as the callers prepare theirs. The destinations live as
 // long as the harness, so their memory is reused from run to run.
 struct Read {
@@ -66,7 +46,7 @@ struct Read {
 
   void From(world::ChunkStore& store, int32_t chunkId) {
     record.assign(kPreparedSize, kPreparedFill);
-    result = DecoderResult(store.ReadChunkRecord(chunkId, record));
+    result = store.ReadChunkRecord(chunkId, record).decoderResult;
   }
 };
 
@@ -151,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (fromRow.result != 0) {
     for (const int32_t chunkId : {kRowChunk, kWrittenChunk}) {
-      if (!Stored(store.WriteChunkRecord(chunkId, fromRow.record))) continue;  // does not fit its room
+      if (store.WriteChunkRecord(chunkId, fromRow.record) != world::ChunkWriteStatus::kStored) continue;  // does not fit its room
       Read& again = rig.again;
       again.From(store, chunkId);
       FUZZ_CHECK(again.result == static_cast<int64_t>(fromRow.record.size()));
