@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "app/subsystem_wiring.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 #include "viewer/viewer_test_rig.h"
 
 namespace orelens::viewer {
@@ -119,7 +119,7 @@ TEST(ProgramStartTest, ProgramMainRunsUntilTheWindowIsClosedAndReturnsZero) {
   PlatformBundle bundle(rig.gui, rig.input, rig.engine(), rig.libraries);
   bundle.workingFolder = rig.workingFolder;
   bundle.environment.homeFolder = rig.temp.MakeFolder("home2");
-  bundle.subsystems = BindSubsystemCalls();
+  bundle.subsystems = app::BindSubsystemCalls();
   EXPECT_EQ(ProgramMain(bundle), 0);
   EXPECT_EQ(rig.gui.EventsLeft(), 0u);
   EXPECT_FALSE(rig.gui.IsWindow(0));
