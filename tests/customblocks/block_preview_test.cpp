@@ -10,33 +10,13 @@
 
 #include "customblocks/import_scene.h"
 #include "customblocks/scratch_folder.h"
-
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
+#include "fixtures/png_reader.h"
 
 namespace orelens::customblocks {
 namespace {
 
 using testing::ImportScene;
 using testing::ScratchFolder;
-
-struct DecodedPng {
-  int width = 0;
-  int height = 0;
-  std::unique_ptr<stbi_uc, void (*)(void*)> pixels{nullptr, stbi_image_free};
-  uint32_t At(int x, int y) const {
-    const stbi_uc* p = pixels.get() + (static_cast<size_t>(y) * width + x) * 4;
-    return platform::PackRgba(p[0], p[1], p[2], p[3]);
-  }
-};
-
-DecodedPng DecodePng(const std::string& path) {
-  DecodedPng png;
-  int channels = 0;
-  png.pixels.reset(stbi_load(path.c_str(), &png.width, &png.height, &channels, 4));
-  return png;
-}
 
 void WriteScript(const std::string& path, const std::string& body) {
   std::ofstream(path) << "#!/bin/sh\n" << body;
@@ -83,16 +63,16 @@ TEST_F(BlockPreviewTest, GrabsTheCentredSquareAndMakesWhiteTransparent) {
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings());
   maker.MakeBlockPreview(Block(77, 1));
 
-  const DecodedPng png = DecodePng(scratch_.File("77.png"));
-  ASSERT_TRUE(png.pixels);
-  ASSERT_EQ(png.width, 512);
-  ASSERT_EQ(png.height, 512);
-  EXPECT_EQ(png.At(255, 255), platform::PackRgba(255, 255, 255, 0));
-  EXPECT_EQ(png.At(256, 255) >> 24, 0u);
-  EXPECT_EQ(png.At(255, 256) >> 24, 0u);
-  EXPECT_EQ(png.At(256, 256), platform::PackRgba(255, 0, 0, 255));
-  EXPECT_EQ(png.At(511, 511), platform::PackRgba(255, 0, 0, 255));
-  EXPECT_EQ(png.At(0, 0) >> 24, 0u);
+  const auto png = fixtures::ReadPngFile(scratch_.File("77.png"));
+  ASSERT_TRUE(png);
+  ASSERT_EQ(png->width, 512);
+  ASSERT_EQ(png->height, 512);
+  EXPECT_EQ(png->at(255, 255), platform::PackRgba(255, 255, 255, 0));
+  EXPECT_EQ(png->at(256, 255) >> 24, 0u);
+  EXPECT_EQ(png->at(255, 256) >> 24, 0u);
+  EXPECT_EQ(png->at(256, 256), platform::PackRgba(255, 0, 0, 255));
+  EXPECT_EQ(png->at(511, 511), platform::PackRgba(255, 0, 0, 255));
+  EXPECT_EQ(png->at(0, 0) >> 24, 0u);
 }
 
 TEST_F(BlockPreviewTest, SmallViewsGrabBlackOutsideAndFreeTheSprite) {
@@ -100,12 +80,12 @@ TEST_F(BlockPreviewTest, SmallViewsGrabBlackOutsideAndFreeTheSprite) {
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings());
   maker.MakeBlockPreview(Block(5, 1));
   // The square starts at (-106, -156): black outside the view, transparent white inside.
-  const DecodedPng png = DecodePng(scratch_.File("5.png"));
-  ASSERT_TRUE(png.pixels);
-  EXPECT_EQ(png.At(0, 0), platform::PackRgba(0, 0, 0, 255));
-  EXPECT_EQ(png.At(106, 156) >> 24, 0u);
-  EXPECT_EQ(png.At(105, 156), platform::PackRgba(0, 0, 0, 255));
-  EXPECT_EQ(png.At(406, 356), platform::PackRgba(0, 0, 0, 255));
+  const auto png = fixtures::ReadPngFile(scratch_.File("5.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->at(0, 0), platform::PackRgba(0, 0, 0, 255));
+  EXPECT_EQ(png->at(106, 156) >> 24, 0u);
+  EXPECT_EQ(png->at(105, 156), platform::PackRgba(0, 0, 0, 255));
+  EXPECT_EQ(png->at(406, 356), platform::PackRgba(0, 0, 0, 255));
   EXPECT_EQ(scene_->engine->GetScene().sprites.Count(), 0u);
 }
 
@@ -164,11 +144,11 @@ TEST_F(BlockPreviewTest, TheBundledOptimiserLeavesAPngOfTheSamePicture) {
   scene_->engine->PBO_CameraBackColor(1, platform::PackRgb(10, 200, 30));
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings(ORELENS_SOURCE_DIR "/tools/pingo"));
   maker.MakeBlockPreview(Block(6, 1));
-  const DecodedPng png = DecodePng(scratch_.File("6.png"));
-  ASSERT_TRUE(png.pixels);
-  EXPECT_EQ(png.width, 512);
-  EXPECT_EQ(png.At(0, 0) >> 24, 0u);
-  EXPECT_EQ(png.At(511, 511), platform::PackRgba(10, 200, 30, 255));
+  const auto png = fixtures::ReadPngFile(scratch_.File("6.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 512);
+  EXPECT_EQ(png->at(0, 0) >> 24, 0u);
+  EXPECT_EQ(png->at(511, 511), platform::PackRgba(10, 200, 30, 255));
 }
 
 TEST_F(BlockPreviewTest, MissingFolderOrOptimiserIsNotAnError) {
