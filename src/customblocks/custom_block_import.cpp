@@ -84,11 +84,11 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
     }
   }
   if (entry) {
-    for (const LayoutTexture& later : layout->textures.subspan(1)) {
-      const int texture = LoadDdsPreviewTexture(engine_, gui_, blockFolder + std::string(later.file));
-      entry->faces[static_cast<size_t>(later.slot)] =
-          texture != 0 ? materialOf(texture) : entry->faces[static_cast<size_t>(layout->fallbackSlot)];
-    }
+    FillLaterSlots(*layout, entry->faces, [&](std::string_view file) -> std::optional<int32_t> {
+      const int texture = LoadDdsPreviewTexture(engine_, gui_, blockFolder + std::string(file));
+      if (texture == 0) return std::nullopt;
+      return materialOf(texture);
+    });
     previews_.MakeBlockPreview(*entry);
     if (connection && !RemoteBlockHasPreview(connection, entry->id, entry->name)) {
       UploadCustomBlockRecord(connection, entry->id, entry->kind, entry->name, properties->CreatorName,
