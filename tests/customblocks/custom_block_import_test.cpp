@@ -141,6 +141,9 @@ TEST_F(CustomBlockImportTest, EntriesThatDoNotQualifyAreSkippedSilently) {
   Add({"mode-zero", "{\"Name\": \"C\", \n\"UniqueID\": 4}", "textures", {{"all.dds", Texture(kRed)}}},
       workshop_);
   Add({"garbage", std::string("\xFF\x00\"Mode\":\x01\r\r\n\"Name\":", 20), "textures", {}}, workshop_);
+  // The imported folder itself looks like a block: its "." entry is no block all the same.
+  Add({".", fixtures::MakeBlockPropertiesText("Root", 1, 5, "x"), "textures", {{"all.dds", Texture(kRed)}}},
+      workshop_);
   Import(workshop_);
   CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, nullptr, Settings());
   importer.ImportCustomBlocksFromFolder(workshop_.File("not-there") + "/", 1);
