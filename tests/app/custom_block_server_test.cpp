@@ -25,18 +25,18 @@ class CustomBlockServerTest : public ::testing::Test {
 
 TEST_F(CustomBlockServerTest, NoFileAndNoVariablesNameNoServer) {
   EXPECT_FALSE(Read());
-  // Everything but the host does not make a server.
-  Write("Port = 3306\r\nUser = someone\r\nPassword = secret\r\n");
+  // Everything but the host does not make a server; a key without "=" names nothing.
+  Write("Host\r\nPort = 3306\r\nUser = someone\r\nPassword = secret\r\n");
   environment_.variables = {{"ORELENS_BLOCKDB_USER", "x"}, {"ORELENS_BLOCKDB_HOST", ""}};
   EXPECT_FALSE(Read());
 }
 
 TEST_F(CustomBlockServerTest, TheFileNamesTheServer) {
   Write(
-      "\xEF\xBB\xBF# where custom blocks are published\r\n"
-      "; comment\n"
+      "\xEF\xBB\xBFhost =  blocks.example.org \r\n"
+      "# Host = commented.out\r\n"
+      "; Port = 1\n"
       "\n"
-      "  host =  blocks.example.org \r\n"
       "PORT=3307\r"
       "Database = blocks\n"
       "user\t=\tpublisher\n"

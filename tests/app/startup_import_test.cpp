@@ -3,6 +3,7 @@
 // beside the executable, and the server (when one is named) reached through the environment.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "fixtures/png_reader.h"
 #include "fixtures/world_writer.h"
 #include "platform/database_test_server.h"
+#include "platform/engine3d/engine3d.h"
 #include "platform/engine3d/scene.h"
 #include "platform/gui/scripted_gui.h"
 #include "platform/input/scripted_input.h"
@@ -33,7 +35,10 @@ constexpr char kConnecting[] = "Trying to connect to custom block database,\n\rp
 
 // What the program showed each time it let the window system work during start-up.
 struct Moment {
-  int background = 0;  // camera 0
+  glm::vec3 camera{0.0f};  // camera 0's place and direction
+  glm::vec3 cameraDirection{0.0f};
+  std::array<glm::vec3, 2> lights{};  // lights 0 and 1 (0, 0, 0 while one is missing)
+  int background = 0;                 // camera 0
   bool importWindowHidden = false;
   size_t customBlocks = 0;
   std::string status;
@@ -57,9 +62,18 @@ class StartupImportTest : public ::testing::Test {
     bundle_.subsystems = BindSubsystemCalls();
     gui_.SetPollHook([this](platform::ScriptedGui& gui) {
       if (!ctx_) return;
-      moments_.push_back({engine_->GetScene().cameras[0].backRgb,
-                          gui.IsWindowHidden(customblocks::kImportProgressWindow), ctx_->customBlocks.Size(),
-                          gui.GetGadgetText(customblocks::kImportStatusText)});
+      const platform::Scene& scene = engine_->GetScene();
+      Moment moment{scene.cameras[0].Position(),
+                    {engine_->PBO_CameraDirectionX(0), engine_->PBO_CameraDirectionY(0),
+                     engine_->PBO_CameraDirectionZ(0)},
+                    {},
+                    scene.cameras[0].backRgb,
+                    gui.IsWindowHidden(customblocks::kImportProgressWindow),
+                    ctx_->customBlocks.Size(),
+                    gui.GetGadgetText(customblocks::kImportStatusText)};
+      for (int light = 0; light < 2; ++light)
+        if (const platform::Light* found = scene.lights.Find(light)) moment.lights[light] = found->position;
+      moments_.push_back(moment);
     });
   }
   ~StartupImportTest() override {
@@ -140,7 +154,11 @@ TEST_F(StartupImportTest, ImportsWorkshopThenModsOnAWhiteBackgroundBeforeTheWind
   EXPECT_EQ(Block(502)->kind, 3);
   EXPECT_EQ(Block(503)->name, "Door");
 
-  // Every moment of the import had the white background and the import window up.
+  // Every moment of the import had the white background and the import window up, and the
+  // camera and the two lights where the previews want them: the camera up a corner of the face
+  // templates, as far out as the view is high, looking at them.
+  const float s = static_cast<float>(gui_.WindowInnerHeight(0)) / 1000.0f * 1.1f;
+  const glm::vec3 towardsTemplates = glm::normalize(glm::vec3(0.06f, 0, 0.06f) - glm::vec3(s));
   size_t importing = 0;
   for (const Moment& moment : moments_) {
     if (moment.customBlocks == 0 && moment.status == "Importing custom Blocks, sorry for the Delay!")
@@ -148,6 +166,10 @@ TEST_F(StartupImportTest, ImportsWorkshopThenModsOnAWhiteBackgroundBeforeTheWind
     ++importing;
     EXPECT_EQ(moment.background, kWhite) << moment.status;
     EXPECT_FALSE(moment.importWindowHidden) << moment.status;
+    EXPECT_LT(glm::distance(moment.camera, glm::vec3(s)), 1e-4f);
+    EXPECT_LT(glm::distance(moment.cameraDirection, towardsTemplates), 1e-3f);
+    EXPECT_EQ(moment.lights[0], glm::vec3(-100, 100, -100));
+    EXPECT_EQ(moment.lights[1], glm::vec3(-100, 100, 100));
   }
   EXPECT_GT(importing, 20u);
   EXPECT_EQ(moments_.back().customBlocks, 3u);
