@@ -38,6 +38,7 @@ struct Moment {
   glm::vec3 camera{0.0f};  // camera 0's place and direction
   glm::vec3 cameraDirection{0.0f};
   std::array<glm::vec3, 2> lights{};  // lights 0 and 1 (0, 0, 0 while one is missing)
+  std::array<int, 2> lightColours{};
   int background = 0;                 // camera 0
   bool importWindowHidden = false;
   size_t customBlocks = 0;
@@ -67,12 +68,17 @@ class StartupImportTest : public ::testing::Test {
                     {engine_->PBO_CameraDirectionX(0), engine_->PBO_CameraDirectionY(0),
                      engine_->PBO_CameraDirectionZ(0)},
                     {},
+                    {},
                     scene.cameras[0].backRgb,
                     gui.IsWindowHidden(customblocks::kImportProgressWindow),
                     ctx_->customBlocks.Size(),
                     gui.GetGadgetText(customblocks::kImportStatusText)};
-      for (int light = 0; light < 2; ++light)
-        if (const platform::Light* found = scene.lights.Find(light)) moment.lights[light] = found->position;
+      for (int light = 0; light < 2; ++light) {
+        if (const platform::Light* found = scene.lights.Find(light)) {
+          moment.lights[light] = found->position;
+          moment.lightColours[light] = found->diffuse;
+        }
+      }
       moments_.push_back(moment);
     });
   }
@@ -170,6 +176,7 @@ TEST_F(StartupImportTest, ImportsWorkshopThenModsOnAWhiteBackgroundBeforeTheWind
     EXPECT_LT(glm::distance(moment.cameraDirection, towardsTemplates), 1e-3f);
     EXPECT_EQ(moment.lights[0], glm::vec3(-100, 100, -100));
     EXPECT_EQ(moment.lights[1], glm::vec3(-100, 100, 100));
+    EXPECT_EQ(moment.lightColours, (std::array<int, 2>{PackRgb(250, 250, 230), PackRgb(250, 250, 230)}));
   }
   EXPECT_GT(importing, 20u);
   EXPECT_EQ(moments_.back().customBlocks, 3u);
