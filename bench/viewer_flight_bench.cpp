@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/subsystem_wiring.h"
 #include "fixtures/chunk_record_writer.h"
 #include "fixtures/world_writer.h"
 #include "platform/display/screen_host.h"
@@ -20,7 +21,6 @@
 #include "viewer/main_loop.h"
 #include "viewer/program_context.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ struct Viewer {
     bundle->workingFolder = world.working();
     bundle->screenHost = &host;
     bundle->environment.homeFolder = world.home();
-    bundle->subsystems = viewer::BindSubsystemCalls();
+    bundle->subsystems = app::BindSubsystemCalls();
     ctx = std::make_unique<viewer::ProgramContext>(*bundle);
   }
   ~Viewer() {

@@ -1,13 +1,14 @@
 // Orelens: a free-flying viewer and editor for the saved worlds of Kelvane.
 // The program reads no command line; it runs in its working folder (prefs.ini, demo.xml, Textures/).
+#include "app/subsystem_wiring.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/gui/sdl_gui.h"
 #include "platform/input/sdl_input.h"
 #include "platform/system/environment.h"
 #include "platform/system/web_page.h"
+#include "viewer/program_context.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 
 int main() {
   using namespace orelens;
@@ -20,6 +21,6 @@ int main() {
   bundle.screenHost = &gui;
   bundle.environment = platform::Environment::FromProcess();
   bundle.openWebPage = [](const std::string& url) { platform::OpenWebPage(url); };
-  bundle.subsystems = viewer::BindSubsystemCalls();
+  bundle.subsystems = app::BindSubsystemCalls();
   return viewer::ProgramMain(bundle);
 }

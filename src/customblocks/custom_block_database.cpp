@@ -23,6 +23,8 @@ void CustomBlockDatabaseConnector::OpenCustomBlockDatabase() {
   if (!driver_) return;
   connection_ = driver_->Open(settings_.ConnectionText(), settings_.user, settings_.password,
                               settings_.connectTimeoutSeconds);
+  // This thread ends here; the client library keeps state for each thread that used it.
+  driver_->EndThread();
 }
 
 std::unique_ptr<platform::MySqlDatabase> CustomBlockDatabaseConnector::ConnectCustomBlockDatabase() {

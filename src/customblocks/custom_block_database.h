@@ -11,16 +11,14 @@
 
 namespace orelens::customblocks {
 
-// Where the shared custom-block table lives. The program uses the defaults; tests point them
-// at their own server.
+// Where the shared custom-block table lives and how to log in. Nothing of it is built into the
+// program: the user names the server (see app/custom_block_server.h); tests name their own.
 struct CustomBlockDatabaseSettings {
-  // No server is run for the project yet: the name lies under a domain that never resolves, so
-  // the connection fails at once and the import carries on offline.
-  std::string host = "customblocks.orelens.invalid";
+  std::string host;
   unsigned port = 3306;
   std::string database = "tessdb42";
   std::string user = "tessdb42";
-  std::string password = "Kv7mPq2xRt9wLs4nHb6yJd3cF";
+  std::string password;
   // An unreachable host fails after this long rather than holding up start-up.
   unsigned connectTimeoutSeconds = platform::MySqlDriver::kDefaultConnectTimeoutSeconds;
 

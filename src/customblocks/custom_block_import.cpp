@@ -30,18 +30,24 @@ CustomBlockImporter::CustomBlockImporter(platform::Gui& gui, platform::Engine3D&
       engine_(engine),
       blocks_(blocks),
       settings_(std::move(settings)),
-      connector_(gui, std::move(driver), settings_.database),
-      previews_(engine, gui, settings_.preview) {}
+      previews_(engine, gui, settings_.preview) {
+  if (settings_.database) connector_.emplace(gui, std::move(driver), *settings_.database);
+}
+
+std::unique_ptr<platform::MySqlDatabase> CustomBlockImporter::ConnectForPublishing() {
+  if (!connector_) {
+    if (!toldNoServer_) gui_.SetGadgetText(kImportStatusText, kNoServerStatus);
+    toldNoServer_ = true;
+    return nullptr;
+  }
+  std::unique_ptr<platform::MySqlDatabase> connection = connector_->ConnectCustomBlockDatabase();
+  if (!connection) gui_.MessageBox("", kConnectionFailedMessage);
+  return connection;
+}
 
 void CustomBlockImporter::ImportCustomBlocksFromFolder(const std::string& folder, int doNotShare) {
   std::unique_ptr<platform::MySqlDatabase> connection;
-  if (doNotShare == 0) {
-    connection = connector_.ConnectCustomBlockDatabase();
-    if (!connection) {
-      gui_.MessageBox(
-          "", "Connection to Database failed, custom block database could not be updated with your blocks!");
-    }
-  }
+  if (doNotShare == 0) connection = ConnectForPublishing();
   for (const platform::DirectoryEntry& entry : platform::ListDirectory(folder, "*.*")) {
     if (IsBlockFolder(folder, entry)) ImportBlockFolder(folder + entry.name, connection.get());
     gui_.WindowEventNoWait();
@@ -78,11 +84,11 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
     }
   }
   if (entry) {
-    for (const LayoutTexture& later : layout->textures.subspan(1)) {
-      const int texture = LoadDdsPreviewTexture(engine_, gui_, blockFolder + std::string(later.file));
-      entry->faces[static_cast<size_t>(later.slot)] =
-          texture != 0 ? materialOf(texture) : entry->faces[static_cast<size_t>(layout->fallbackSlot)];
-    }
+    FillLaterSlots(*layout, entry->faces, [&](std::string_view file) -> std::optional<int32_t> {
+      const int texture = LoadDdsPreviewTexture(engine_, gui_, blockFolder + std::string(file));
+      if (texture == 0) return std::nullopt;
+      return materialOf(texture);
+    });
     previews_.MakeBlockPreview(*entry);
     if (connection && !RemoteBlockHasPreview(connection, entry->id, entry->name)) {
       UploadCustomBlockRecord(connection, entry->id, entry->kind, entry->name, properties->CreatorName,

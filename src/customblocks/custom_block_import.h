@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "customblocks/block_preview.h"
 #include "customblocks/custom_block_database.h"
@@ -14,8 +16,18 @@ namespace orelens::customblocks {
 
 struct CustomBlockImportSettings {
   BlockPreviewSettings preview;
-  CustomBlockDatabaseSettings database;
+  // The custom-block server; nullopt when the user has named none: blocks are then imported
+  // without being published, and no connection is attempted.
+  std::optional<CustomBlockDatabaseSettings> database;
 };
+
+// The status line shown, once, instead of connecting when blocks would be published but no
+// custom-block server is configured.
+inline constexpr std::string_view kNoServerStatus =
+    "Your custom blocks are not published: no custom block database server is configured.";
+// The message when a configured server cannot be reached.
+inline constexpr std::string_view kConnectionFailedMessage =
+    "Connection to Database failed, custom block database could not be updated with your blocks!";
 
 // Imports the custom blocks of a workshop or mods folder at start-up: reads each block's
 // properties, turns its DDS textures into materials, records it in the custom block map, makes
@@ -23,7 +35,8 @@ struct CustomBlockImportSettings {
 // Main thread only; the progress window (OpenImportProgressWindow) must be open.
 class CustomBlockImporter {
  public:
-  // driver may be null when the MySQL client library is missing: sharing then fails to connect.
+  // driver may be null when the MySQL client library is missing: sharing with a configured
+  // server then fails to connect.
   CustomBlockImporter(platform::Gui& gui, platform::Engine3D& engine, viewer::CustomBlockMap& blocks,
                       std::shared_ptr<const platform::MySqlDriver> driver,
                       CustomBlockImportSettings settings = {});
@@ -32,6 +45,9 @@ class CustomBlockImporter {
   void ImportCustomBlocksFromFolder(const std::string& folder, int doNotShare);
 
  private:
+  // The connection that publishes this call's blocks, or null: no server configured (said once
+  // in the status line) or the server could not be reached (said in a message box).
+  std::unique_ptr<platform::MySqlDatabase> ConnectForPublishing();
   // One qualifying block folder; connection may be null (offline).
   void ImportBlockFolder(const std::string& blockFolder, platform::MySqlDatabase* connection);
 
@@ -39,7 +55,8 @@ class CustomBlockImporter {
   platform::Engine3D& engine_;
   viewer::CustomBlockMap& blocks_;
   CustomBlockImportSettings settings_;
-  CustomBlockDatabaseConnector connector_;
+  std::optional<CustomBlockDatabaseConnector> connector_;  // none without a configured server
+  bool toldNoServer_ = false;
   BlockPreviewMaker previews_;
 };
 

@@ -32,4 +32,13 @@ const TextureLayout* TextureLayoutOfMode(int64_t mode) {
   return &kLayouts[static_cast<size_t>(mode - 1)];
 }
 
+void FillLaterSlots(const TextureLayout& layout, std::span<int32_t> faces,
+                    const std::function<std::optional<int32_t>(std::string_view file)>& materialOf) {
+  for (const LayoutTexture& later : layout.textures.subspan(1)) {
+    const std::optional<int32_t> material = materialOf(later.file);
+    faces[static_cast<size_t>(later.slot)] =
+        material ? *material : faces[static_cast<size_t>(layout.fallbackSlot)];
+  }
+}
+
 }  // namespace orelens::customblocks

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -22,5 +24,11 @@ struct TextureLayout {
 
 // The layout of Mode 1, 2, 3 or 4; nullptr for any other value.
 const TextureLayout* TextureLayoutOfMode(int64_t mode);
+
+// Fills the slots of the layout's later files in faces (material handles by slot): each takes
+// the material made from its file, or the fallback slot's material when materialOf gives
+// nullopt (the file's texture could not be created).
+void FillLaterSlots(const TextureLayout& layout, std::span<int32_t> faces,
+                    const std::function<std::optional<int32_t>(std::string_view file)>& materialOf);
 
 }  // namespace orelens::customblocks

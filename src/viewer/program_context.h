@@ -50,7 +50,7 @@ struct PlatformBundle {
   platform::Environment environment;
   std::function<int64_t()> elapsedMilliseconds;        // monotonic clock; the system's when empty
   std::function<void(const std::string& url)> openWebPage;  // the system's browser
-  SubsystemCalls subsystems;  // BindSubsystemCalls() for the real ones
+  SubsystemCalls subsystems;                                // app::BindSubsystemCalls() for the real ones
 };
 
 // Thrown when the program must end at once (the preferences can no longer be written); the

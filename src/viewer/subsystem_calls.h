@@ -6,9 +6,9 @@ namespace orelens::viewer {
 
 class ProgramContext;
 
-// The calls the viewer makes into the schematic and custom-block subsystems. Those libraries are
-// built on the viewer's, so the viewer reaches them through these calls, which the program (and
-// each test) binds with BindSubsystemCalls() from subsystem_wiring.h. An unbound call does nothing.
+// The calls the viewer makes into the schematic and custom-block subsystems. The viewer does not
+// reach into them itself: the program's composition (app/subsystem_wiring.h) binds these calls,
+// and tests bind the real ones or their own. An unbound call does nothing.
 struct SubsystemCalls {
   std::function<void(ProgramContext&)> openImportProgressWindow;
   // Imports the custom blocks of the workshop folder, then those of the mods folder.

@@ -4,39 +4,20 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "customblocks/import_scene.h"
 #include "customblocks/scratch_folder.h"
-
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
+#include "fixtures/png_reader.h"
 
 namespace orelens::customblocks {
 namespace {
 
 using testing::ImportScene;
 using testing::ScratchFolder;
-
-struct DecodedPng {
-  int width = 0;
-  int height = 0;
-  std::unique_ptr<stbi_uc, void (*)(void*)> pixels{nullptr, stbi_image_free};
-  uint32_t At(int x, int y) const {
-    const stbi_uc* p = pixels.get() + (static_cast<size_t>(y) * width + x) * 4;
-    return platform::PackRgba(p[0], p[1], p[2], p[3]);
-  }
-};
-
-DecodedPng DecodePng(const std::string& path) {
-  DecodedPng png;
-  int channels = 0;
-  png.pixels.reset(stbi_load(path.c_str(), &png.width, &png.height, &channels, 4));
-  return png;
-}
 
 void WriteScript(const std::string& path, const std::string& body) {
   std::ofstream(path) << "#!/bin/sh\n" << body;
@@ -83,16 +64,16 @@ TEST_F(BlockPreviewTest, GrabsTheCentredSquareAndMakesWhiteTransparent) {
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings());
   maker.MakeBlockPreview(Block(77, 1));
 
-  const DecodedPng png = DecodePng(scratch_.File("77.png"));
-  ASSERT_TRUE(png.pixels);
-  ASSERT_EQ(png.width, 512);
-  ASSERT_EQ(png.height, 512);
-  EXPECT_EQ(png.At(255, 255), platform::PackRgba(255, 255, 255, 0));
-  EXPECT_EQ(png.At(256, 255) >> 24, 0u);
-  EXPECT_EQ(png.At(255, 256) >> 24, 0u);
-  EXPECT_EQ(png.At(256, 256), platform::PackRgba(255, 0, 0, 255));
-  EXPECT_EQ(png.At(511, 511), platform::PackRgba(255, 0, 0, 255));
-  EXPECT_EQ(png.At(0, 0) >> 24, 0u);
+  const auto png = fixtures::ReadPngFile(scratch_.File("77.png"));
+  ASSERT_TRUE(png);
+  ASSERT_EQ(png->width, 512);
+  ASSERT_EQ(png->height, 512);
+  EXPECT_EQ(png->at(255, 255), platform::PackRgba(255, 255, 255, 0));
+  EXPECT_EQ(png->at(256, 255) >> 24, 0u);
+  EXPECT_EQ(png->at(255, 256) >> 24, 0u);
+  EXPECT_EQ(png->at(256, 256), platform::PackRgba(255, 0, 0, 255));
+  EXPECT_EQ(png->at(511, 511), platform::PackRgba(255, 0, 0, 255));
+  EXPECT_EQ(png->at(0, 0) >> 24, 0u);
 }
 
 TEST_F(BlockPreviewTest, SmallViewsGrabBlackOutsideAndFreeTheSprite) {
@@ -100,12 +81,12 @@ TEST_F(BlockPreviewTest, SmallViewsGrabBlackOutsideAndFreeTheSprite) {
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings());
   maker.MakeBlockPreview(Block(5, 1));
   // The square starts at (-106, -156): black outside the view, transparent white inside.
-  const DecodedPng png = DecodePng(scratch_.File("5.png"));
-  ASSERT_TRUE(png.pixels);
-  EXPECT_EQ(png.At(0, 0), platform::PackRgba(0, 0, 0, 255));
-  EXPECT_EQ(png.At(106, 156) >> 24, 0u);
-  EXPECT_EQ(png.At(105, 156), platform::PackRgba(0, 0, 0, 255));
-  EXPECT_EQ(png.At(406, 356), platform::PackRgba(0, 0, 0, 255));
+  const auto png = fixtures::ReadPngFile(scratch_.File("5.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->at(0, 0), platform::PackRgba(0, 0, 0, 255));
+  EXPECT_EQ(png->at(106, 156) >> 24, 0u);
+  EXPECT_EQ(png->at(105, 156), platform::PackRgba(0, 0, 0, 255));
+  EXPECT_EQ(png->at(406, 356), platform::PackRgba(0, 0, 0, 255));
   EXPECT_EQ(scene_->engine->GetScene().sprites.Count(), 0u);
 }
 
@@ -164,11 +145,39 @@ TEST_F(BlockPreviewTest, TheBundledOptimiserLeavesAPngOfTheSamePicture) {
   scene_->engine->PBO_CameraBackColor(1, platform::PackRgb(10, 200, 30));
   BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings(ORELENS_SOURCE_DIR "/tools/pingo"));
   maker.MakeBlockPreview(Block(6, 1));
-  const DecodedPng png = DecodePng(scratch_.File("6.png"));
-  ASSERT_TRUE(png.pixels);
-  EXPECT_EQ(png.width, 512);
-  EXPECT_EQ(png.At(0, 0) >> 24, 0u);
-  EXPECT_EQ(png.At(511, 511), platform::PackRgba(10, 200, 30, 255));
+  const auto png = fixtures::ReadPngFile(scratch_.File("6.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 512);
+  EXPECT_EQ(png->at(0, 0) >> 24, 0u);
+  // The palette may move a colour by a step or two, never more.
+  const uint32_t green = png->at(511, 511);
+  EXPECT_NEAR(platform::RedOf(green), 10, 2);
+  EXPECT_NEAR(platform::GreenOf(green), 200, 2);
+  EXPECT_NEAR(platform::BlueOf(green), 30, 2);
+  EXPECT_EQ(platform::AlphaOf(green), 255u);
+  EXPECT_EQ(fixtures::PngColourType(scratch_.File("6.png")), 3);
+}
+
+TEST_F(BlockPreviewTest, WithoutTheQuantiserTheBundledOptimiserStillLeavesTheSamePicture) {
+  if (!std::filesystem::exists("/usr/bin/optipng")) GTEST_SKIP() << "optipng is not installed";
+  // A search path that holds the lossless fallback only.
+  const std::filesystem::path bin = scratch_.Path() / "bin";
+  std::filesystem::create_directory(bin);
+  std::filesystem::create_symlink("/usr/bin/optipng", bin / "optipng");
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", bin.c_str(), 1);
+  scene_->engine->PBO_CreateCamera(1, 50, 50, 50, 50);
+  scene_->engine->PBO_CameraBackColor(1, platform::PackRgb(200, 20, 90));
+  BlockPreviewMaker maker(*scene_->engine, scene_->gui, Settings(ORELENS_SOURCE_DIR "/tools/pingo"));
+  maker.MakeBlockPreview(Block(7, 1));
+  setenv("PATH", path.c_str(), 1);
+  const auto png = fixtures::ReadPngFile(scratch_.File("7.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 512);
+  EXPECT_EQ(png->at(0, 0) >> 24, 0u);
+  EXPECT_EQ(png->at(511, 511), platform::PackRgba(200, 20, 90, 255));
+  // Rewritten: two colours make a palette picture of the RGBA one the program saved.
+  EXPECT_NE(fixtures::PngColourType(scratch_.File("7.png")), 6);
 }
 
 TEST_F(BlockPreviewTest, MissingFolderOrOptimiserIsNotAnError) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "customblocks/import_scene.h"
@@ -19,6 +20,7 @@ using testing::ScratchFolder;
 
 constexpr char kConnectionFailed[] =
     "Connection to Database failed, custom block database could not be updated with your blocks!";
+static_assert(std::string_view(kConnectionFailed) == kConnectionFailedMessage);
 constexpr char kInitialStatus[] = "Importing custom Blocks, sorry for the Delay!";
 
 // A 2048 x 2048 texture of one 5:6:5 colour.
@@ -39,8 +41,9 @@ class CustomBlockImportTest : public ::testing::Test {
     settings.preview.previewFolder = previews_.WithSeparator();
     settings.preview.optimiserProgram = "/nonexistent/pingo";
     settings.preview.pauseAfterPreviewMs = 0;
-    settings.database.host = "127.0.0.1";
-    settings.database.port = 1;  // nothing listens: offline at once
+    settings.database.emplace();
+    settings.database->host = "127.0.0.1";
+    settings.database->port = 1;  // nothing listens: offline at once
     return settings;
   }
   void Add(const fixtures::CustomBlockFolder& folder, const ScratchFolder& root) {
@@ -138,6 +141,9 @@ TEST_F(CustomBlockImportTest, EntriesThatDoNotQualifyAreSkippedSilently) {
   Add({"mode-zero", "{\"Name\": \"C\", \n\"UniqueID\": 4}", "textures", {{"all.dds", Texture(kRed)}}},
       workshop_);
   Add({"garbage", std::string("\xFF\x00\"Mode\":\x01\r\r\n\"Name\":", 20), "textures", {}}, workshop_);
+  // The imported folder itself looks like a block: its "." entry is no block all the same.
+  Add({".", fixtures::MakeBlockPropertiesText("Root", 1, 5, "x"), "textures", {{"all.dds", Texture(kRed)}}},
+      workshop_);
   Import(workshop_);
   CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, nullptr, Settings());
   importer.ImportCustomBlocksFromFolder(workshop_.File("not-there") + "/", 1);
@@ -231,9 +237,38 @@ TEST_F(CustomBlockImportTest, SharingOfflineShowsOneMessageAndGoesOn) {
   EXPECT_EQ(scene_.gui.MessageBoxCount(), 1u);
 }
 
+TEST_F(CustomBlockImportTest, WithoutAServerBlocksAreImportedAndTheStatusSaysOnceTheyAreNotPublished) {
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Crate", 1, 12, "Ada"),
+       "textures",
+       {{"all.dds", Texture(kRed)}}},
+      workshop_);
+  std::vector<std::string> statuses{Status()};
+  scene_.gui.SetPollHook([&](platform::ScriptedGui& gui) {
+    const std::string status = gui.GetGadgetText(kImportStatusText);
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+  });
+  CustomBlockImportSettings settings = Settings();
+  settings.database.reset();
+  CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, nullptr, settings);
+  importer.ImportCustomBlocksFromFolder(workshop_.WithSeparator(), 0);
+  importer.ImportCustomBlocksFromFolder(mods_.WithSeparator(), 0);
+
+  EXPECT_EQ(scene_.gui.MessageBoxCount(), 0u);
+  ASSERT_TRUE(Block(12));
+  EXPECT_EQ(SlotPixel(*Block(12), 0), Pixel(kRed));
+  EXPECT_TRUE(std::filesystem::exists(previews_.File("12.png")));
+  // Said before the first block, never again, and no connection was tried.
+  ASSERT_GE(statuses.size(), 2u);
+  EXPECT_EQ(statuses[0], kInitialStatus);
+  EXPECT_EQ(statuses[1], kNoServerStatus);
+  EXPECT_EQ(std::count(statuses.begin(), statuses.end(), std::string(kNoServerStatus)), 1);
+  EXPECT_EQ(statuses.back(), "Last Added 'Crate' from Ada\n\rFound 1 custom blocks so far.");
+}
+
 TEST_F(CustomBlockImportTest, SharedBlocksReachTheTableOnce) {
   const auto server = platform::testing::TestDatabaseServer::FromEnvironment();
-  if (!server) GTEST_SKIP() << "no test MariaDB server (ORELENS_TEST_MYSQL_HOST/PORT)";
+  if (!server) GTEST_SKIP() << platform::testing::kNoTestServer;
   auto driver = platform::LoadMySqlDriver(platform::LibraryLocator());
   ASSERT_TRUE(driver);
   auto database = platform::testing::OpenCustomBlockTestDatabase(*driver, *server);
@@ -248,10 +283,10 @@ TEST_F(CustomBlockImportTest, SharedBlocksReachTheTableOnce) {
        {{"sides.dds", Texture(kRed)}, {"up.dds", Texture(kGreen)}, {"down.dds", Texture(kBlue)}}},
       workshop_);
   CustomBlockImportSettings settings = Settings();
-  settings.database.host = server->host;
-  settings.database.port = server->port;
-  settings.database.user = "root";
-  settings.database.password = "";
+  settings.database->host = server->host;
+  settings.database->port = server->port;
+  settings.database->user = server->user;
+  settings.database->password = server->password;
   {
     CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, driver, settings);
     importer.ImportCustomBlocksFromFolder(workshop_.WithSeparator(), 0);

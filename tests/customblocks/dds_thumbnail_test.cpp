@@ -137,5 +137,17 @@ TEST_F(DdsThumbnailTest, HandlesOneEventPerRowOfBlocks) {
   EXPECT_EQ(scene_.gui.NoWaitCalls() - before, 10);
 }
 
+TEST_F(DdsThumbnailTest, TheProgressBarIsAtZeroWhileEachThumbnailIsDecoded) {
+  const std::string path = WritePositions("rows.dds", 64, 40);
+  std::vector<int> statesSeen;  // the bar at each row's event
+  scene_.gui.SetPollHook(
+      [&](platform::ScriptedGui& gui) { statesSeen.push_back(gui.GetGadgetState(kTextureProgressBar)); });
+  for (int thumbnail = 0; thumbnail < 2; ++thumbnail) {
+    statesSeen.clear();
+    Load(path);  // leaves the bar at 100
+    EXPECT_EQ(statesSeen, std::vector<int>(10, 0)) << thumbnail;
+  }
+}
+
 }  // namespace
 }  // namespace orelens::customblocks

@@ -17,7 +17,7 @@ class MySqlFrontEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server_ = TestDatabaseServer::FromEnvironment();
-    if (!server_) GTEST_SKIP() << "no test MariaDB server (ORELENS_TEST_MYSQL_HOST/PORT)";
+    if (!server_) GTEST_SKIP() << testing::kNoTestServer;
     driver_ = LoadMySqlDriver(LibraryLocator());
     ASSERT_TRUE(driver_);
     database_ = testing::OpenCustomBlockTestDatabase(*driver_, *server_);
@@ -85,12 +85,15 @@ TEST_F(MySqlFrontEndTest, ServerErrorsBecomeTheLastError) {
 
 TEST_F(MySqlFrontEndTest, OpeningFailsForBadTextsCredentialsAndServers) {
   std::string error;
-  EXPECT_FALSE(driver_->Open("host=" + server_->host + " dbname=tessdb42", "root", "", 5, &error));
+  EXPECT_FALSE(driver_->Open("host=" + server_->host + " dbname=tessdb42", server_->user, server_->password,
+                             5, &error));
   EXPECT_FALSE(driver_->Open(server_->ConnectionText("tessdb42"), "nobody", "wrong", 5, &error));
   EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(driver_->Open(server_->ConnectionText("no_such_database"), "root", "", 5, &error));
+  EXPECT_FALSE(driver_->Open(server_->ConnectionText("tessdb42"), server_->user, "wrong", 5, &error));
+  // The test account may use its own database only.
+  EXPECT_FALSE(driver_->Open(server_->ConnectionText("mysql"), server_->user, server_->password, 5, &error));
   // Nothing listens on port 1 of the loopback address: refused at once.
-  EXPECT_FALSE(driver_->Open("host=127.0.0.1 port=1 dbname=tessdb42", "root", "", 5, &error));
+  EXPECT_FALSE(driver_->Open("host=127.0.0.1 port=1 dbname=tessdb42", "u", "p", 5, &error));
   // A name under .invalid never resolves.
   EXPECT_FALSE(
       driver_->Open("host=customblocks.orelens.invalid port=3306 dbname=tessdb42", "u", "p", 5, &error));

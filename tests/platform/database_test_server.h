@@ -12,18 +12,26 @@
 
 namespace orelens::platform::testing {
 
-// The MariaDB server the test script starts on 127.0.0.1 (ORELENS_TEST_MYSQL_HOST / _PORT),
-// reached as root without a password.
+// The MariaDB server the test script starts on 127.0.0.1 (ORELENS_TEST_MYSQL_HOST / _PORT), with
+// the database "tessdb42", its table CustomBlocks2 and an account of its own that may read and
+// write that table and nothing else (ORELENS_TEST_MYSQL_USER / _PASSWORD).
 struct TestDatabaseServer {
   std::string host;
   unsigned port = 0;
+  std::string user;
+  std::string password;
 
   // nullopt when the environment names no server.
   static std::optional<TestDatabaseServer> FromEnvironment() {
-    const char* host = std::getenv("ORELENS_TEST_MYSQL_HOST");
-    const char* port = std::getenv("ORELENS_TEST_MYSQL_PORT");
-    if (!host || !port || !*host || !*port) return std::nullopt;
-    return TestDatabaseServer{host, static_cast<unsigned>(std::atoi(port))};
+    const auto variable = [](const char* name) -> std::string {
+      const char* value = std::getenv(name);
+      return value ? value : "";
+    };
+    TestDatabaseServer server{variable("ORELENS_TEST_MYSQL_HOST"), 0, variable("ORELENS_TEST_MYSQL_USER"),
+                              variable("ORELENS_TEST_MYSQL_PASSWORD")};
+    server.port = static_cast<unsigned>(std::atoi(variable("ORELENS_TEST_MYSQL_PORT").c_str()));
+    if (server.host.empty() || server.port == 0 || server.user.empty()) return std::nullopt;
+    return server;
   }
 
   std::string ConnectionText(const std::string& database) const {
@@ -31,24 +39,17 @@ struct TestDatabaseServer {
   }
 };
 
-// Creates database "tessdb42" with the table CustomBlocks2 (when missing) and returns a root
-// connection to it. Tests sharing the table use ids of their own (see UniqueTestId).
+inline constexpr char kNoTestServer[] =
+    "no test MariaDB server (ORELENS_TEST_MYSQL_HOST/PORT/USER; scripts/test-mariadb starts one)";
+
+// A connection to "tessdb42" through the test account. Tests sharing the table use ids of their
+// own (see UniqueTestId).
 inline std::unique_ptr<MySqlDatabase> OpenCustomBlockTestDatabase(const MySqlDriver& driver,
                                                                   const TestDatabaseServer& server) {
   std::string error;
-  auto admin = driver.Open(server.ConnectionText("mysql"), "root", "", 5, &error);
-  if (!admin) {
-    ADD_FAILURE() << "test server unreachable: " << error;
-    return nullptr;
-  }
-  EXPECT_TRUE(admin->Update("CREATE DATABASE IF NOT EXISTS tessdb42 CHARACTER SET utf8mb4"))
-      << admin->LastError();
-  EXPECT_TRUE(
-      admin->Update("CREATE TABLE IF NOT EXISTS tessdb42.CustomBlocks2 (id INT PRIMARY KEY, "
-                    "name VARCHAR(255) NOT NULL, author VARCHAR(255) NOT NULL, type INT NOT NULL, "
-                    "preview LONGBLOB NULL, hasPrev INT NOT NULL DEFAULT 0) CHARACTER SET utf8mb4"))
-      << admin->LastError();
-  return driver.Open(server.ConnectionText("tessdb42"), "root", "", 5, &error);
+  auto database = driver.Open(server.ConnectionText("tessdb42"), server.user, server.password, 5, &error);
+  if (!database) ADD_FAILURE() << "test server unreachable: " << error;
+  return database;
 }
 
 // Ids that no other test process uses at the same time.

@@ -17,6 +17,7 @@
 #include "fixtures/world_writer.h"
 #include "platform/display/screen_host.h"
 #include "platform/dynlib/dynamic_library.h"
+#include "app/subsystem_wiring.h"
 #include "platform/engine3d/camera_math.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/gui/scripted_gui.h"
@@ -26,7 +27,6 @@
 #include "viewer/menu_ids.h"
 #include "viewer/program_context.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 
 namespace orelens::viewer {
 namespace {
@@ -86,7 +86,7 @@ class DemoViewer {
     bundle->workingFolder = working;
     bundle->screenHost = &host;
     bundle->environment.homeFolder = temp.MakeFolder("home");
-    bundle->subsystems = BindSubsystemCalls();
+    bundle->subsystems = app::BindSubsystemCalls();
     ctx = std::make_unique<ProgramContext>(*bundle);
   }
   ~DemoViewer() {

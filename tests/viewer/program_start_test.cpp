@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <glm/glm.hpp>
 
+#include "app/subsystem_wiring.h"
 #include "platform/engine3d/scene.h"
 #include "platform/files/file.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 #include "viewer/viewer_test_rig.h"
 
 namespace orelens::viewer {
@@ -128,7 +128,7 @@ TEST(ProgramStartTest, ProgramMainRunsUntilTheWindowIsClosedAndReturnsZero) {
   PlatformBundle bundle(rig.gui, rig.input, rig.engine(), rig.libraries);
   bundle.workingFolder = rig.workingFolder;
   bundle.environment.homeFolder = rig.temp.MakeFolder("home2");
-  bundle.subsystems = BindSubsystemCalls();
+  bundle.subsystems = app::BindSubsystemCalls();
   EXPECT_EQ(ProgramMain(bundle), 0);
   EXPECT_EQ(rig.gui.EventsLeft(), 0u);
   EXPECT_FALSE(rig.gui.IsWindow(0));

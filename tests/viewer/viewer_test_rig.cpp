@@ -4,10 +4,10 @@
 #include <fstream>
 #include <thread>
 
+#include "app/subsystem_wiring.h"
 #include "fixtures/chunk_record_writer.h"
 #include "viewer/main_loop.h"
 #include "viewer/program_main.h"
-#include "viewer/subsystem_wiring.h"
 
 namespace orelens::viewer::testing {
 
@@ -26,7 +26,7 @@ ViewerRig::ViewerRig() : engine_(platform::MakeHeadlessEngine()) {
   bundle_->environment.homeFolder = temp.MakeFolder("home");  // no Steam, no game folders
   bundle_->elapsedMilliseconds = [this] { return clock; };
   bundle_->openWebPage = [this](const std::string& url) { openedPages.push_back(url); };
-  bundle_->subsystems = BindSubsystemCalls();
+  bundle_->subsystems = app::BindSubsystemCalls();
 }
 
 ViewerRig::~ViewerRig() { context_.reset(); }

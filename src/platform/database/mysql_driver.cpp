@@ -39,6 +39,10 @@ std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText
   return std::make_unique<MySqlDatabase>(client_, connection);
 }
 
+void MySqlDriver::EndThread() const {
+  client_->Api().thread_end();
+}
+
 std::shared_ptr<const MySqlDriver> LoadMySqlDriver(const LibraryLocator& locator) {
   auto library = std::make_shared<DynamicLibrary>(locator.Load(kMariaDbLibraryName));
   if (!library->IsLoaded()) return nullptr;

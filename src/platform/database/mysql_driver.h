@@ -34,6 +34,11 @@ class MySqlDriver {
                                       unsigned connectTimeoutSeconds = kDefaultConnectTimeoutSeconds,
                                       std::string* error = nullptr) const;
 
+  // Releases the client library's state of the calling thread. A thread started to open a
+  // connection calls it as its last step; the connection it opened stays usable by the thread
+  // that takes it over.
+  void EndThread() const;
+
  private:
   std::shared_ptr<const MySqlClientSession> client_;
 };
