@@ -61,7 +61,9 @@ MessageBoxAnswer ScriptedGui::MessageBox(std::string_view title, std::string_vie
   std::lock_guard lock(messageMutex_);
   RecordedMessageBox box{std::string(title), std::string(text), buttons, MessageBoxAnswer::kOk,
                          std::this_thread::get_id()};
-  if (buttons == MessageBoxButtons::kYesNo) {
+  if (TerminationRequested()) {
+    box.answer = HarmlessAnswer(buttons);
+  } else if (buttons == MessageBoxButtons::kYesNo) {
     bool yes = defaultYes_;
     if (!yesNoAnswers_.empty()) {
       yes = yesNoAnswers_.front();
@@ -77,7 +79,7 @@ std::string ScriptedGui::AnswerRequester(bool save, std::string_view title, std:
                                          std::string_view pattern, int patternIndex) {
   RecordedRequester requester{save, std::string(title), std::string(defaultPath), std::string(pattern),
                               patternIndex, {}};
-  if (!fileAnswers_.empty()) {
+  if (!fileAnswers_.empty() && !TerminationRequested()) {
     requester.answer = std::move(fileAnswers_.front());
     fileAnswers_.pop_front();
   }
@@ -107,10 +109,12 @@ WindowEvent ScriptedGui::WindowEventNoWait() {
 WindowEvent ScriptedGui::WaitWindowEvent() {
   ++waitCalls_;
   if (pollHook_) pollHook_(*this);
+  if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
   DropLeadingNoEvents();
   if (events_.empty() && waitHandler_) {
     const WindowEvent answered = waitHandler_(*this);
     if (answered.type != kEventNone) return answered;
+    if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
     DropLeadingNoEvents();
   }
   if (events_.empty()) throw ScriptExhausted("WaitWindowEvent: the script holds no further event");
