@@ -24,15 +24,25 @@ constexpr int kMenuRowHeight = 19;
 // its text lines start 10, 30, 50 and 70 pixels down the sprite.
 constexpr int kHudTop = 31;
 
-bool White(Pixel p) { return p.r > 235 && p.g > 235 && p.b > 235; }
+bool White(Pixel p) {
+  return p.r > 235 && p.g > 235 && p.b > 235;
+}
 bool Grey(Pixel p) {
   const int low = std::min({p.r, p.g, p.b}), high = std::max({p.r, p.g, p.b});
   return low >= 180 && high <= 220 && high - low < 15;
 }
-bool Green(Pixel p) { return p.g > 150 && p.r < 110 && p.b < 110; }
-bool Orange(Pixel p) { return p.r > 200 && p.g > 100 && p.g < 190 && p.b < 80; }
-bool Yellow(Pixel p) { return p.r > 200 && p.g > 200 && p.b < 80; }
-bool Dark(Pixel p, int limit) { return p.r + p.g + p.b < limit; }
+bool Green(Pixel p) {
+  return p.g > 150 && p.r < 110 && p.b < 110;
+}
+bool Orange(Pixel p) {
+  return p.r > 200 && p.g > 100 && p.g < 190 && p.b < 80;
+}
+bool Yellow(Pixel p) {
+  return p.r > 200 && p.g > 200 && p.b < 80;
+}
+bool Dark(Pixel p, int limit) {
+  return p.r + p.g + p.b < limit;
+}
 
 int CountInHudLine(const Screenshot& shot, int line, bool (*test)(Pixel)) {
   if (shot.width < 460) return 0;
@@ -42,7 +52,9 @@ int CountInHudLine(const Screenshot& shot, int line, bool (*test)(Pixel)) {
       if (test(shot.At(x, y))) ++count;
   return count;
 }
-bool LineHas(const Screenshot& shot, int line, bool (*test)(Pixel)) { return CountInHudLine(shot, line, test) >= 25; }
+bool LineHas(const Screenshot& shot, int line, bool (*test)(Pixel)) {
+  return CountInHudLine(shot, line, test) >= 25;
+}
 
 std::string Quoted(const std::string& text) {
   std::string quoted = "'";
@@ -62,19 +74,27 @@ HudSign ReadHud(const Screenshot& shot) {
   return HudSign::kUnknown;
 }
 
-bool HudShowsPaused(const Screenshot& shot) { return LineHas(shot, 10, Yellow); }
+bool HudShowsPaused(const Screenshot& shot) {
+  return LineHas(shot, 10, Yellow);
+}
 
 const char* Describe(HudSign sign) {
   switch (sign) {
-    case HudSign::kStartHint: return "start hint";
-    case HudSign::kBrowse: return "browse";
-    case HudSign::kBoxSelection: return "box selection";
-    case HudSign::kInsertion: return "insertion";
-    default: return "unknown";
+    case HudSign::kStartHint:
+      return "start hint";
+    case HudSign::kBrowse:
+      return "browse";
+    case HudSign::kBoxSelection:
+      return "box selection";
+    case HudSign::kInsertion:
+      return "insertion";
+    default:
+      return "unknown";
   }
 }
 
-DesktopPerson::DesktopPerson(const PrivateDesktop& desktop, RunningProgram& program, std::filesystem::path artefacts)
+DesktopPerson::DesktopPerson(const PrivateDesktop& desktop, RunningProgram& program,
+                             std::filesystem::path artefacts)
     : desktop_(desktop), program_(program), artefacts_(std::move(artefacts)) {
   std::filesystem::create_directories(artefacts_);
 }
@@ -89,8 +109,8 @@ Screenshot DesktopPerson::Keep(const std::string& name) {
   return TakeScreenshot(artefacts_ / (number + "-" + FileNameFor(name) + ".png"), &desktop_);
 }
 
-bool DesktopPerson::SeeWithin(std::chrono::milliseconds limit, const std::function<bool(const Screenshot&)>& sign,
-                              const std::string& name) {
+bool DesktopPerson::SeeWithin(std::chrono::milliseconds limit,
+                              const std::function<bool(const Screenshot&)>& sign, const std::string& name) {
   const auto end = std::chrono::steady_clock::now() + limit;
   for (;;) {
     const Screenshot shot = Shoot("latest-" + name);
@@ -114,21 +134,29 @@ void DesktopPerson::Click(int x, int y) {
   desktop_.Run("xdotool mousedown 1 sleep 0.1 mouseup 1");
 }
 
-void DesktopPerson::Type(const std::string& text) { desktop_.Run("xdotool type --delay 40 " + Quoted(text)); }
+void DesktopPerson::Type(const std::string& text) {
+  desktop_.Run("xdotool type --delay 40 " + Quoted(text));
+}
 
 void DesktopPerson::Tap(const std::string& keys, std::chrono::milliseconds hold) {
   const std::string seconds = std::to_string(static_cast<double>(hold.count()) / 1000.0);
   desktop_.Run("xdotool keydown " + keys + " sleep " + seconds + " keyup " + keys);
 }
 
-void DesktopPerson::KeyDown(const std::string& keys) { desktop_.Run("xdotool keydown " + keys); }
-void DesktopPerson::KeyUp(const std::string& keys) { desktop_.Run("xdotool keyup " + keys); }
+void DesktopPerson::KeyDown(const std::string& keys) {
+  desktop_.Run("xdotool keydown " + keys);
+}
+void DesktopPerson::KeyUp(const std::string& keys) {
+  desktop_.Run("xdotool keyup " + keys);
+}
 
 bool DesktopPerson::OpenMenu(const MenuPlace& title) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     // A click on the title opens its menu; should the menu be open already, the click closes it.
     Click(title.x, 10);
-    if (SeeWithin(6s, [&](const Screenshot& shot) { return PopupOpen(shot, title); }, "menu")) return true;
+    if (SeeWithin(
+            6s, [&](const Screenshot& shot) { return PopupOpen(shot, title); }, "menu"))
+      return true;
   }
   return false;
 }
@@ -141,7 +169,8 @@ bool DesktopPerson::OpenSubMenu(const MenuPlace& title, int row, const MenuPlace
     PointAt(title.padX + 40, y);
     std::this_thread::sleep_for(200ms);
     PointAt(title.padX + 46, y);
-    if (SeeWithin(6s, [&](const Screenshot& shot) { return PopupOpen(shot, subMenu); }, "submenu")) {
+    if (SeeWithin(
+            6s, [&](const Screenshot& shot) { return PopupOpen(shot, subMenu); }, "submenu")) {
       // Into the sub-menu along the entry's own row, which is the sub-menu's first row.
       PointAt(subMenu.padX + 30, y);
       return true;
@@ -153,7 +182,8 @@ bool DesktopPerson::OpenSubMenu(const MenuPlace& title, int row, const MenuPlace
 bool DesktopPerson::ChooseMenu(const MenuPlace& title, int row) {
   if (!OpenMenu(title)) return false;
   Click(title.padX + 40, title.firstRow + kMenuRowHeight * row);
-  return SeeWithin(8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
+  return SeeWithin(
+      8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
 }
 
 bool DesktopPerson::ChooseSubMenu(const MenuPlace& title, int row, const MenuPlace& subMenu, int subRow) {
@@ -162,13 +192,16 @@ bool DesktopPerson::ChooseSubMenu(const MenuPlace& title, int row, const MenuPla
   PointAt(subMenu.padX + 30, y);
   std::this_thread::sleep_for(200ms);
   Click(subMenu.padX + 34, y);
-  return SeeWithin(8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
+  return SeeWithin(
+      8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
 }
 
 void DesktopPerson::CloseMenus(const MenuPlace& title) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Click(title.x, 10);
-    if (SeeWithin(6s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed")) return;
+    if (SeeWithin(
+            6s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed"))
+      return;
   }
 }
 

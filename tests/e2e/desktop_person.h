@@ -15,10 +15,10 @@ namespace orelens::e2e {
 
 // What the overlay in the top left corner says, told by the colours of its lines.
 enum class HudSign {
-  kStartHint,      // two white lines at the top
-  kBrowse,         // three grey lines: chunks, position, chunk id
-  kBoxSelection,   // white, green, orange: save box (mode 1) or marker placement (mode 3)
-  kInsertion,      // three white lines: schematic insertion (mode 2)
+  kStartHint,     // two white lines at the top
+  kBrowse,        // three grey lines: chunks, position, chunk id
+  kBoxSelection,  // white, green, orange: save box (mode 1) or marker placement (mode 3)
+  kInsertion,     // three white lines: schematic insertion (mode 2)
   kUnknown,
 };
 HudSign ReadHud(const Screenshot& shot);
@@ -31,6 +31,18 @@ struct MenuPlace {
   int firstRow;  // y of the first item of the pop-up the title opens
   int padX;      // a column of the pop-up's left padding, free of text
 };
+
+// Where the menus lie on the 1280 x 800 screen (the program's own font and layout).
+inline constexpr MenuPlace kFile{22, 36, 5};
+inline constexpr MenuPlace kWorld{70, 36, 45};
+inline constexpr MenuPlace kVisuals{127, 36, 99};
+inline constexpr MenuPlace kHelp{181, 36, 160};
+inline constexpr MenuPlace kClearChunks{0, 74, 560};    // File > "Clear all chunks except"
+inline constexpr MenuPlace kActiveWorld{0, 36, 199};    // World > "Active World"
+inline constexpr MenuPlace kShadows{0, 74, 431};        // Visuals > "Shadows"
+inline constexpr MenuPlace kDrawDistance{0, 112, 431};  // Visuals > "Draw distance"
+inline constexpr int kRow = 19;
+inline constexpr int kVisualsCheckX = 419, kShadowsCheckX = 520, kDistanceCheckX = 510, kFileCheckX = 548;
 
 class DesktopPerson {
  public:

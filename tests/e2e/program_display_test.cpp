@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <thread>
 
+#include "e2e/desktop_person.h"
 #include "e2e/running_program.h"
 
 namespace orelens::e2e {
@@ -16,27 +16,6 @@ using namespace std::chrono_literals;
 
 bool IsSkyBlue(Screenshot::Pixel p) { return p.b > 150 && p.b > p.r + 30; }
 bool IsTerrain(Screenshot::Pixel p) { return p.g > p.b + 20 || (p.r > 150 && p.g > 130 && p.b < 140); }
-
-// The pointer rests on the spot for a few frames before the click, as a hand's would.
-void Click(const PrivateDesktop& desktop, int x, int y) {
-  desktop.Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
-  std::this_thread::sleep_for(300ms);
-  desktop.Run("xdotool mousedown 1 sleep 0.1 mouseup 1");
-  std::this_thread::sleep_for(400ms);
-}
-// Opens a menu title and then an item below it (and one more in a sub-menu, when given).
-void ChooseMenu(const PrivateDesktop& desktop, int titleX, int itemX, int itemY, int subX = -1, int subY = -1) {
-  Click(desktop, titleX, 10);
-  if (subX < 0) {
-    Click(desktop, itemX, itemY);
-    return;
-  }
-  desktop.Run("xdotool mousemove " + std::to_string(itemX) + " " + std::to_string(itemY));
-  std::this_thread::sleep_for(500ms);
-  desktop.Run("xdotool mousemove " + std::to_string(subX) + " " + std::to_string(itemY));
-  std::this_thread::sleep_for(300ms);
-  Click(desktop, subX, subY);
-}
 
 TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   const PrivateDesktop desktop;
@@ -68,10 +47,11 @@ TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   // Fly forward for a moment.
   desktop.Run("xdotool mousemove 640 600 keydown w sleep 1 keyup w");
 
-  ChooseMenu(desktop, 127, 150, 112, 445, 112);  // Visuals > Draw distance > Far
-  ChooseMenu(desktop, 127, 150, 74, 445, 93);    // Visuals > Shadows > Simple
+  DesktopPerson person(desktop, program, artefacts / "program-display-shots");
+  ASSERT_TRUE(person.ChooseSubMenu(kVisuals, 4, kDrawDistance, 0)) << person.Stacks();  // Far
+  ASSERT_TRUE(person.ChooseSubMenu(kVisuals, 2, kShadows, 1)) << person.Stacks();       // Simple
   TakeScreenshot(artefacts / "program-after-menus.png", &desktop);
-  ChooseMenu(desktop, 22, 60, 112);  // File > Quit
+  person.ChooseMenu(kFile, 4);  // Quit: its sign is the end of the program
   EXPECT_EQ(program.WaitForExit(20s), 0);
 
   const std::vector<std::string> prefs = PreferenceLines(folder.root / "prefs.ini");

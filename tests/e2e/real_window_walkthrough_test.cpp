@@ -24,17 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Where the menus lie on the 1280 x 800 screen (the program's own font and layout).
-constexpr MenuPlace kFile{22, 36, 5};
-constexpr MenuPlace kWorld{70, 36, 45};
-constexpr MenuPlace kVisuals{127, 36, 99};
-constexpr MenuPlace kHelp{181, 36, 160};
-constexpr MenuPlace kClearChunks{0, 74, 560};   // File > "Clear all chunks except"
-constexpr MenuPlace kActiveWorld{0, 36, 199};   // World > "Active World"
-constexpr MenuPlace kShadows{0, 74, 431};       // Visuals > "Shadows"
-constexpr MenuPlace kDrawDistance{0, 112, 431};  // Visuals > "Draw distance"
-constexpr int kRow = 19;
-constexpr int kVisualsCheckX = 419, kShadowsCheckX = 520, kDistanceCheckX = 510, kFileCheckX = 548;
 constexpr int kBricks = 10;  // a block type the demo worlds do not use
 
 std::string PreferenceValue(const fs::path& prefs, const std::string& key) {
@@ -63,7 +52,8 @@ class RealWindowTest : public ::testing::Test {
     artefacts_ = fs::path(ORELENS_BINARY_DIR) / "e2e" /
                  (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-shots");
     fs::remove_all(artefacts_);
-    for (const auto& entry : fs::directory_iterator(folder_.saves)) worlds_.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_.saves))
+      worlds_.push_back(entry.path().filename().string());
     std::sort(worlds_.begin(), worlds_.end());
     for (const std::string& world : worlds_) before_[world] = SnapshotWorld(folder_.saves / world);
   }
@@ -74,23 +64,26 @@ class RealWindowTest : public ::testing::Test {
     program_ = std::make_unique<RunningProgram>(folder_.root, &desktop_);
     person_ = std::make_unique<DesktopPerson>(desktop_, *program_, artefacts_);
     ASSERT_FALSE(program_->WaitForMainWindow(60s).empty()) << "the main window never showed";
-    ASSERT_TRUE(person_->SeeWithin(90s,
-                                   [](const Screenshot& shot) {
-                                     const HudSign sign = ReadHud(shot);
-                                     return sign == HudSign::kStartHint || sign == HudSign::kBrowse;
-                                   },
-                                   "start"))
+    ASSERT_TRUE(person_->SeeWithin(
+        90s,
+        [](const Screenshot& shot) {
+          const HudSign sign = ReadHud(shot);
+          return sign == HudSign::kStartHint || sign == HudSign::kBrowse;
+        },
+        "start"))
         << "no overlay on the screen\n"
         << person_->Stacks();
   }
 
   bool SeeHud(HudSign sign, const std::string& name, std::chrono::milliseconds limit = 15s) {
-    return person_->SeeWithin(limit, [sign](const Screenshot& shot) { return ReadHud(shot) == sign; }, name);
+    return person_->SeeWithin(
+        limit, [sign](const Screenshot& shot) { return ReadHud(shot) == sign; }, name);
   }
 
   // A key that acts when it is let go: tapped again, should a pass have missed it, until the
   // sign shows.
-  bool TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign, const std::string& name) {
+  bool TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
+                const std::string& name) {
     for (int attempt = 0; attempt < 4; ++attempt) {
       person_->Tap(keys);
       if (person_->SeeWithin(6s, sign, name)) return true;
@@ -102,16 +95,18 @@ class RealWindowTest : public ::testing::Test {
   // that a second box coming up at once does not pass for the first one still waiting.
   bool AnswerBoxWithReturn(const std::string& name) {
     int titleRow = -1;
-    if (!person_->SeeWithin(20s,
-                            [&](const Screenshot& shot) {
-                              titleRow = DesktopPerson::ModalTitleRow(shot);
-                              return DesktopPerson::MessageBoxShown(shot);
-                            },
-                            name)) {
+    if (!person_->SeeWithin(
+            20s,
+            [&](const Screenshot& shot) {
+              titleRow = DesktopPerson::ModalTitleRow(shot);
+              return DesktopPerson::MessageBoxShown(shot);
+            },
+            name)) {
       return false;
     }
-    return TapUntil("Return", [&](const Screenshot& shot) { return DesktopPerson::ModalTitleRow(shot) != titleRow; },
-                    name);
+    return TapUntil(
+        "Return", [&](const Screenshot& shot) { return DesktopPerson::ModalTitleRow(shot) != titleRow; },
+        name);
   }
 
   bool TypeIntoRequester(const std::string& text, const std::string& name) {
@@ -119,7 +114,8 @@ class RealWindowTest : public ::testing::Test {
     person_->Click(530, 592);  // the name field
     std::this_thread::sleep_for(300ms);
     person_->Type(text);
-    return TapUntil("Return", [](const Screenshot& shot) { return !DesktopPerson::RequesterShown(shot); }, name);
+    return TapUntil(
+        "Return", [](const Screenshot& shot) { return !DesktopPerson::RequesterShown(shot); }, name);
   }
 
   // Holds a key until the overlay's position line shows that the camera moved.
@@ -142,11 +138,13 @@ class RealWindowTest : public ::testing::Test {
     person_->CloseMenus(title);
     std::string marks;
     const int first = subMenu ? subMenu->firstRow : title.firstRow;
-    for (int r = 0; r < rows; ++r) marks += DesktopPerson::CheckMarkAt(shot, checkX, first + kRow * r) ? 'x' : '-';
+    for (int r = 0; r < rows; ++r)
+      marks += DesktopPerson::CheckMarkAt(shot, checkX, first + kRow * r) ? 'x' : '-';
     return marks;
   }
   bool MenuCheck(const MenuPlace& title, int row, bool expected) {
-    const std::string marks = Marks(title, 0, nullptr, row + 1, title.x == kFile.x ? kFileCheckX : kVisualsCheckX);
+    const std::string marks =
+        Marks(title, 0, nullptr, row + 1, title.x == kFile.x ? kFileCheckX : kVisualsCheckX);
     return marks.size() > static_cast<size_t>(row) && (marks[row] == 'x') == expected;
   }
 
@@ -190,15 +188,16 @@ class RealWindowTest : public ::testing::Test {
 };
 
 // A step and its sign; then the program must still be there and drawing.
-#define STEP(name, condition)                                                                 \
-  do {                                                                                        \
-    ASSERT_TRUE(condition) << "step \"" << (name) << "\" failed\n" << person_->Stacks();       \
+#define STEP(name, condition)                                                                       \
+  do {                                                                                              \
+    ASSERT_TRUE(condition) << "step \"" << (name) << "\" failed\n" << person_->Stacks();            \
     ASSERT_TRUE(person_->Alive(name)) << "program gone or screen black after \"" << (name) << "\""; \
   } while (false)
 
 TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   // The schematic to insert: 3 x 3 x 3 bricks. And a mesh cache that the injection must remove.
-  fixtures::WriteSchematicFile((folder_.root / "bricks.kvSch").string(), fixtures::SchematicSpec::Filled(3, 3, 3, kBricks));
+  fixtures::WriteSchematicFile((folder_.root / "bricks.kvSch").string(),
+                               fixtures::SchematicSpec::Filled(3, 3, 3, kBricks));
   for (const std::string& world : worlds_) {
     fs::create_directories(folder_.root / "instaload" / world);
     std::ofstream(folder_.root / "instaload" / world / "chunkmeshes.sqlite") << "cache";
@@ -213,11 +212,13 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
 
   // ---- Capture and look: a drag in the view turns the camera (loading paused: a still view).
   STEP("look around", LookUp());
-  STEP("resume loading", TapUntil("p", [](const Screenshot& shot) { return !HudShowsPaused(shot); }, "resumed"));
+  STEP("resume loading", TapUntil(
+                             "p", [](const Screenshot& shot) { return !HudShowsPaused(shot); }, "resumed"));
   STEP("browse overlay", SeeHud(HudSign::kBrowse, "browse"));
 
   // ---- Flying: every key moves the camera, Shift faster.
-  for (const char* keys : {"w", "s", "a", "d", "e", "Shift_L+w"}) STEP(std::string("fly ") + keys, FlyWith(keys));
+  for (const char* keys : {"w", "s", "a", "d", "e", "Shift_L+w"})
+    STEP(std::string("fly ") + keys, FlyWith(keys));
 
   // ---- Visuals: each item and its check mark.
   // Chunk borders: the mark tells the setting at start; each change restarts streaming, which
@@ -246,8 +247,9 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   for (const int shadows : {1, 2, 0, 1}) {  // Simple, Advanced, None, Simple again (restarts all the same)
     const auto saved = fs::last_write_time(prefs_);
     STEP("shadows", person_->ChooseSubMenu(kVisuals, 2, kShadows, shadows));
-    STEP("shadows saved", PrefsSay("Shadows", std::to_string(shadows)) &&
-                              DesktopPerson::WithinTime(20s, [&] { return fs::last_write_time(prefs_) != saved; }));
+    STEP("shadows saved", PrefsSay("Shadows", std::to_string(shadows)) && DesktopPerson::WithinTime(20s, [&] {
+                            return fs::last_write_time(prefs_) != saved;
+                          }));
     std::string expected = "---";
     expected[shadows] = 'x';
     STEP("shadow marks", Marks(kVisuals, 2, &kShadows, 3, kShadowsCheckX) == expected);
@@ -270,7 +272,8 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   // The switch put the camera at the world's player position, looking along the ground.
   STEP("pause", TapUntil("p", HudShowsPaused, "paused"));
   STEP("look up", LookUp());
-  STEP("resume", TapUntil("p", [](const Screenshot& shot) { return !HudShowsPaused(shot); }, "resumed"));
+  STEP("resume", TapUntil(
+                     "p", [](const Screenshot& shot) { return !HudShowsPaused(shot); }, "resumed"));
 
   // ---- Set Playerposition, answered Yes, then the confirmation; from a new place.
   STEP("fly before setting the position", FlyWith("Shift_L+w"));
@@ -283,22 +286,28 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   STEP("save box mode", SeeHud(HudSign::kBoxSelection, "save-box"));
   STEP("return opens the requester", TapUntil("Return", DesktopPerson::RequesterShown, "save-requester"));
   STEP("name typed", TypeIntoRequester("walk-box", "save-requester"));
-  STEP("schematic saved", DesktopPerson::WithinTime(20s, [&] { return fs::exists(folder_.root / "walk-box.kvSch"); }));
+  STEP("schematic saved",
+       DesktopPerson::WithinTime(20s, [&] { return fs::exists(folder_.root / "walk-box.kvSch"); }));
   STEP("back to browsing", SeeHud(HudSign::kBrowse, "saved"));
 
   // ---- Escape leaves a mode.
   STEP("save schematic cube again", person_->ChooseMenu(kFile, 1));
   STEP("save box mode again", SeeHud(HudSign::kBoxSelection, "save-box"));
-  STEP("escape", TapUntil("Escape", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "escape"));
+  STEP("escape",
+       TapUntil(
+           "Escape", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "escape"));
 
   // ---- Markers. A Return let go in browse mode is not kept for the marker placed next.
   person_->Tap("Return");
   STEP("add a marker area", person_->ChooseSubMenu(kFile, 2, kClearChunks, 0));
   STEP("marker mode", SeeHud(HudSign::kBoxSelection, "marker"));
   std::this_thread::sleep_for(1500ms);  // three overlay refreshes: the mode must hold without a key
-  STEP("marker not placed by the old Return", ReadHud(person_->Shoot("marker-held")) == HudSign::kBoxSelection);
-  STEP("confirm the marker", TapUntil("Return", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
-                                      "marker-confirmed"));
+  STEP("marker not placed by the old Return",
+       ReadHud(person_->Shoot("marker-held")) == HudSign::kBoxSelection);
+  STEP("confirm the marker",
+       TapUntil(
+           "Return", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
+           "marker-confirmed"));
   STEP("count marked chunks", person_->ChooseSubMenu(kFile, 2, kClearChunks, 3));
   STEP("count box", AnswerBoxWithReturn("count"));
   STEP("delete unmarked chunks (does nothing)", person_->ChooseSubMenu(kFile, 2, kClearChunks, 2));
@@ -330,15 +339,16 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   const fs::path pages = folder_.root / "opened-pages.txt";
   for (int row = 0; row < 3; ++row) {
     STEP("help page", person_->ChooseMenu(kHelp, row));
-    STEP("page opened", DesktopPerson::WithinTime(20s, [&] { return Lines(pages).size() == static_cast<size_t>(row + 1); }));
+    STEP("page opened",
+         DesktopPerson::WithinTime(20s, [&] { return Lines(pages).size() == static_cast<size_t>(row + 1); }));
   }
   STEP("about", person_->ChooseMenu(kHelp, 3));
   STEP("about window", person_->SeeWithin(20s, DesktopPerson::AboutWindowShown, "about"));
   bool aboutClosed = false;
   for (int attempt = 0; attempt < 3 && !aboutClosed; ++attempt) {
     person_->Click(300, 369);  // "Close"
-    aboutClosed = person_->SeeWithin(8s, [](const Screenshot& shot) { return !DesktopPerson::AboutWindowShown(shot); },
-                                     "about-closed");
+    aboutClosed = person_->SeeWithin(
+        8s, [](const Screenshot& shot) { return !DesktopPerson::AboutWindowShown(shot); }, "about-closed");
   }
   STEP("about closed", aboutClosed);
 
@@ -410,8 +420,8 @@ TEST_F(RealWindowTest, TerminationSignalsEndTheProgramLikeQuitDisplay) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal == SIGTERM ? "SIGTERM in a question box" : "SIGINT in the About window");
     fs::remove(prefs_);
-    std::ofstream(prefs_, std::ios::binary) << "LastWorld = Demo Valley\r\nSaveDir = " << folder_.saves.string()
-                                            << "/\r\nViewDistance = 300\r\n";
+    std::ofstream(prefs_, std::ios::binary)
+        << "LastWorld = Demo Valley\r\nSaveDir = " << folder_.saves.string() << "/\r\nViewDistance = 300\r\n";
     ASSERT_NO_FATAL_FAILURE(Start());
     if (signal == SIGTERM) {
       STEP("set player position", person_->ChooseMenu(kWorld, 1));

@@ -63,7 +63,8 @@ void CompareStore(const std::map<int32_t, std::vector<uint8_t>>& before,
   for (int32_t id : ids) {
     const auto old = before.find(id), now = after.find(id);
     if (old == before.end() || now == after.end()) {
-      changes.problems.push_back(store + " chunk " + std::to_string(id) + (old == before.end() ? " appeared" : " vanished"));
+      changes.problems.push_back(store + " chunk " + std::to_string(id) +
+                                 (old == before.end() ? " appeared" : " vanished"));
       continue;
     }
     if (old->second == now->second) continue;
@@ -71,14 +72,16 @@ void CompareStore(const std::map<int32_t, std::vector<uint8_t>>& before,
     const std::vector<uint8_t> a = BlockPlane(old->second), b = BlockPlane(now->second);
     const auto origin = origins.find(id);
     if (a.empty() || b.empty() || origin == origins.end()) {
-      changes.problems.push_back(store + " chunk " + std::to_string(id) + " does not decode or is not listed");
+      changes.problems.push_back(store + " chunk " + std::to_string(id) +
+                                 " does not decode or is not listed");
       continue;
     }
     for (size_t i = 0; i < kBlockPlaneSize; ++i) {
       if (a[i] == b[i]) continue;
       const int col = static_cast<int>(i % kColumns), row = static_cast<int>(i / kColumns % kColumns);
       const int height = static_cast<int>(i / (kColumns * kColumns));
-      changes.cells.push_back({origin->second.first * 2 + col, height, origin->second.second * 2 + row, a[i], b[i]});
+      changes.cells.push_back(
+          {origin->second.first * 2 + col, height, origin->second.second * 2 + row, a[i], b[i]});
     }
   }
 }
@@ -112,10 +115,12 @@ std::vector<uint8_t> BlockPlane(std::span<const uint8_t> blob) {
   std::memcpy(&size, blob.data() + blob.size() - 4, 4);
   if (size < static_cast<int32_t>(kBlockPlaneOffset + kBlockPlaneSize) || size > (64 << 20)) return {};
   std::vector<uint8_t> record(static_cast<size_t>(size));
-  const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(blob.data()), reinterpret_cast<char*>(record.data()),
-                                      static_cast<int>(blob.size() - 4), size);
+  const int got =
+      LZ4_decompress_safe(reinterpret_cast<const char*>(blob.data()), reinterpret_cast<char*>(record.data()),
+                          static_cast<int>(blob.size() - 4), size);
   if (got != size) return {};
-  return std::vector<uint8_t>(record.begin() + kBlockPlaneOffset, record.begin() + kBlockPlaneOffset + kBlockPlaneSize);
+  return std::vector<uint8_t>(record.begin() + kBlockPlaneOffset,
+                              record.begin() + kBlockPlaneOffset + kBlockPlaneSize);
 }
 
 WorldChanges CompareWorld(const WorldSnapshot& before, const WorldSnapshot& after) {

@@ -15,10 +15,10 @@ namespace orelens::e2e {
 
 struct WorldSnapshot {
   std::filesystem::path folder;
-  std::string metadataName;                                   // the newest "WorldMetadata<n>.important"
+  std::string metadataName;  // the newest "WorldMetadata<n>.important"
   std::vector<uint8_t> metadata;
-  std::map<int32_t, std::vector<uint8_t>> rows;               // CHUNKDATA, by chunk id
-  std::map<int32_t, std::vector<uint8_t>> cacheFiles;         // "<id>.chunks", by chunk id
+  std::map<int32_t, std::vector<uint8_t>> rows;        // CHUNKDATA, by chunk id
+  std::map<int32_t, std::vector<uint8_t>> cacheFiles;  // "<id>.chunks", by chunk id
 };
 WorldSnapshot SnapshotWorld(const std::filesystem::path& worldFolder);
 
@@ -30,9 +30,9 @@ struct ChangedCell {
   int before, after;
 };
 struct WorldChanges {
-  std::vector<ChangedCell> cells;          // cells whose block type changed
-  std::vector<int32_t> rewrittenChunks;    // chunks whose stored bytes changed
-  std::vector<std::string> problems;       // chunks that vanished, appeared or no longer decode
+  std::vector<ChangedCell> cells;        // cells whose block type changed
+  std::vector<int32_t> rewrittenChunks;  // chunks whose stored bytes changed
+  std::vector<std::string> problems;     // chunks that vanished, appeared or no longer decode
 };
 WorldChanges CompareWorld(const WorldSnapshot& before, const WorldSnapshot& after);
 
