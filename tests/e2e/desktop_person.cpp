@@ -20,6 +20,12 @@ std::string FileNameFor(const std::string& name) {
 using Pixel = Screenshot::Pixel;
 
 constexpr int kMenuRowHeight = 19;
+// Software rendering on a machine shared with builds draws a view full of terrain in seconds:
+// a sign waits for a few such frames before a step is tried again (a second click on a menu
+// title would close the menu the first one opened), and a chosen command (a world switch
+// stops and starts the loaders) may take longer still.
+constexpr auto kSlowFrame = 20s;
+constexpr auto kCommandDone = 40s;
 // The overlay sprite lies at (10, 10) of the view, which starts below the 21-pixel menu bar;
 // its text lines start 10, 30, 50 and 70 pixels down the sprite.
 constexpr int kHudTop = 31;
@@ -155,7 +161,7 @@ bool DesktopPerson::OpenMenu(const MenuPlace& title) {
     // A click on the title opens its menu; should the menu be open already, the click closes it.
     Click(title.x, 10);
     if (SeeWithin(
-            6s, [&](const Screenshot& shot) { return PopupOpen(shot, title); }, "menu"))
+            kSlowFrame, [&](const Screenshot& shot) { return PopupOpen(shot, title); }, "menu"))
       return true;
   }
   return false;
@@ -170,7 +176,7 @@ bool DesktopPerson::OpenSubMenu(const MenuPlace& title, int row, const MenuPlace
     std::this_thread::sleep_for(200ms);
     PointAt(title.padX + 46, y);
     if (SeeWithin(
-            6s, [&](const Screenshot& shot) { return PopupOpen(shot, subMenu); }, "submenu")) {
+            kSlowFrame, [&](const Screenshot& shot) { return PopupOpen(shot, subMenu); }, "submenu")) {
       // Into the sub-menu along the entry's own row, which is the sub-menu's first row.
       PointAt(subMenu.padX + 30, y);
       return true;
@@ -183,7 +189,7 @@ bool DesktopPerson::ChooseMenu(const MenuPlace& title, int row) {
   if (!OpenMenu(title)) return false;
   Click(title.padX + 40, title.firstRow + kMenuRowHeight * row);
   return SeeWithin(
-      8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
+      kCommandDone, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
 }
 
 bool DesktopPerson::ChooseSubMenu(const MenuPlace& title, int row, const MenuPlace& subMenu, int subRow) {
@@ -193,14 +199,14 @@ bool DesktopPerson::ChooseSubMenu(const MenuPlace& title, int row, const MenuPla
   std::this_thread::sleep_for(200ms);
   Click(subMenu.padX + 34, y);
   return SeeWithin(
-      8s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
+      kCommandDone, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed");
 }
 
 void DesktopPerson::CloseMenus(const MenuPlace& title) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Click(title.x, 10);
     if (SeeWithin(
-            6s, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed"))
+            kSlowFrame, [&](const Screenshot& shot) { return !PopupOpen(shot, title); }, "menu-closed"))
       return;
   }
 }

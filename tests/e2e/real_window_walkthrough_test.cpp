@@ -86,7 +86,7 @@ class RealWindowTest : public ::testing::Test {
                 const std::string& name) {
     for (int attempt = 0; attempt < 4; ++attempt) {
       person_->Tap(keys);
-      if (person_->SeeWithin(6s, sign, name)) return true;
+      if (person_->SeeWithin(20s, sign, name)) return true;
     }
     return false;
   }
@@ -348,7 +348,7 @@ TEST_F(RealWindowTest, EveryMenuItemAndModeThroughTheRealWindowDisplay) {
   for (int attempt = 0; attempt < 3 && !aboutClosed; ++attempt) {
     person_->Click(300, 369);  // "Close"
     aboutClosed = person_->SeeWithin(
-        8s, [](const Screenshot& shot) { return !DesktopPerson::AboutWindowShown(shot); }, "about-closed");
+        20s, [](const Screenshot& shot) { return !DesktopPerson::AboutWindowShown(shot); }, "about-closed");
   }
   STEP("about closed", aboutClosed);
 
