@@ -32,7 +32,8 @@ struct MenuPlace {
   int padX;      // a column of the pop-up's left padding, free of text
 };
 
-// Where the menus lie on the 1280 x 800 screen (the program's own font and layout).
+// Where the menus lie on the 1280 x 800 screen: the program's layout in its interface font,
+// DejaVu Sans (fonts-dejavu-core) as fontconfig gives it for "sans-serif".
 inline constexpr MenuPlace kFile{22, 36, 5};
 inline constexpr MenuPlace kWorld{70, 36, 45};
 inline constexpr MenuPlace kVisuals{127, 36, 99};
