@@ -73,6 +73,14 @@ TEST(KeyboardStateTest, AKeyHeldAcrossPassesIsReleasedOnlyWhenLetGo) {
   keyboard.Clear();
   keyboard.Examine(Held({}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+
+  // A kept release does not outlive a lost keyboard either.
+  keyboard.Examine(Held({DIK_P}));
+  keyboard.Examine(Held({}));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  keyboard.Clear();
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
 }
 
 TEST(KeyboardStateTest, OutOfRangeCodesAreNeverHeld) {
