@@ -6,13 +6,16 @@
 #include "platform/gui/sdl_gui.h"
 #include "platform/input/sdl_input.h"
 #include "platform/system/environment.h"
+#include "platform/system/termination_signals.h"
 #include "platform/system/web_page.h"
 #include "viewer/program_context.h"
 #include "viewer/program_main.h"
 
 int main() {
   using namespace orelens;
+  platform::TerminationSignals signals;  // first: every thread started later inherits its mask
   platform::SdlGui gui;
+  signals.Watch([&gui](int) { gui.RequestTermination(); });
   platform::SdlInput input(gui);
   std::unique_ptr<platform::Engine3D> engine = platform::MakeOpenGlEngine();
   platform::LibraryLocator libraries;
@@ -22,5 +25,7 @@ int main() {
   bundle.environment = platform::Environment::FromProcess();
   bundle.openWebPage = [](const std::string& url) { platform::OpenWebPage(url); };
   bundle.subsystems = app::BindSubsystemCalls();
-  return viewer::ProgramMain(bundle);
+  const int exitCode = viewer::ProgramMain(bundle);
+  signals.StopWatching();  // before the window system goes: the handler uses it
+  return exitCode;
 }

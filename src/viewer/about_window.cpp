@@ -35,6 +35,7 @@ void ShowAboutWindow(platform::Gui& gui) {
     if (event.type == platform::kEventGadget && event.item == close) break;
     // A closed or missing window can never send the Close event: do not wait forever.
     if (!gui.IsWindow(window)) return;
+    if (gui.TerminationRequested()) break;  // the program is asked to end
   }
   gui.CloseWindow(window);
 }

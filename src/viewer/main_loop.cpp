@@ -41,6 +41,8 @@ void HandleOneWindowEvent(ProgramContext& ctx) {
   const platform::WindowEvent event = ctx.gui().WindowEventNoWait();
   if (event.type == platform::kEventCloseWindow) ctx.SetQuitFlag();
   else if (event.type == platform::kEventMenu) HandleMenuEvent(ctx, event.item);
+  // A termination signal ends the program as Quit does, whatever the events were.
+  if (ctx.gui().TerminationRequested()) ctx.SetQuitFlag();
 }
 
 }  // namespace

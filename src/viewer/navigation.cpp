@@ -233,6 +233,7 @@ void HandleKeys(ProgramContext& ctx) {
       LeaveEditingMode(ctx);
       DropSchematicPreview(ctx);
     }
+    input.KeepReleaseForNextPass(DIK_P);  // P is not looked at in this pass: its release counts next pass
   } else if (input.KeyReleased(DIK_P)) {
     ctx.SetChunkLoadingPaused(!ctx.ChunkLoadingPaused());
     DrawHudText(ctx, nav.InteractionMode, ctx.loop.CameraChunk.chunkId);

@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <thread>
 
+#include "e2e/desktop_person.h"
 #include "e2e/running_program.h"
 
 namespace orelens::e2e {
@@ -17,41 +17,22 @@ using namespace std::chrono_literals;
 bool IsSkyBlue(Screenshot::Pixel p) { return p.b > 150 && p.b > p.r + 30; }
 bool IsTerrain(Screenshot::Pixel p) { return p.g > p.b + 20 || (p.r > 150 && p.g > 130 && p.b < 140); }
 
-// The pointer rests on the spot for a few frames before the click, as a hand's would.
-void Click(int x, int y) {
-  RunCommand("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
-  std::this_thread::sleep_for(300ms);
-  RunCommand("xdotool mousedown 1 sleep 0.1 mouseup 1");
-  std::this_thread::sleep_for(400ms);
-}
-// Opens a menu title and then an item below it (and one more in a sub-menu, when given).
-void ChooseMenu(int titleX, int itemX, int itemY, int subX = -1, int subY = -1) {
-  Click(titleX, 10);
-  if (subX < 0) {
-    Click(itemX, itemY);
-    return;
-  }
-  RunCommand("xdotool mousemove " + std::to_string(itemX) + " " + std::to_string(itemY));
-  std::this_thread::sleep_for(500ms);
-  RunCommand("xdotool mousemove " + std::to_string(subX) + " " + std::to_string(itemY));
-  std::this_thread::sleep_for(300ms);
-  Click(subX, subY);
-}
-
 TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
+  const PrivateDesktop desktop;
+  ASSERT_TRUE(desktop.Running()) << "Xvfb could not be started";
   const DemoFolder folder = PrepareDemoFolder("program-display");
   const fs::path metadata = folder.saves / "Demo Valley" / "WorldMetadata3.important";
   const std::vector<uint8_t> metadataBefore = ReadFileBytes(metadata);
   ASSERT_FALSE(metadataBefore.empty());
   const fs::path artefacts = fs::path(ORELENS_BINARY_DIR) / "e2e";
 
-  RunningProgram program(folder.root);
+  RunningProgram program(folder.root, &desktop);
   ASSERT_FALSE(program.WaitForMainWindow(20s).empty()) << "the main window never showed";
 
   // Sky above, terrain below and the overlay panel in the top left corner.
   Screenshot shot;
   const bool drawn = WaitFor(40s, [&] {
-    shot = TakeScreenshot(artefacts / "program-start.png");
+    shot = TakeScreenshot(artefacts / "program-start.png", &desktop);
     if (shot.width < 800) return false;
     const double sky = shot.Share(500, 40, shot.width, 200, IsSkyBlue);
     const double terrain = shot.Share(0, shot.height / 2, shot.width, shot.height, IsTerrain);
@@ -64,12 +45,13 @@ TEST(ProgramDisplayTest, ShowsTheWorldTakesMenuChoicesAndSavesOnQuit) {
   EXPECT_EQ(shot.At(20 + 12, 126).r > 150, true);  // a slot status box along the panel's bottom
 
   // Fly forward for a moment.
-  RunCommand("xdotool mousemove 640 600 keydown w sleep 1 keyup w");
+  desktop.Run("xdotool mousemove 640 600 keydown w sleep 1 keyup w");
 
-  ChooseMenu(127, 150, 112, 445, 112);  // Visuals > Draw distance > Far
-  ChooseMenu(127, 150, 74, 445, 93);    // Visuals > Shadows > Simple
-  TakeScreenshot(artefacts / "program-after-menus.png");
-  ChooseMenu(22, 60, 112);  // File > Quit
+  DesktopPerson person(desktop, program, artefacts / "program-display-shots");
+  ASSERT_TRUE(person.ChooseSubMenu(kVisuals, 4, kDrawDistance, 0)) << person.Stacks();  // Far
+  ASSERT_TRUE(person.ChooseSubMenu(kVisuals, 2, kShadows, 1)) << person.Stacks();       // Simple
+  TakeScreenshot(artefacts / "program-after-menus.png", &desktop);
+  person.ChooseMenu(kFile, 4);  // Quit: its sign is the end of the program
   EXPECT_EQ(program.WaitForExit(20s), 0);
 
   const std::vector<std::string> prefs = PreferenceLines(folder.root / "prefs.ini");

@@ -1,12 +1,15 @@
 #include "e2e/running_program.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -46,13 +49,75 @@ std::vector<uint8_t> ReadFileBytes(const fs::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-Screenshot TakeScreenshot(const fs::path& png) {
-  const fs::path ppm = fs::path(png).replace_extension(".ppm");
-  RunCommand("import -silent -window root '" + png.string() + "' && convert '" + png.string() +
-             "' -depth 8 '" + ppm.string() + "'");
+PrivateDesktop::PrivateDesktop() {
+  // Servers started side by side can race for a display number: try again with a new one.
+  for (int attempt = 0; attempt < 3 && display_.empty(); ++attempt) Start();
+}
+
+PrivateDesktop::~PrivateDesktop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void PrivateDesktop::Start() {
+  int displayPipe[2];
+  if (pipe(displayPipe) != 0) return;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (quiet >= 0) {
+      dup2(quiet, 1);
+      dup2(quiet, 2);
+    }
+    close(displayPipe[0]);
+    const std::string fd = std::to_string(displayPipe[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+           "+extension", "GLX", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(displayPipe[1]);
+  std::string number;
+  char c = 0;
+  while (pid > 0) {
+    const ssize_t got = read(displayPipe[0], &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || c == '\n') break;
+    number.push_back(c);
+  }
+  close(displayPipe[0]);
+  if (pid <= 0) return;
+  if (number.empty()) {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return;
+  }
+  pid_ = pid;
+  display_ = ":" + number;
+}
+
+int PrivateDesktop::Run(const std::string& command) const { return RunCommand("DISPLAY=" + display_ + " " + command); }
+
+std::string PrivateDesktop::Output(const std::string& command) const {
+  return CommandOutput("DISPLAY=" + display_ + " " + command);
+}
+
+Screenshot TakeScreenshot(const fs::path& file, const PrivateDesktop* desktop) {
+  const std::string display = desktop ? "DISPLAY=" + desktop->Display() + " " : "";
+  const bool keepPpm = file.extension() == ".ppm";
+  const fs::path ppm = fs::path(file).replace_extension(".ppm");
+  if (keepPpm) {
+    // No compression: the cheap kind for a test that looks at the screen many times.
+    RunCommand(display + "import -silent -window root -depth 8 '" + ppm.string() + "'");
+  } else {
+    RunCommand(display + "import -silent -window root '" + file.string() + "' && convert '" + file.string() +
+               "' -depth 8 '" + ppm.string() + "'");
+  }
   Screenshot shot;
   const std::vector<uint8_t> bytes = ReadFileBytes(ppm);
-  fs::remove(ppm);
+  if (!keepPpm) fs::remove(ppm);
   // P6 <width> <height> <max>\n<data>
   std::string header;
   size_t fields = 0, pos = 0;
@@ -104,6 +169,14 @@ DemoFolder PrepareDemoFolder(const std::string& name, const std::string& lastWor
   fs::copy(source / "docs" / "help", folder.root / "docs" / "help", fs::copy_options::recursive);
   if (RunCommand("'" + (binary / "make_demo_world").string() + "' '" + folder.saves.string() + "' >/dev/null") != 0)
     throw std::runtime_error("make_demo_world failed");
+  // The desktop's page opener, as the program finds it first in its PATH: it notes each address.
+  fs::create_directories(folder.root / "bin");
+  {
+    std::ofstream opener(folder.root / "bin" / "xdg-open");
+    opener << "#!/bin/sh\necho \"$1\" >> '" << (folder.root / "opened-pages.txt").string() << "'\n";
+  }
+  fs::permissions(folder.root / "bin" / "xdg-open", fs::perms::owner_all | fs::perms::group_read |
+                                                          fs::perms::group_exec);
   std::ofstream prefs(folder.root / "prefs.ini", std::ios::binary);
   prefs << "\xEF\xBB\xBF\r\n"
         << "LastWorld = " << lastWorld << "\r\n"
@@ -113,10 +186,15 @@ DemoFolder PrepareDemoFolder(const std::string& name, const std::string& lastWor
   return folder;
 }
 
-RunningProgram::RunningProgram(const fs::path& workingFolder) {
+RunningProgram::RunningProgram(const fs::path& workingFolder, const PrivateDesktop* desktop) : desktop_(desktop) {
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(workingFolder.c_str()) != 0) _exit(127);
+    if (desktop != nullptr) {
+      setenv("DISPLAY", desktop->Display().c_str(), 1);
+      const char* path = getenv("PATH");
+      setenv("PATH", ((workingFolder / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
+    }
     // A HOME of its own: no Steam installation or game save folder of the machine is seen.
     setenv("HOME", workingFolder.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
@@ -142,15 +220,35 @@ bool RunningProgram::Running() {
   return false;
 }
 
+namespace {
+std::string MainWindowId(const PrivateDesktop* desktop) {
+  const std::string command = "xdotool search --onlyvisible --name '^Orelens$' 2>/dev/null | head -n1";
+  std::string id = desktop ? desktop->Output(command) : CommandOutput(command);
+  while (!id.empty() && std::isspace(static_cast<unsigned char>(id.back()))) id.pop_back();
+  return id;
+}
+}  // namespace
+
 std::string RunningProgram::WaitForMainWindow(std::chrono::milliseconds limit) {
   std::string id;
   WaitFor(limit, [&] {
     if (!Running()) return true;
-    id = CommandOutput("xdotool search --onlyvisible --name '^Orelens$' 2>/dev/null | head -n1");
-    while (!id.empty() && std::isspace(static_cast<unsigned char>(id.back()))) id.pop_back();
+    id = MainWindowId(desktop_);
     return !id.empty();
   });
   return id;
+}
+
+bool RunningProgram::HasMainWindow() { return Running() && !MainWindowId(desktop_).empty(); }
+
+void RunningProgram::Signal(int signal) {
+  if (Running()) kill(pid_, signal);
+}
+
+std::string RunningProgram::Backtraces() {
+  if (!Running()) return "(the program has ended)";
+  return CommandOutput("timeout 60 gdb -batch -nx -p " + std::to_string(pid_) +
+                       " -ex 'thread apply all bt 12' 2>/dev/null | grep -E '^(Thread|#)'");
 }
 
 int RunningProgram::WaitForExit(std::chrono::milliseconds limit) {

@@ -5,7 +5,9 @@
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +42,14 @@ class PrivateXServer {
     if (pipe(displayPipe) != 0) return;
     const pid_t pid = fork();
     if (pid == 0) {
+      // The server ends with the test, even one that crashed, and keeps none of its output
+      // pipes open (the test runner would wait for them).
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      const int quiet = open("/dev/null", O_WRONLY);
+      if (quiet >= 0) {
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+      }
       close(displayPipe[0]);
       const std::string fd = std::to_string(displayPipe[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
@@ -107,7 +117,7 @@ inline std::string X11WindowId(SDL_Window* window) {
     return std::to_string(static_cast<unsigned long>(info.info.x11.window));
   }
   const std::string title = SDL_GetWindowTitle(window);
-  return Shell("xdotool search --sync --name '^" + title + "$' 2>/dev/null | head -n1");
+  return Shell("timeout 10 xdotool search --sync --name '^" + title + "$' 2>/dev/null | head -n1");
 }
 
 struct Rgb {

@@ -51,7 +51,7 @@ class GuiDisplayTest : public ::testing::Test {
     windowId_ = display_testing::X11WindowId(gui_->NativeWindow());
     ASSERT_FALSE(windowId_.empty());
     // No window manager gives the new window the focus under Xvfb; a desktop would.
-    Shell("xdotool windowfocus --sync " + windowId_);
+    Shell("timeout 10 xdotool windowfocus --sync " + windowId_);
   }
 
   void TearDown() override {
@@ -212,32 +212,99 @@ TEST_F(GuiDisplayTest, ReturnKeyFromAnotherThreadAnswersAMessageBoxDisplay) {
   ASSERT_TRUE(PumpUntil([this] {
     Pass();
     if (SDL_GetKeyboardFocus() == gui_->NativeWindow()) return true;
-    Shell("xdotool windowfocus --sync " + windowId_);
+    Shell("timeout 10 xdotool windowfocus --sync " + windowId_);
     return false;
   }));
   // The key comes from another thread once the box has settled on screen; the scene redraw,
-  // called by the box's own loop, says when.
+  // called by the box's own loop, says when. Every wait has an end: should no key get through,
+  // the presser asks the GUI to end, which closes the box with its harmless answer.
   std::atomic<bool> boxShown{false};
   int framesWithBox = 0;
   gui_->SetSceneRedraw([&] {
     ClearToBlue();
-    framesWithBox = gui_->FindDrawnControl("OK") ? framesWithBox + 1 : 0;
+    framesWithBox = gui_->FindDrawnControl("Yes") ? framesWithBox + 1 : 0;
     if (framesWithBox > 5) boxShown = true;
   });
   std::atomic<bool> done{false};
+  std::atomic<bool> gaveUp{false};
   std::thread presser([&] {
-    while (!done && !boxShown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    for (int i = 0; i < 100 && !done; ++i) {  // again now and then, should the first be missed
-      if (i % 20 == 0) Shell("xdotool key Return");
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int presses = 0;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+      if (boxShown && presses < 5) {  // again now and then, should one be missed
+        Shell("xdotool key Return");
+        ++presses;
+        for (int i = 0; i < 20 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
     }
-    if (!done) Shell("xdotool key Escape");
+    if (!done) {
+      gaveUp = true;
+      gui_->RequestTermination();
+    }
   });
-  const MessageBoxAnswer answer = gui_->MessageBox("Error", "LZ4 couldn't be opened");
+  const MessageBoxAnswer answer =
+      gui_->MessageBox("Info", "This will update the position.\n\rDo it?", MessageBoxButtons::kYesNo);
   done = true;
   presser.join();
-  EXPECT_EQ(answer, MessageBoxAnswer::kOk);
+  EXPECT_EQ(answer, MessageBoxAnswer::kYes);
   EXPECT_TRUE(boxShown);
+  EXPECT_FALSE(gaveUp);
+}
+
+// A press and its release that reach the GUI between the same two frames still count: a
+// quick Return answers the box.
+TEST_F(GuiDisplayTest, PressAndReleaseWithinOneFrameAnswerAMessageBoxDisplay) {
+  int frames = 0;
+  bool gaveUp = false;
+  gui_->SetSceneRedraw([&] {
+    ClearToBlue();
+    ++frames;
+    if (frames == 10) {
+      for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        SDL_Event key{};
+        key.type = type;
+        key.key.windowID = SDL_GetWindowID(gui_->NativeWindow());
+        key.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        key.key.keysym.scancode = SDL_SCANCODE_RETURN;
+        key.key.keysym.sym = SDLK_RETURN;
+        SDL_PushEvent(&key);
+      }
+    } else if (frames == 400 && !gaveUp) {  // some seconds: the key was lost
+      gaveUp = true;
+      gui_->RequestTermination();
+    }
+  });
+  const MessageBoxAnswer answer = gui_->MessageBox("Info", "Do it?", MessageBoxButtons::kYesNo);
+  EXPECT_EQ(answer, MessageBoxAnswer::kYes);
+  EXPECT_FALSE(gaveUp);
+}
+
+// Texts with empty lines, empty texts and empty titles are drawn like any other (the credits
+// of the About window have empty lines between their paragraphs).
+TEST_F(GuiDisplayTest, EmptyLinesAndEmptyTextsAreDrawnDisplay) {
+  ASSERT_EQ(gui_->OpenWindow(20, 0, 0, 600, 350, "", {false, true, true, false}), 20);
+  gui_->TextGadget(200, 10, 10, 580, 120, "First\n\r\n\r\n\rFourth line", false);
+  gui_->TextGadget(201, 10, 150, 580, 20, "", true);
+  gui_->TextGadget(202, 10, 180, 580, 40, "\n\r", true);
+  gui_->ButtonGadget(203, 250, 315, 100, 25, "");
+  for (int i = 0; i < 5; ++i) Pass();
+
+  const std::string shot = std::string(ORELENS_BINARY_DIR) + "/gui_display_empty_lines.png";
+  ASSERT_EQ(std::system(("import -display " + server_.Display() + " -window root '" + shot + "'").c_str()),
+            0);
+  // The fourth line sits three line heights below the first; lines two and three are empty.
+  const int top = gui_->ClientTop() * 2 + 10;  // menu bar, title bar, gadget offset
+  const int lineHeight = 15;
+  auto inkInRow = [&](int y0) {
+    const std::string command = "convert '" + shot + "' -crop 200x" + std::to_string(lineHeight) + "+10+" +
+                                std::to_string(y0) + " -colorspace gray -format '%[fx:maxima]' info:";
+    return std::atof(Shell(command).c_str());
+  };
+  EXPECT_GT(inkInRow(top), 0.6) << "first line missing";
+  EXPECT_LT(inkInRow(top + lineHeight + 2), 0.4) << "the empty lines hold text";
+  EXPECT_GT(inkInRow(top + 3 * lineHeight), 0.6) << "fourth line not three lines down";
 }
 
 }  // namespace

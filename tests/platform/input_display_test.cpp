@@ -28,7 +28,7 @@ class InputDisplayTest : public ::testing::Test {
     input_ = std::make_unique<SdlInput>(*gui_);
     windowId_ = display_testing::X11WindowId(gui_->NativeWindow());
     ASSERT_FALSE(windowId_.empty());
-    Shell("xdotool windowfocus --sync " + windowId_);
+    Shell("timeout 10 xdotool windowfocus --sync " + windowId_);
   }
   void TearDown() override {
     input_.reset();

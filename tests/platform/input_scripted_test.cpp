@@ -12,30 +12,75 @@ KeyboardState::Keys Held(std::initializer_list<int> keys) {
   return held;
 }
 
-TEST(KeyboardStateTest, ReleaseIsReportedOnceAndWaitsUntilAsked) {
+TEST(KeyboardStateTest, ReleaseIsReportedOnceInThePassThatFindsIt) {
   KeyboardState keyboard;
-  keyboard.Examine(Held({DIK_ESCAPE, DIK_P}));
+  keyboard.Examine(Held({DIK_ESCAPE, DIK_P, DIK_RETURN}));
   EXPECT_TRUE(keyboard.KeyDown(DIK_P));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
 
-  keyboard.Examine(Held({}));  // both released; this pass asks only for Escape
+  keyboard.Examine(Held({}));  // all three released; this pass asks only for Escape
+  EXPECT_FALSE(keyboard.KeyDown(DIK_P));
   EXPECT_TRUE(keyboard.KeyReleased(DIK_ESCAPE));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_ESCAPE));
 
-  keyboard.Examine(Held({}));  // the next pass still reports P
+  keyboard.Examine(Held({}));  // releases nobody asked about are gone
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_ESCAPE));
+}
+
+TEST(KeyboardStateTest, AKeptReleaseIsReportedOnTheNextPassOnly) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({DIK_ESCAPE, DIK_P}));
+  keyboard.Examine(Held({}));
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_ESCAPE));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));  // not in this pass any more
+  keyboard.KeepReleaseForNextPass(DIK_W);     // nothing to keep: W was never down
+
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_W));
   EXPECT_TRUE(keyboard.KeyReleased(DIK_P));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+
+  // Kept but not asked for on the next pass either: gone.
+  keyboard.Examine(Held({DIK_P}));
+  keyboard.Examine(Held({}));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  keyboard.Examine(Held({}));
+  keyboard.Examine(Held({}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
 }
 
-TEST(KeyboardStateTest, PressingAgainCancelsAnUnreportedRelease) {
+TEST(KeyboardStateTest, PressingAgainCancelsAKeptRelease) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({DIK_P}));
+  keyboard.Examine(Held({}));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  keyboard.Examine(Held({DIK_P}));  // down again: no release in this pass
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+  keyboard.Examine(Held({}));
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_P));
+}
+
+TEST(KeyboardStateTest, AKeyHeldAcrossPassesIsReleasedOnlyWhenLetGo) {
   KeyboardState keyboard;
   keyboard.Examine(Held({DIK_RETURN}));
-  keyboard.Examine(Held({}));
   keyboard.Examine(Held({DIK_RETURN}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
   keyboard.Examine(Held({}));
   EXPECT_TRUE(keyboard.KeyReleased(DIK_RETURN));
+  keyboard.Clear();
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+
+  // A kept release does not outlive a lost keyboard either.
+  keyboard.Examine(Held({DIK_P}));
+  keyboard.Examine(Held({}));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  keyboard.Clear();
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
 }
 
 TEST(KeyboardStateTest, OutOfRangeCodesAreNeverHeld) {

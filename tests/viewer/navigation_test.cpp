@@ -342,6 +342,30 @@ TEST_F(NavigationTest, EscapeLeavesTheModeAndPTogglesLoading) {
   EXPECT_FALSE(rig.ctx().ChunkLoadingPaused());  // P's release reported one pass later
 }
 
+TEST_F(NavigationTest, AReturnLetGoWhileNobodyAsksIsNotKeptForLater) {
+  // Return released in browse mode (as after the Enter that confirms a file requester).
+  Tap({platform::DIK_RETURN});
+  HandleMenuEvent(rig.ctx(), kMenuAddMarker);
+  rig.Pass(3);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeMarker);
+  EXPECT_TRUE(rig.ctx().nav.MarkerList.empty());
+  Tap({platform::DIK_RETURN});
+  EXPECT_EQ(rig.ctx().nav.MarkerList.size(), 1u);
+
+  // Return held while the mode is left with Escape, let go in browse mode.
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_RETURN, platform::DIK_ESCAPE}));
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_RETURN}));
+  rig.input.QueuePass(PassWith());
+  rig.Pass(3);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+  const size_t requesters = rig.gui.Requesters().size();
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  rig.Pass(3);
+  EXPECT_EQ(rig.gui.Requesters().size(), requesters) << "a stale Return opened the save requester";
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+}
+
 TEST_F(NavigationTest, SaveLoadPlaceAndInjectASchematic) {
   // Save a 3 x 3 x 3 box: Return, then the file requester.
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);

@@ -213,5 +213,52 @@ TEST(ProgramStartTest, ReadOnlyPreferencesFileStillStartsTheProgram) {
   EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Alpha");
 }
 
+// A termination signal ends the program as Quit does, also from inside the About window's wait
+// and a question box: the box gets its harmless answer, the preferences are saved.
+TEST(ProgramStartTest, TerminationRequestEndsTheProgramLikeQuitFromAnyWait) {
+  for (const bool fromAbout : {true, false}) {
+    SCOPED_TRACE(fromAbout ? "About window" : "question box");
+    ViewerRig rig;
+    rig.MakeWorld("Alpha", 4);
+    rig.WritePreferences("Alpha");
+    const std::string metadata = rig.saveFolder + "Alpha/WorldMetadata1.important";
+    const auto metadataBefore = fixtures::ReadFileBytes(metadata);
+    rig.gui.QueueNoEvent(3);
+    rig.gui.QueueEvent({platform::kEventMenu, 0, kMenuDistanceFar});
+    if (fromAbout) {
+      rig.gui.QueueEvent({platform::kEventMenu, 0, kMenuAbout});
+      rig.gui.SetWaitHandler([](platform::ScriptedGui& gui) {
+        gui.RequestTermination();
+        return platform::WindowEvent{};
+      });
+    } else {
+      rig.gui.QueueYesNoAnswer(true);  // a person would say Yes; the ending program says No
+      rig.gui.QueueNoEvent(2);
+      rig.gui.QueueEvent({platform::kEventMenu, 0, kMenuSetPlayerPosition});
+      // The signal comes in the pass that takes the menu choice.
+      rig.gui.SetPollHook([](platform::ScriptedGui& gui) {
+        if (gui.EventsLeft() == 1) gui.RequestTermination();
+      });
+    }
+    PlatformBundle bundle(rig.gui, rig.input, rig.engine(), rig.libraries);
+    bundle.workingFolder = rig.workingFolder;
+    bundle.environment.homeFolder = rig.temp.MakeFolder("home2");
+    bundle.subsystems = app::BindSubsystemCalls();
+    EXPECT_EQ(ProgramMain(bundle), 0);
+    EXPECT_FALSE(rig.gui.IsWindow(0));
+
+    const auto prefs = fixtures::ReadFileBytes(rig.workingFolder + "prefs.ini");
+    EXPECT_NE(std::string(prefs.begin(), prefs.end()).find("ViewDistance = 600\r\n"), std::string::npos);
+    EXPECT_EQ(fixtures::ReadFileBytes(metadata), metadataBefore);
+    if (!fromAbout) {
+      const auto boxes = rig.gui.MessageBoxes();
+      ASSERT_FALSE(boxes.empty());
+      EXPECT_EQ(boxes.back().title, "Info");
+      EXPECT_EQ(boxes.back().buttons, platform::MessageBoxButtons::kYesNo);
+      EXPECT_EQ(boxes.back().answer, platform::MessageBoxAnswer::kNo);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orelens::viewer

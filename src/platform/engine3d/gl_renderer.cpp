@@ -2,6 +2,7 @@
 #include "platform/engine3d/gl_renderer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <thread>
 
 #include "platform/display/screen_host.h"
@@ -57,7 +58,15 @@ bool GlRenderer::OpenScreen(ScreenHost* host, const ScreenArea& area) {
   const uint32_t white = 0xFFFFFFFF;
   glBindTexture(GL_TEXTURE_2D, whiteTexture_.id());
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
-  if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46) {
+  // No anisotropic filtering on Mesa's software rasterisers: llvmpipe's anisotropic sampling
+  // can run one rasteriser thread for minutes on a single tile (seen with degenerate texture
+  // derivatives), which held the main thread inside the buffer flip; its plain trilinear
+  // filtering is also several times cheaper.
+  const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  const bool softwareRasteriser = renderer != nullptr && (std::strstr(renderer, "llvmpipe") != nullptr ||
+                                                          std::strstr(renderer, "softpipe") != nullptr);
+  if (!softwareRasteriser &&
+      (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46)) {
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
   }
 

@@ -22,6 +22,11 @@ struct WindowEvent {
 enum class MessageBoxButtons { kOk, kYesNo };
 enum class MessageBoxAnswer { kOk, kYes, kNo };
 
+// What a box answers when nobody can: OK, or No for a question.
+constexpr MessageBoxAnswer HarmlessAnswer(MessageBoxButtons buttons) {
+  return buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
+}
+
 // How a secondary window looks and behaves.
 struct WindowStyle {
   bool centred = false;       // centred on the screen (x and y are then ignored)
@@ -99,6 +104,14 @@ class Gui {
   virtual WindowEvent WindowEventNoWait() = 0;
   // Waits for the next event.
   virtual WindowEvent WaitWindowEvent() = 0;
+  // ---- ending ----
+  // The session asks the program to end (a termination signal); any thread may call it. From
+  // then on message boxes give their harmless answer at once (OK, or No for a question), file
+  // requesters are cancelled and WaitWindowEvent returns a close request of window 0, so that
+  // whatever waits for a person comes back and the main loop can end as on Quit.
+  virtual void RequestTermination() = 0;
+  virtual bool TerminationRequested() const = 0;
+
   // Handles every pending event, without acting on any (keeps the windows alive during long work).
   void HandlePendingEvents() {
     while (WindowEventNoWait().type != kEventNone) {

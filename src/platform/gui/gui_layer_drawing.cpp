@@ -16,6 +16,18 @@ namespace orelens::platform {
 
 namespace {
 
+// ImGui takes a text as a begin and end pointer and measures one without an end with strlen:
+// every text goes to it as a range that is never null, the empty one included.
+struct TextRange {
+  const char* begin;
+  const char* end;
+};
+TextRange RangeOf(std::string_view text) {
+  static constexpr char kEmpty[] = "";
+  if (text.data() == nullptr) return {kEmpty, kEmpty};
+  return {text.data(), text.data() + text.size()};
+}
+
 void DrawMenuNodes(const std::vector<MenuNode>& nodes, std::deque<WindowEvent>& events,
                    const std::function<void(std::string_view, ImVec2, ImVec2)>& note) {
   for (size_t i = 0; i < nodes.size(); ++i) {
@@ -40,7 +52,7 @@ void DrawMenuNodes(const std::vector<MenuNode>& nodes, std::deque<WindowEvent>& 
 }
 
 // Splits a text into the lines it shows in a box of the given width: its own line breaks,
-// then word wrapping.
+// then word wrapping. An empty line is an empty view into the text, never a null one.
 std::vector<std::string_view> WrappedLines(ImFont* font, float fontSize, std::string_view text, float width) {
   std::vector<std::string_view> lines;
   const float scale = fontSize / font->FontSize;
@@ -50,7 +62,7 @@ std::vector<std::string_view> WrappedLines(ImFont* font, float fontSize, std::st
     if (end == std::string_view::npos) end = text.size();
     const char* lineBegin = text.data() + start;
     const char* lineEnd = text.data() + end;
-    if (lineBegin == lineEnd) lines.emplace_back();
+    if (lineBegin == lineEnd) lines.emplace_back(lineBegin, 0);
     while (lineBegin < lineEnd) {
       const char* wrap = font->CalcWordWrapPositionA(scale, lineBegin, lineEnd, std::max(width, 1.0f));
       if (wrap == lineBegin) wrap = lineBegin + 1;  // a word wider than the box still advances
@@ -156,10 +168,11 @@ void SdlGui::DrawGadget(int gadget, float originX, float originY) {
       draw->PushClipRect(min, max, true);
       float y = min.y;
       for (std::string_view line : WrappedLines(font, fontSize, shown, size.x)) {
-        const ImVec2 extent = font->CalcTextSizeA(fontSize, FLT_MAX, 0.0f, line.data(), line.data() + line.size());
+        const TextRange range = RangeOf(line);
+        const ImVec2 extent = font->CalcTextSizeA(fontSize, FLT_MAX, 0.0f, range.begin, range.end);
         const float x = record->centred ? min.x + (size.x - extent.x) * 0.5f : min.x;
-        draw->AddText(font, fontSize, ImVec2(x, y), ImGui::GetColorU32(ImGuiCol_Text), line.data(),
-                      line.data() + line.size());
+        draw->AddText(font, fontSize, ImVec2(x, y), ImGui::GetColorU32(ImGuiCol_Text), range.begin,
+                      range.end);
         y += fontSize;
       }
       draw->PopClipRect();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <string_view>
@@ -43,7 +44,7 @@ struct MenuRecord {
 
 // The bookkeeping every window system shares: numbered windows, their gadgets, fonts and menu
 // bars. The real and the scripted GUI derive from it and add drawing, events and modal boxes.
-// Main thread only.
+// Main thread only, but for the termination request.
 class GuiObjectStore : public Gui {
  public:
   bool OpenMainWindow(int innerWidth, int innerHeight, std::string_view title,
@@ -80,6 +81,9 @@ class GuiObjectStore : public Gui {
   void SetMenuItemState(int menu, int id, bool checked) override;
   bool GetMenuItemState(int menu, int id) override;
 
+  void RequestTermination() override { terminationRequested_ = true; }
+  bool TerminationRequested() const override { return terminationRequested_; }
+
   // ---- inspection ----
   const WindowRecord* FindWindow(int window) const;
   const GadgetRecord* FindGadget(int gadget) const;
@@ -113,6 +117,7 @@ class GuiObjectStore : public Gui {
   int gadgetListWindow_ = -1;  // the window new gadgets go to: the last one opened
   int buildingMenu_ = -1;      // the menu the builder calls add to
   int nextDynamicNumber_ = kFirstDynamicNumber;
+  std::atomic<bool> terminationRequested_{false};
 };
 
 }  // namespace orelens::platform

@@ -91,7 +91,7 @@ MessageBoxAnswer ScriptedGui::MessageBox(std::string_view title, std::string_vie
                          std::this_thread::get_id()};
   if (holdWorkerBoxes_ && box.thread != guiThread_) {
     // Waits like a box on the screen; answered with the harmless answer.
-    if (buttons == MessageBoxButtons::kYesNo) box.answer = MessageBoxAnswer::kNo;
+    box.answer = HarmlessAnswer(buttons);
     messages_.push_back(box);
     const uint64_t round = workerBoxesAnswered_;
     ++workerBoxesWaiting_;
@@ -100,7 +100,9 @@ MessageBoxAnswer ScriptedGui::MessageBox(std::string_view title, std::string_vie
     workerBoxAnswered_.notify_all();  // the destructor waits for the last waiter to leave
     return box.answer;
   }
-  if (buttons == MessageBoxButtons::kYesNo) {
+  if (TerminationRequested()) {
+    box.answer = HarmlessAnswer(buttons);
+  } else if (buttons == MessageBoxButtons::kYesNo) {
     bool yes = defaultYes_;
     if (!yesNoAnswers_.empty()) {
       yes = yesNoAnswers_.front();
@@ -116,7 +118,7 @@ std::string ScriptedGui::AnswerRequester(bool save, std::string_view title, std:
                                          std::string_view pattern, int patternIndex) {
   RecordedRequester requester{save, std::string(title), std::string(defaultPath), std::string(pattern),
                               patternIndex, {}};
-  if (!fileAnswers_.empty()) {
+  if (!fileAnswers_.empty() && !TerminationRequested()) {
     requester.answer = std::move(fileAnswers_.front());
     fileAnswers_.pop_front();
   }
@@ -146,10 +148,12 @@ WindowEvent ScriptedGui::WindowEventNoWait() {
 WindowEvent ScriptedGui::WaitWindowEvent() {
   ++waitCalls_;
   if (pollHook_) pollHook_(*this);
+  if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
   DropLeadingNoEvents();
   if (events_.empty() && waitHandler_) {
     const WindowEvent answered = waitHandler_(*this);
     if (answered.type != kEventNone) return answered;
+    if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
     DropLeadingNoEvents();
   }
   if (events_.empty()) throw ScriptExhausted("WaitWindowEvent: the script holds no further event");

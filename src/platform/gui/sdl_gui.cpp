@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 #include <imgui.h>
 
+#include <bitset>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +31,8 @@ struct SdlGui::PendingMessageBox {
 
 SdlGui::SdlGui() : guiThread_(std::this_thread::get_id()) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Termination signals are the program's own business (a request to end, RequestTermination).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   videoStarted_ = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
 
@@ -259,8 +262,31 @@ std::optional<ControlRect> SdlGui::FindDrawnControl(std::string_view text) const
 void SdlGui::PumpSdlEvents() {
   if (!videoStarted_) return;
   ImGui::SetCurrentContext(imgui_);
+  // This ImGui sees a key as held or not when a frame starts, so a press and its release handed
+  // over between the same two frames would never count (a quick Return on a message box). A
+  // release that follows its press within one pump waits, with all after it, for the next pump.
+  std::bitset<SDL_NUM_SCANCODES> pressedNow;
+  std::deque<SDL_Event> waiting;
+  waiting.swap(deferredEvents_);
   SDL_Event event;
-  while (SDL_PollEvent(&event)) {
+  const auto next = [&waiting](SDL_Event& out) {
+    if (waiting.empty()) return SDL_PollEvent(&out) == 1;
+    out = waiting.front();
+    waiting.pop_front();
+    return true;
+  };
+  while (next(event)) {
+    if (event.type == SDL_KEYUP || event.type == SDL_KEYDOWN) {
+      const auto scancode = static_cast<size_t>(event.key.keysym.scancode);
+      if (scancode < pressedNow.size()) {
+        if (event.type == SDL_KEYUP && pressedNow.test(scancode)) {
+          deferredEvents_.push_back(event);
+          deferredEvents_.insert(deferredEvents_.end(), waiting.begin(), waiting.end());
+          return;
+        }
+        if (event.type == SDL_KEYDOWN) pressedNow.set(scancode);
+      }
+    }
     if (sdlBackendReady_) ImGui_ImplSDL2_ProcessEvent(&event);
     if (event.type == SDL_QUIT) {
       events_.push_back({kEventCloseWindow, 0, -1});
@@ -283,11 +309,13 @@ WindowEvent SdlGui::WindowEventNoWait() {
 }
 
 WindowEvent SdlGui::WaitWindowEvent() {
+  if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
   if (window_ == nullptr && events_.empty()) return {};  // nothing could ever arrive
   while (true) {
     PumpSdlEvents();
     AnswerOtherThreadsBoxes();
     if (!events_.empty()) break;
+    if (TerminationRequested()) return {kEventCloseWindow, 0, -1};
     DrawFrame();
     WaitForInputOrTimeout(kModalFrameMs);
   }
@@ -322,7 +350,7 @@ MessageBoxAnswer SdlGui::MessageBox(std::string_view title, std::string_view tex
 
   PendingMessageBox request{std::string(title), std::string(text), buttons, std::nullopt};
   std::unique_lock lock(boxRequestMutex_);
-  if (closing_) return buttons == MessageBoxButtons::kYesNo ? MessageBoxAnswer::kNo : MessageBoxAnswer::kOk;
+  if (closing_ || TerminationRequested()) return HarmlessAnswer(buttons);
   // No SDL call from this thread (SDL's X11 wake-up would touch the display connection the GUI
   // thread is using): the GUI thread's loops look for requests at least every 30 ms.
   boxRequests_.push_back(&request);
@@ -348,16 +376,17 @@ void SdlGui::AnswerWorkerMessageBoxesLocked() {
 
 MessageBoxAnswer SdlGui::MainThreadMessageBox(std::string_view title, std::string_view text,
                                               MessageBoxButtons buttons) {
+  if (TerminationRequested()) return HarmlessAnswer(buttons);
   if (!CanDrawFrames() || messageBox_ || requester_) return NativeMessageBox(title, text, buttons);
   messageBox_ = ActiveMessageBox{std::string(title), DisplayText(text), buttons, std::nullopt};
   ++modalDepth_;
-  while (!messageBox_->answer) {
+  while (!messageBox_->answer && !TerminationRequested()) {
     PumpSdlEvents();
     DrawFrame();
     WaitForInputOrTimeout(kModalFrameMs);
   }
   --modalDepth_;
-  const MessageBoxAnswer answer = *messageBox_->answer;
+  const MessageBoxAnswer answer = messageBox_->answer.value_or(HarmlessAnswer(buttons));
   messageBox_.reset();
   DrawFrame();  // take the box off the screen at once
   return answer;
@@ -396,17 +425,17 @@ MessageBoxAnswer SdlGui::NativeMessageBox(std::string_view title, std::string_vi
 
 std::string SdlGui::RunFileRequester(bool save, std::string_view title, std::string_view defaultPath,
                                      std::string_view pattern, int patternIndex) {
-  if (!CanDrawFrames() || messageBox_ || requester_) return {};
+  if (!CanDrawFrames() || messageBox_ || requester_ || TerminationRequested()) return {};
   requester_ = std::make_unique<ActiveRequester>(
       ActiveRequester{std::string(title), FileBrowser(save, defaultPath, pattern, patternIndex), std::nullopt});
   ++modalDepth_;
-  while (!requester_->answer) {
+  while (!requester_->answer && !TerminationRequested()) {
     PumpSdlEvents();
     DrawFrame();
     WaitForInputOrTimeout(kModalFrameMs);
   }
   --modalDepth_;
-  std::string answer = std::move(*requester_->answer);
+  std::string answer = requester_->answer.value_or(std::string());
   requester_.reset();
   DrawFrame();
   return answer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <SDL2/SDL_events.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -132,6 +134,7 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
   std::map<int, ImFont*> gadgetFonts_;
   std::function<void()> sceneRedraw_;
   std::deque<WindowEvent> events_;
+  std::deque<SDL_Event> deferredEvents_;  // SDL events held back for the next pump
   std::map<int, bool> placementPending_;  // windows whose position is applied on the next frame
   std::map<std::string, ControlRect, std::less<>> drawnControls_;
   std::optional<ActiveMessageBox> messageBox_;

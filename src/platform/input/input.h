@@ -32,7 +32,10 @@ class Input {
   // Held in the state read by the last ExamineKeyboard.
   virtual bool KeyDown(int dik) = 0;
   // True once, on the first examined pass that finds the key up after a pass that found it down.
+  // A release that its pass does not ask about is gone at the next ExamineKeyboard.
   virtual bool KeyReleased(int dik) = 0;
+  // Hands a release of this pass, not looked at here, on to the next pass.
+  virtual void KeepReleaseForNextPass(int dik) = 0;
 
   // Captures (exclusive: hidden cursor, relative movement) or releases the mouse.
   virtual void CaptureMouse(bool captured) = 0;

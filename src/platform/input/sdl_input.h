@@ -26,6 +26,7 @@ class SdlInput : public Input {
   bool ExamineKeyboard() override;
   bool KeyDown(int dik) override { return keyboard_.KeyDown(dik); }
   bool KeyReleased(int dik) override { return keyboard_.KeyReleased(dik); }
+  void KeepReleaseForNextPass(int dik) override { keyboard_.KeepReleaseForNextPass(dik); }
 
   void CaptureMouse(bool captured) override;
   bool ExamineMouse() override;

@@ -58,7 +58,11 @@ bool ExternalProcess::Start(const std::string& program, const std::vector<std::s
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  // The program gets no signal blocked, whatever this process blocks for itself.
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  posix_spawnattr_setsigmask(&attributes, &noSignals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
   posix_spawnattr_setpgroup(&attributes, 0);
 
   pid_t pid = -1;

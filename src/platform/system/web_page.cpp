@@ -1,6 +1,7 @@
 #include "platform/system/web_page.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -20,10 +21,18 @@ bool OpenWebPage(const std::string& url, const std::string& opener) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // The opener and the browser get no signal blocked, whatever this process blocks for itself.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  posix_spawnattr_setsigmask(&attributes, &noSignals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t shell = -1;
   const int result =
-      posix_spawn(&shell, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+      posix_spawn(&shell, argv[0], &actions, &attributes, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (result != 0) return false;
   int status = 0;
   while (waitpid(shell, &status, 0) < 0 && errno == EINTR) {
