@@ -230,6 +230,8 @@ class Engine3D {
   int DisplaySprite(int sprite, int x, int y, int alpha);
 
   // --- Inspection (tests and tools) ----------------------------------------------------------
+  // Off, the build step keeps every added face as it came: the unmerged picture to compare with.
+  void SetStaticGeometryMerging(bool enabled);
   const Scene& GetScene() const { return *scene_; }
   const StaticGeometry* FindStaticGeometry(int geometry) const;
   int StaticGeometryCount() const;

@@ -208,6 +208,7 @@ struct Scene {
   uint64_t nextSerial = 1;
   WorldSettings world;
   std::vector<std::filesystem::path> resourceFolders;
+  bool mergeStaticFaces = true;  // the build step merges adjacent coplanar unit faces
   SpareBatches spareBatches;  // declared before the tables whose release hooks fill it
   std::array<Camera, 16> cameras;
   ObjectTable<Texture> textures;

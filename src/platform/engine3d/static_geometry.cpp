@@ -193,6 +193,8 @@ int Engine3D::PBO_FreeStaticGeometry(int geometry) {
   return scene_->geometries.Free(geometry) ? 1 : 0;
 }
 
+void Engine3D::SetStaticGeometryMerging(bool enabled) { scene_->mergeStaticFaces = enabled; }
+
 int Engine3D::PBO_IsStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry) ? 1 : 0; }
 
 const StaticGeometry* Engine3D::FindStaticGeometry(int geometry) const { return scene_->geometries.Find(geometry); }
