@@ -94,8 +94,9 @@ void BM_StreamAndMeshViewDistance150(benchmark::State& state) {
     services.settings = &settings;
     services.blockKinds = &kinds;
     services.cameraPosition = [] { return world::CameraPosition{0.0f, 0.0f}; };
-    services.openChunkReader = [&libraries](const std::string& folder) {
-      return world::OpenStoreChunkReader(libraries, folder);
+    services.openChunkReader = [&libraries](const std::string& folder, world::DatabaseWaitObserver& stopWatch) {
+      return world::OpenStoreChunkReader(libraries, folder, world::ChunkDatabase::kBusyTimeoutMilliseconds,
+                                         &stopWatch);
     };
     services.showMessage = [](std::string_view, std::string_view) {};
     services.freeChunkGeometry = [&mesher](int32_t chunkId) { mesher.FreeChunkGeometry(chunkId); };

@@ -5,6 +5,7 @@
 #include "schematic/schematic_box.h"
 #include "schematic/schematic_load.h"
 #include "schematic/schematic_reading.h"
+#include "world/database_wait_window.h"
 
 namespace orelens::schematic {
 
@@ -89,6 +90,8 @@ int InjectSchematic(SchematicServices& services, std::string_view path, float ce
                                                       content.size.sizeY, content.size.sizeZ);
   world::BlockWriter& writer = services.blockWriter;
   writer.ClearFailure();  // a new operation: the store is asked again
+  world::DatabaseWaitWindow databaseWait(services.gui);
+  const world::ScopedWaitObserver watchWrites(writer, &databaseWait);
   const int chunksWritten = WriteCellsIntoWorld(services, content, box, progress);
   writer.Flush();
   if (const std::optional<world::ChunkAccessFailure> failure = writer.failure()) {

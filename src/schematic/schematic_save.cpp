@@ -11,6 +11,7 @@
 #include "platform/files/file.h"
 #include "schematic/schematic_box.h"
 #include "schematic/schematic_file.h"
+#include "world/database_wait_window.h"
 
 namespace orelens::schematic {
 
@@ -108,6 +109,9 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   };
 
   ProgressWindow progress(gui, services.clock, "Saving Kelvane Schematic...", "Saving cube...");
+  // Declared after the progress window: its own window goes first and the progress stays beneath.
+  world::DatabaseWaitWindow databaseWait(gui);
+  const world::ScopedWaitObserver watchReads(services.blockReader, &databaseWait);
   const SchematicSize size{sizeX, sizeZ, sizeY};
   if (!file.Write(EncodeSchematicHeader(size))) return writeFailed();
 

@@ -8,6 +8,7 @@
 #include "viewer/face_templates.h"
 #include "viewer/preferences.h"
 #include "viewer/unknown_custom_block.h"
+#include "world/database_wait_window.h"
 #include "world/store_chunk_reader.h"
 
 namespace orelens::viewer {
@@ -29,8 +30,9 @@ ProgramContext::ProgramContext(PlatformBundle& platform) : platform_(platform) {
     return world::CameraPosition{engine->PBO_CameraX(objects::kCamera), engine->PBO_CameraZ(objects::kCamera)};
   };
   const platform::LibraryLocator* libraries = &platform_.libraries;
-  services.openChunkReader = [libraries](const std::string& worldFolder) {
-    return world::OpenStoreChunkReader(*libraries, worldFolder);
+  services.openChunkReader = [libraries](const std::string& worldFolder, world::DatabaseWaitObserver& stopWatch) {
+    return world::OpenStoreChunkReader(*libraries, worldFolder, world::ChunkDatabase::kBusyTimeoutMilliseconds,
+                                       &stopWatch);
   };
   platform::Gui* gui = &platform_.gui;
   services.showMessage = [gui](std::string_view title, std::string_view text) { gui->MessageBox(title, text); };
@@ -72,6 +74,8 @@ const CustomBlockDefinition& ProgramContext::CustomBlockOrPlaceholder(int64_t id
 
 void ProgramContext::ForgetWorldChunks() {
   blockWriter_->ClearFailure();  // an earlier operation's failure has been reported by it
+  world::DatabaseWaitWindow databaseWait(platform_.gui);
+  const world::ScopedWaitObserver watchWrites(*blockWriter_, &databaseWait);
   if (!blockWriter_->FlushAndForget()) {
     platform_.gui.MessageBox(
         "Error", world::ChunkFailureMessage("The last changes to the world you left could not be stored",

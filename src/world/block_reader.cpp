@@ -87,7 +87,7 @@ bool BlockReader::Reload(int32_t chunkId, const std::string& worldFolder) {
 
   bool read = true;
   if (const std::unique_ptr<ChunkStore> chunkStore =
-          ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_)) {
+          ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_, waitObserver_)) {
     const ChunkRead stored = chunkStore->ReadChunkRecord(chunkId, record);
     if (const std::optional<ChunkFailure> failed = FailureOfRead(stored.status)) {
       failure_ = ChunkAccessFailure{*failed, chunkId};

@@ -9,6 +9,7 @@
 #include "world/block_kind_table.h"
 #include "world/chunk_access_failure.h"
 #include "world/chunk_record.h"
+#include "world/database_wait.h"
 #include "world/settings.h"
 
 namespace orelens::platform {
@@ -43,6 +44,14 @@ class BlockReader {
   // type-15 cell when the chunk has a record for the cell; it is left alone otherwise.
   uint8_t GetBlockAt(BlockQuery& query, float x, float y, float z);
 
+  // Who is told while a read or write waits for the world's database (nothing: nobody); the
+  // observer before is returned. ScopedWaitObserver hands one in for an operation.
+  DatabaseWaitObserver* SetWaitObserver(DatabaseWaitObserver* observer) {
+    DatabaseWaitObserver* before = waitObserver_;
+    waitObserver_ = observer;
+    return before;
+  }
+
   const std::optional<ChunkAccessFailure>& failure() const { return failure_; }
   void ClearFailure() { failure_.reset(); }
   // Drops the lookup chunk (when a world is left).
@@ -62,6 +71,7 @@ class BlockReader {
   const platform::LibraryLocator& libraries_;
   platform::Gui& gui_;
   const int busyTimeoutMilliseconds_;
+  DatabaseWaitObserver* waitObserver_ = nullptr;  // the running operation's, if it watches
 
   std::optional<int32_t> LookupChunkId;  // nothing while the table holds no chunk's blocks
   std::string lookupWorldFolder_;        // the world folder the lookup chunk was read from

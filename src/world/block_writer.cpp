@@ -118,7 +118,7 @@ bool BlockWriter::SetBlock(int block, int32_t extra, float x, float y, float z) 
 bool BlockWriter::SwitchEditChunk(int32_t chunkId, const std::string& worldFolder) {
   if (EditDirty && !WriteBackEditChunk()) return false;
   const std::unique_ptr<ChunkStore> chunkStore =
-      ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_);
+      ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_, waitObserver_);
   if (!chunkStore) return false;
   return LoadEditChunk(chunkId, *chunkStore);
 }
@@ -165,7 +165,7 @@ void BlockWriter::DropEditChunk() {
 
 bool BlockWriter::WriteBackEditChunk() {
   const std::unique_ptr<ChunkStore> chunkStore =
-      ChunkStore::Open(libraries_, editWorldFolder_, busyTimeoutMilliseconds_);
+      ChunkStore::Open(libraries_, editWorldFolder_, busyTimeoutMilliseconds_, waitObserver_);
   if (!chunkStore) return false;  // without LZ4 the change stays in memory for a later call
   return WriteBack(*chunkStore);
 }

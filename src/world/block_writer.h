@@ -9,6 +9,7 @@
 #include "world/block_kind_table.h"
 #include "world/chunk_access_failure.h"
 #include "world/chunk_record.h"
+#include "world/database_wait.h"
 #include "world/settings.h"
 
 namespace orelens::world {
@@ -47,6 +48,14 @@ class BlockWriter {
   // without the LZ4 library stays with its chunk and its world. False as Flush.
   bool FlushAndForget();
 
+  // Who is told while a read or write waits for the world's database (nothing: nobody); the
+  // observer before is returned. ScopedWaitObserver hands one in for an operation.
+  DatabaseWaitObserver* SetWaitObserver(DatabaseWaitObserver* observer) {
+    DatabaseWaitObserver* before = waitObserver_;
+    waitObserver_ = observer;
+    return before;
+  }
+
   const std::optional<ChunkAccessFailure>& failure() const { return failure_; }
   void ClearFailure() { failure_.reset(); }
 
@@ -74,6 +83,7 @@ class BlockWriter {
   const BlockKindTable& kinds_;
   const platform::LibraryLocator& libraries_;
   const int busyTimeoutMilliseconds_;
+  DatabaseWaitObserver* waitObserver_ = nullptr;  // the running operation's, if it watches
 
   ChunkData EditChunkBuffer;
   std::optional<int32_t> EditChunkId;  // nothing until the first chunk is loaded

@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/files/file.h"
 #include "platform/files/path_resolver.h"
@@ -20,9 +23,30 @@ struct StatementReset {
   }
 };
 
+// Pauses between two tries of a lock: short at first, so that a lock let go quickly costs little,
+// then a steady 25 ms, so that the observer is told often enough to keep the windows drawn.
+constexpr std::array<int, 7> kLockPausesMs = {1, 2, 5, 10, 15, 20, 25};
+
 }  // namespace
 
-std::unique_ptr<ChunkDatabase> ChunkDatabase::Open(std::string_view path, int busyTimeoutMilliseconds) {
+// Marks one statement: its waits are measured from the first one, and the observer hears when
+// the statement is over.
+class ChunkDatabase::StatementWait {
+ public:
+  explicit StatementWait(ChunkDatabase& database) : database_(database) { database_.waitStart_.reset(); }
+  ~StatementWait() {
+    if (database_.waitStart_ && database_.waitObserver_) database_.waitObserver_->WaitEnded();
+    database_.waitStart_.reset();
+  }
+  StatementWait(const StatementWait&) = delete;
+  StatementWait& operator=(const StatementWait&) = delete;
+
+ private:
+  ChunkDatabase& database_;
+};
+
+std::unique_ptr<ChunkDatabase> ChunkDatabase::Open(std::string_view path, int busyTimeoutMilliseconds,
+                                                   DatabaseWaitObserver* waitObserver) {
   if (path.empty() || platform::FileSize(path) < 0) return nullptr;
   std::string resolved = platform::ResolvePath(path);
   sqlite3* connection = nullptr;
@@ -34,9 +58,28 @@ std::unique_ptr<ChunkDatabase> ChunkDatabase::Open(std::string_view path, int bu
     sqlite3_close(connection);
     return nullptr;
   }
-  // The game (or another tool reading its files) can hold the database for a long while.
-  sqlite3_busy_timeout(connection, busyTimeoutMilliseconds);
-  return std::unique_ptr<ChunkDatabase>(new ChunkDatabase(connection));
+  std::unique_ptr<ChunkDatabase> database(new ChunkDatabase(connection, busyTimeoutMilliseconds, waitObserver));
+  // The game (or another tool reading its files) can hold the database for a long while; the
+  // handler waits for it as a busy timeout would, but in steps that the observer sees.
+  sqlite3_busy_handler(connection, &ChunkDatabase::OnBusy, database.get());
+  return database;
+}
+
+int ChunkDatabase::OnBusy(void* database, int attempt) {
+  return static_cast<ChunkDatabase*>(database)->WaitForLock(attempt);
+}
+
+int ChunkDatabase::WaitForLock(int attempt) {
+  const Clock::time_point now = Clock::now();
+  if (!waitStart_) waitStart_ = now;
+  const DatabaseWait wait{std::chrono::duration_cast<std::chrono::milliseconds>(now - *waitStart_).count(),
+                          busyTimeoutMs_};
+  if (wait.RemainingMs() <= 0) return 0;
+  if (waitObserver_ && !waitObserver_->KeepWaiting(wait)) return 0;
+  const size_t step = std::min(static_cast<size_t>(std::max(attempt, 0)), kLockPausesMs.size() - 1);
+  const int64_t pause = std::min<int64_t>(kLockPausesMs[step], wait.RemainingMs());
+  std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+  return 1;
 }
 
 ChunkDatabase::~ChunkDatabase() {
@@ -58,6 +101,7 @@ DatabaseAnswer ChunkDatabase::FailureOf(int resultCode) {
 }
 
 DatabaseAnswer ChunkDatabase::ReadChunkBlob(int32_t chunkId, std::vector<uint8_t>& blob) {
+  StatementWait wait(*this);
   // Preparing reads the schema, so a locked database can already answer here.
   sqlite3_stmt* statement = Statement(selectData_, "SELECT data FROM CHUNKDATA WHERE chunkid = ?");
   if (!statement) return FailureOf(sqlite3_errcode(connection_));
@@ -74,6 +118,7 @@ DatabaseAnswer ChunkDatabase::ReadChunkBlob(int32_t chunkId, std::vector<uint8_t
 }
 
 DatabaseAnswer ChunkDatabase::HasChunkRow(int32_t chunkId) {
+  StatementWait wait(*this);
   sqlite3_stmt* statement = Statement(selectExists_, "SELECT 1 FROM CHUNKDATA WHERE chunkid = ?");
   if (!statement) return FailureOf(sqlite3_errcode(connection_));
   StatementReset reset{statement};
@@ -84,6 +129,7 @@ DatabaseAnswer ChunkDatabase::HasChunkRow(int32_t chunkId) {
 }
 
 DatabaseAnswer ChunkDatabase::UpdateChunkBlob(int32_t chunkId, std::span<const uint8_t> blob) {
+  StatementWait wait(*this);
   sqlite3_stmt* statement = Statement(updateData_, "UPDATE CHUNKDATA SET data=? WHERE chunkid = ?;");
   if (!statement) return FailureOf(sqlite3_errcode(connection_));
   StatementReset reset{statement};

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "world/database_wait.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -23,13 +27,19 @@ enum class DatabaseAnswer {
 // A connection to a world's "chunkdata.sqlite", opened for reading and writing but never
 // created, with its statements prepared once and reused. The game may hold the database at the
 // same time; waits for its locks are bounded by the busy timeout, per statement.
+//
+// A statement that finds the database locked waits in short pauses, all of them together never
+// longer than the busy timeout, and tells the wait observer (if any) before each pause: the main
+// thread keeps its windows alive and shows the wait, a loader thread stops waiting when told to.
 class ChunkDatabase {
  public:
   static constexpr int kBusyTimeoutMilliseconds = 20'000;
 
-  // nullptr when the path is empty or names no database that opens.
+  // nullptr when the path is empty or names no database that opens. The observer, when given,
+  // must outlive the connection and is called on the thread that runs the statements.
   static std::unique_ptr<ChunkDatabase> Open(std::string_view path,
-                                             int busyTimeoutMilliseconds = kBusyTimeoutMilliseconds);
+                                             int busyTimeoutMilliseconds = kBusyTimeoutMilliseconds,
+                                             DatabaseWaitObserver* waitObserver = nullptr);
   ~ChunkDatabase();
   ChunkDatabase(const ChunkDatabase&) = delete;
   ChunkDatabase& operator=(const ChunkDatabase&) = delete;
@@ -42,7 +52,14 @@ class ChunkDatabase {
   DatabaseAnswer UpdateChunkBlob(int32_t chunkId, std::span<const uint8_t> blob);
 
  private:
-  explicit ChunkDatabase(sqlite3* connection) : connection_(connection) {}
+  using Clock = std::chrono::steady_clock;
+  class StatementWait;
+
+  ChunkDatabase(sqlite3* connection, int busyTimeoutMilliseconds, DatabaseWaitObserver* waitObserver)
+      : connection_(connection), busyTimeoutMs_(busyTimeoutMilliseconds), waitObserver_(waitObserver) {}
+  // SQLite's busy handler: 1 to try the lock again after a pause, 0 to give up (busy).
+  static int OnBusy(void* database, int attempt);
+  int WaitForLock(int attempt);
   sqlite3_stmt* Statement(sqlite3_stmt*& statement, const char* sql);
   // The answer for a result code that is neither a row nor done.
   static DatabaseAnswer FailureOf(int resultCode);
@@ -51,6 +68,9 @@ class ChunkDatabase {
   sqlite3_stmt* selectData_ = nullptr;  // prepared on first use
   sqlite3_stmt* selectExists_ = nullptr;
   sqlite3_stmt* updateData_ = nullptr;
+  const int busyTimeoutMs_;
+  DatabaseWaitObserver* const waitObserver_;
+  std::optional<Clock::time_point> waitStart_;  // set while the running statement waits or has waited
 };
 
 }  // namespace orelens::world

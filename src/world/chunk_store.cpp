@@ -14,17 +14,17 @@ constexpr uint8_t kAirFill = 3;
 }  // namespace
 
 std::unique_ptr<ChunkStore> ChunkStore::Open(const platform::LibraryLocator& locator, std::string worldFolder,
-                                             int busyTimeoutMilliseconds) {
+                                             int busyTimeoutMilliseconds, DatabaseWaitObserver* waitObserver) {
   std::unique_ptr<platform::Lz4Library> lz4 = platform::Lz4Library::Load(locator);
   if (!lz4) return nullptr;
   return std::unique_ptr<ChunkStore>(
-      new ChunkStore(std::move(lz4), std::move(worldFolder), busyTimeoutMilliseconds));
+      new ChunkStore(std::move(lz4), std::move(worldFolder), busyTimeoutMilliseconds, waitObserver));
 }
 
 ChunkStore::ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder,
-                       int busyTimeoutMilliseconds)
+                       int busyTimeoutMilliseconds, DatabaseWaitObserver* waitObserver)
     : lz4_(std::move(lz4)), worldFolder_(std::move(worldFolder)) {
-  database_ = ChunkDatabase::Open(DatabasePath(), busyTimeoutMilliseconds);
+  database_ = ChunkDatabase::Open(DatabasePath(), busyTimeoutMilliseconds, waitObserver);
 }
 
 std::string ChunkStore::CacheFilePath(int32_t chunkId) const {

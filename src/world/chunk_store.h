@@ -49,10 +49,11 @@ class ChunkStore {
 
   // nullptr when the LZ4 library cannot be loaded. The world folder ends with a separator
   // (SaveDir + world name + "/"). Each statement waits at most busyTimeoutMilliseconds for a
-  // lock that another connection holds.
+  // lock that another connection holds, and tells the wait observer (if any) while it waits.
   static std::unique_ptr<ChunkStore> Open(
       const platform::LibraryLocator& locator, std::string worldFolder,
-      int busyTimeoutMilliseconds = ChunkDatabase::kBusyTimeoutMilliseconds);
+      int busyTimeoutMilliseconds = ChunkDatabase::kBusyTimeoutMilliseconds,
+      DatabaseWaitObserver* waitObserver = nullptr);
 
   bool HasDatabase() const { return database_ != nullptr; }
   const platform::Lz4Library& Lz4() const { return *lz4_; }
@@ -82,7 +83,8 @@ class ChunkStore {
   std::string CacheFilePath(int32_t chunkId) const;
 
  private:
-  ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder, int busyTimeoutMilliseconds);
+  ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder, int busyTimeoutMilliseconds,
+             DatabaseWaitObserver* waitObserver);
   // Decodes a stored form into the destination, sized U first when resizeToDecodedSize is set;
   // 0 when the stored form is not a usable record.
   int DecodeBlob(std::span<const uint8_t> blob, std::vector<uint8_t>& destination, bool resizeToDecodedSize);

@@ -79,6 +79,11 @@ void ChunkStreaming::StopChunkLoaders(int timeoutMs) {
 }
 
 void ChunkStreaming::RetireLoaders(int timeoutMs) {
+  // A loader waiting for a locked database would otherwise keep the caller (the main thread)
+  // until its wait times out.
+  for (auto& loader : loaders_) {
+    if (loader) loader->RequestStop();
+  }
   const auto start = Clock::now();
   bool anyRunning = false;
   do {

@@ -13,6 +13,7 @@
 
 #include "world/block_kind_table.h"
 #include "world/block_walk.h"
+#include "world/database_wait.h"
 #include "world/loaded_chunk_map.h"
 #include "world/loader_chunk_reader.h"
 #include "world/settings.h"
@@ -47,8 +48,12 @@ struct StreamingServices {
   const BlockKindTable* blockKinds = nullptr;      // filled before the loaders start, then read only
   std::function<CameraPosition()> cameraPosition;  // camera 0; callable from any thread
   // Opens one loader's LZ4 library and database connection for the world folder; null when the
-  // LZ4 library cannot be loaded. Called on the loader's own thread.
-  std::function<std::unique_ptr<LoaderChunkReader>(const std::string& worldFolder)> openChunkReader;
+  // LZ4 library cannot be loaded. Called on the loader's own thread. The connection tells
+  // stopWatch while it waits for a lock, which ends the wait once the loader is told to stop;
+  // stopWatch outlives the reader.
+  std::function<std::unique_ptr<LoaderChunkReader>(const std::string& worldFolder,
+                                                   DatabaseWaitObserver& stopWatch)>
+      openChunkReader;
   std::function<void(std::string_view title, std::string_view text)> showMessage;
   // Answers the message boxes that worker threads are waiting for, so that a loader showing one
   // can end; called while the loaders are being stopped (no person answers boxes meanwhile).
@@ -76,8 +81,9 @@ class ChunkStreaming {
   // Starts the loaders of slots 0 to 7, in that order, for the current world.
   void StartChunkLoaderThreads();
   // Saves the preferences, asks the loaders to stop and waits up to `timeoutMs` for them,
-  // answering the message boxes they wait for meanwhile; a loader still running then is
-  // abandoned and its slot reset. QuitFlag is back at 0 afterwards.
+  // answering the message boxes they wait for meanwhile; a loader waiting for the world's
+  // database gives up its wait at once. A loader still running then is abandoned and its slot
+  // reset. QuitFlag is back at 0 afterwards.
   void StopChunkLoaders(int timeoutMs = 5000);
   // Empties LoadedChunkMap, freeing each chunk's geometry, resets every slot and frees all
   // chunk geometry. Only while no loader runs.

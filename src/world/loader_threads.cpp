@@ -108,7 +108,7 @@ bool LoaderThread::Open() {
   if (!current) return false;
   // Outside the ticket mutex: opening the database may wait on the game's lock, and the box waits
   // for a person; a stop must never wait for either.
-  reader_ = openChunkReader(worldFolder_);
+  reader_ = openChunkReader(worldFolder_, stopWatch_);
   if (reader_) return true;
   if (showMessage) showMessage("Error", "LZ4 couldn't be opened");
   return false;

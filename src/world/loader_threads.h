@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "world/block_walk.h"
+#include "world/database_wait.h"
 #include "world/loader_chunk_reader.h"
 
 namespace orelens::world {
@@ -35,6 +36,8 @@ class LoaderThread {
 
   static void Start(const std::shared_ptr<LoaderThread>& loader);
   bool Running() const { return running_.load(); }
+  // Any thread: the loader is to end; a wait for the world's database it is in ends now.
+  void RequestStop() { stopWatch_.stopRequested = true; }
   // Called by the stopper. Waits for the thread to leave any shared section; afterwards the
   // thread never enters one again.
   void Revoke();
@@ -43,6 +46,12 @@ class LoaderThread {
   void Abandon(std::shared_ptr<std::atomic<int>> running);
 
  private:
+  // Keeps the loader waiting for a locked database only until it is told to stop.
+  struct StopWatch : DatabaseWaitObserver {
+    bool KeepWaiting(const DatabaseWait&) override { return !stopRequested.load(); }
+    std::atomic<bool> stopRequested{false};  // atomic: set by the stopper, read by the loader
+  };
+
   struct PickedChunk {
     int32_t x = 0;
     int32_t z = 0;
@@ -75,6 +84,7 @@ class LoaderThread {
   std::mutex endMutex_;               // orders Abandon against the thread's end
   bool ended_ = false;                // guarded by endMutex_
   std::shared_ptr<std::atomic<int>> abandonedRunning_;  // guarded by endMutex_
+  StopWatch stopWatch_;  // outlives reader_, whose connection calls it
 
   // Owned by the thread alone.
   std::unique_ptr<LoaderChunkReader> reader_;

@@ -28,8 +28,9 @@ class StoreChunkReader : public LoaderChunkReader {
 
 std::unique_ptr<LoaderChunkReader> OpenStoreChunkReader(const platform::LibraryLocator& libraries,
                                                         const std::string& worldFolder,
-                                                        int busyTimeoutMilliseconds) {
-  auto store = ChunkStore::Open(libraries, worldFolder, busyTimeoutMilliseconds);
+                                                        int busyTimeoutMilliseconds,
+                                                        DatabaseWaitObserver* waitObserver) {
+  auto store = ChunkStore::Open(libraries, worldFolder, busyTimeoutMilliseconds, waitObserver);
   if (!store) return nullptr;
   return std::make_unique<StoreChunkReader>(std::move(store));
 }

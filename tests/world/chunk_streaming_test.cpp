@@ -137,7 +137,7 @@ struct StreamingRig {
     services.settings = &settings;
     services.blockKinds = &kinds;
     services.cameraPosition = [this] { return CameraPosition{cameraX.load(), cameraZ.load()}; };
-    services.openChunkReader = [this](const std::string& folder) {
+    services.openChunkReader = [this](const std::string& folder, DatabaseWaitObserver&) {
       std::lock_guard lock(logMutex);
       openedFolders.push_back(folder);
       return std::make_unique<FakeReader>(chunks);
@@ -368,7 +368,7 @@ TEST(ChunkStreamingThreaded, StoppingAnswersTheBoxesOfLoadersThatCouldNotStart) 
   StreamingRig rig;
   WaitingBoxes boxes;
   StreamingServices services = rig.Services();
-  services.openChunkReader = [](const std::string&) { return std::unique_ptr<LoaderChunkReader>(); };
+  services.openChunkReader = [](const std::string&, DatabaseWaitObserver&) { return std::unique_ptr<LoaderChunkReader>(); };
   services.showMessage = [&](std::string_view title, std::string_view text) { boxes.Show(title, text); };
   services.answerWaitingMessages = [&] { boxes.AnswerAll(); };
   ChunkStreaming streaming(std::move(services));
@@ -386,7 +386,7 @@ TEST(ChunkStreamingThreaded, ALoaderWaitingForAPersonIsAbandonedWithoutWaitingFo
   StreamingRig rig;
   WaitingBoxes boxes;
   StreamingServices services = rig.Services();
-  services.openChunkReader = [](const std::string&) { return std::unique_ptr<LoaderChunkReader>(); };
+  services.openChunkReader = [](const std::string&, DatabaseWaitObserver&) { return std::unique_ptr<LoaderChunkReader>(); };
   services.showMessage = [&](std::string_view title, std::string_view text) { boxes.Show(title, text); };
   ChunkStreaming streaming(std::move(services));  // nothing answers the boxes while stopping
   streaming.StartChunkLoaderThreads();

@@ -37,6 +37,7 @@ struct FixtureWorldRig {
   platform::LibraryLocator libraries;
   std::mutex messageMutex;
   std::vector<std::string> messages;  // guarded by messageMutex
+  int busyTimeoutMs = kShortBusyTimeoutMs;
 
   FixtureWorldRig() {
     settings.SaveDir = saveDir.path();
@@ -56,8 +57,8 @@ struct FixtureWorldRig {
     services.settings = &settings;
     services.blockKinds = &kinds;
     services.cameraPosition = [] { return CameraPosition{0.0f, 0.0f}; };
-    services.openChunkReader = [this](const std::string& folder) {
-      return OpenStoreChunkReader(libraries, folder, kShortBusyTimeoutMs);
+    services.openChunkReader = [this](const std::string& folder, DatabaseWaitObserver& stopWatch) {
+      return OpenStoreChunkReader(libraries, folder, busyTimeoutMs, &stopWatch);
     };
     services.showMessage = [this](std::string_view title, std::string_view text) {
       std::lock_guard lock(messageMutex);
