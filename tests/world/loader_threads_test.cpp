@@ -218,6 +218,35 @@ TEST(LoaderThreadsThreaded, ChunkThatCouldNotBeReadIsReadAgainLater) {
   EXPECT_NE(Find(published.at({-8, -8}).faces, 2, 3, 4), nullptr);
 }
 
+// The game holds the database with the full 20 s busy timeout: stopping the loaders ends the
+// wait of the loader reading a chunk, so the stop neither sits out the timeout nor abandons it.
+TEST(LoaderThreadsThreaded, StoppingLoadersDuringALockWaitReturnsPromptly) {
+  FixtureWorldRig rig;
+  rig.busyTimeoutMs = ChunkDatabase::kBusyTimeoutMilliseconds;
+  rig.settings.ViewDistance = 9;
+  rig.world.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord({})));
+  rig.List(-8, -8, 10);
+  fixtures::DatabaseLockHolder otherProgram(rig.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  const auto taken = [&] {
+    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
+    return streaming.LoadedChunks().contains(ChunkOriginKey(-8, -8));
+  };
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (!taken() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(taken());
+  std::this_thread::sleep_for(200ms);  // the loader is now well into its wait for the lock
+
+  const auto start = std::chrono::steady_clock::now();
+  streaming.StopChunkLoaders();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 4s) << "the stop waits up to 5 s, the lock 20 s";
+  EXPECT_EQ(streaming.AbandonedLoadersRunning()->load(), 0);
+  for (int slot = 0; slot < kLoaderSlotCount; ++slot) EXPECT_FALSE(streaming.LoaderRunning(slot));
+}
+
 TEST(LoaderThreadsThreaded, MissingLz4LibraryStopsEveryLoaderWithAMessage) {
   FixtureWorldRig rig;
   rig.libraries.SetLibraryFile("lz4.dll", "/nonexistent/liblz4.so.1");
