@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "fixtures/database_lock.h"
@@ -7,11 +8,13 @@
 #include "schematic/schematic_inject.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
+#include "schematic/database_wait_watch.h"
 #include "schematic/schematic_test_world.h"
 
 namespace orelens::schematic {
 namespace {
 
+using namespace std::chrono_literals;
 using fixtures::ChunkRecordSpec;
 using fixtures::SchematicSpec;
 using testing::kLantern;
@@ -249,6 +252,59 @@ TEST_F(SchematicInjectTest, BusyDatabaseStopsTheInjectionWithOneMessageAndChange
   EXPECT_EQ(BlockAt(9.5f, 2.5f, 9.5f), testing::kGlass);
   EXPECT_EQ(BlockAt(9.5f, 3.0f, 9.5f), kStone);
   EXPECT_FALSE(std::filesystem::exists(meshes));
+}
+
+// The game holds the database for a while: the injection shows that it waits, with the time
+// left of the full busy timeout, and simply goes on once the lock is let go.
+TEST_F(SchematicInjectTest, HeldDatabaseIsWaitedForVisiblyAndTheInjectionGoesOnWhenLetGo) {
+  const std::string path = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));
+  world::BlockWriter writer(test.store, test.settings, test.kinds, test.libraries,
+                            world::ChunkDatabase::kBusyTimeoutMilliseconds);
+  schematic::SchematicServices services = test.ServicesWith(test.reader, writer);
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  testing::DatabaseWaitWatch watch(test.gui);
+  bool letGo = false;
+  watch.whileShown = [&] {
+    if (!letGo) letGo = otherProgram.Release();
+  };
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(InjectSchematic(services, path, 7.75f, 1.75f, 7.75f), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "well before the 20 s timeout";
+  EXPECT_TRUE(letGo);
+  ASSERT_FALSE(watch.texts.empty());
+  EXPECT_EQ(watch.texts.front(), world::DatabaseWaitText(20));
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+  EXPECT_EQ(BlockAt(6.0f, 1.0f, 6.0f), testing::kGlass);
+  EXPECT_EQ(BlockAt(9.5f, 2.5f, 9.5f), testing::kGlass);
+  EXPECT_EQ(test.released.size(), 4u);
+}
+
+// A lock held past the timeout: the wait is shown all along, then the one busy message comes.
+TEST_F(SchematicInjectTest, DatabaseHeldPastTheTimeoutIsShownThenReportedOnce) {
+  const std::string path = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));
+  world::BlockWriter writer(test.store, test.settings, test.kinds, test.libraries, 1'500);
+  schematic::SchematicServices services = test.ServicesWith(test.reader, writer);
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  testing::DatabaseWaitWatch watch(test.gui);
+  EXPECT_EQ(InjectSchematic(services, path, 7.75f, 1.75f, 7.75f), 1);
+  ASSERT_TRUE(otherProgram.Release());
+
+  EXPECT_GE(watch.eventsWhileShown, 3) << "the windows are kept alive while it waits";
+  ASSERT_FALSE(watch.texts.empty());
+  for (const std::string& text : watch.texts)
+    EXPECT_TRUE(text == world::DatabaseWaitText(2) || text == world::DatabaseWaitText(1)) << text;
+  const auto boxes = test.gui.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "The schematic could not be written into the world: the world's database is in use by another "
+            "program, such as the game.\n\rNothing in the world was changed.\n\rClose the game and any other "
+            "program that uses this world, then try again.");
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+  EXPECT_EQ(BlockAt(6.0f, 1.0f, 6.0f), kStone);
 }
 
 TEST_F(SchematicInjectTest, DamagedChunkStopsTheInjectionAfterTheChunksBeforeIt) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <random>
 
 #include "fixtures/database_lock.h"
 #include "fixtures/schematic_writer.h"
+#include "schematic/database_wait_watch.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
@@ -233,6 +235,32 @@ TEST_F(SchematicSaveTest, BusyDatabaseIsReportedOnceAndSavesNothing) {
   test.gui.QueueFileAnswer(path);
   EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
   EXPECT_EQ(test.gui.MessageBoxCount(), 1u);
+  EXPECT_EQ(ReadBack(path).BlockAt(0, 0, 0), PatternBlock(0, 28, 0, 0));
+}
+
+// The game holds the database for a while: the save shows that it waits and goes on once the
+// lock is let go, within the full busy timeout.
+TEST_F(SchematicSaveTest, HeldDatabaseIsWaitedForVisiblyAndTheSaveGoesOnWhenLetGo) {
+  const std::string path = test.SchematicPath("waited.kvSch");
+  world::BlockReader reader(test.store, test.settings, test.libraries, test.gui,
+                            world::ChunkDatabase::kBusyTimeoutMilliseconds);
+  schematic::SchematicServices services = test.ServicesWith(reader, test.writer);
+  fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+  ASSERT_TRUE(otherProgram.Hold());
+  testing::DatabaseWaitWatch watch(test.gui);
+  bool letGo = false;
+  watch.whileShown = [&] {
+    if (!letGo) letGo = otherProgram.Release();
+  };
+  test.gui.QueueFileAnswer(path);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SaveSelectionAsSchematic(services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "well before the 20 s timeout";
+  EXPECT_TRUE(letGo);
+  ASSERT_FALSE(watch.texts.empty());
+  EXPECT_EQ(watch.texts.front(), world::DatabaseWaitText(20));
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
   EXPECT_EQ(ReadBack(path).BlockAt(0, 0, 0), PatternBlock(0, 28, 0, 0));
 }
 

@@ -32,6 +32,11 @@ class SchematicTestWorld : public BlockTestWorld {
       [this](const world::ChunkLocation& chunk) { released.push_back(chunk); }};
 
   std::string SchematicPath(const std::string& name) const { return temp.path() + name; }
+
+  // The services with a block reader and writer of the test's own (another busy timeout).
+  schematic::SchematicServices ServicesWith(world::BlockReader& ownReader, world::BlockWriter& ownWriter) {
+    return {gui, libraries, store, settings, kinds, ownReader, ownWriter, services.clock, services.releaseLoadedChunk};
+  }
 };
 
 }  // namespace orelens::testing
