@@ -4,11 +4,11 @@
 #include <filesystem>
 
 #include "fixtures/database_lock.h"
+#include "fixtures/database_wait_watch.h"
 #include "fixtures/schematic_writer.h"
 #include "schematic/schematic_inject.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
-#include "schematic/database_wait_watch.h"
 #include "schematic/schematic_test_world.h"
 
 namespace orelens::schematic {
@@ -263,7 +263,7 @@ TEST_F(SchematicInjectTest, HeldDatabaseIsWaitedForVisiblyAndTheInjectionGoesOnW
   schematic::SchematicServices services = test.ServicesWith(test.reader, writer);
   fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
   ASSERT_TRUE(otherProgram.Hold());
-  testing::DatabaseWaitWatch watch(test.gui);
+  fixtures::DatabaseWaitWatch watch(test.gui);
   bool letGo = false;
   watch.whileShown = [&] {
     if (!letGo) letGo = otherProgram.Release();
@@ -289,7 +289,7 @@ TEST_F(SchematicInjectTest, DatabaseHeldPastTheTimeoutIsShownThenReportedOnce) {
   schematic::SchematicServices services = test.ServicesWith(test.reader, writer);
   fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
   ASSERT_TRUE(otherProgram.Hold());
-  testing::DatabaseWaitWatch watch(test.gui);
+  fixtures::DatabaseWaitWatch watch(test.gui);
   EXPECT_EQ(InjectSchematic(services, path, 7.75f, 1.75f, 7.75f), 1);
   ASSERT_TRUE(otherProgram.Release());
 

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "fixtures/database_lock.h"
+#include "fixtures/database_wait_watch.h"
 #include "fixtures/schematic_writer.h"
-#include "schematic/database_wait_watch.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
 #include "schematic/schematic_test_world.h"
@@ -247,7 +247,7 @@ TEST_F(SchematicSaveTest, HeldDatabaseIsWaitedForVisiblyAndTheSaveGoesOnWhenLetG
   schematic::SchematicServices services = test.ServicesWith(reader, test.writer);
   fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
   ASSERT_TRUE(otherProgram.Hold());
-  testing::DatabaseWaitWatch watch(test.gui);
+  fixtures::DatabaseWaitWatch watch(test.gui);
   bool letGo = false;
   watch.whileShown = [&] {
     if (!letGo) letGo = otherProgram.Release();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "fixtures/database_lock.h"
+#include "fixtures/database_wait_watch.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
@@ -62,6 +64,30 @@ TEST_F(WorldFilesMenuTest, SwitchStoresThePendingChangeAndForgetsBothChunks) {
   EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 10), kStone);
   EXPECT_EQ(StoredBlock("Twin", 12, 24, 24, 12), kStone);
   EXPECT_EQ(rig.MessageCount(), 0u);
+}
+
+// The game holds the world being left: storing the pending change shows the wait, and once the
+// lock is let go the change is stored and the switch goes on without a message.
+TEST_F(WorldFilesMenuTest, SwitchWaitsVisiblyForTheLeftWorldsDatabase) {
+  world::BlockWriter& writer = rig.ctx().Writer();
+  ASSERT_TRUE(writer.SetBlock(7, 0, 4.0f, 6.0f, 4.0f));  // pending in Alpha's chunk 12
+  fixtures::DatabaseLockHolder game(rig.saveFolder + "Alpha/chunkdata.sqlite");
+  ASSERT_TRUE(game.Hold());
+  fixtures::DatabaseWaitWatch watch(rig.gui);
+  bool letGo = false;
+  watch.whileShown = [&] {
+    if (!letGo) letGo = game.Release();
+  };
+
+  SwitchTo("Twin");
+  ASSERT_EQ(rig.ctx().settings.CurrentWorldName, "Twin");
+  EXPECT_TRUE(letGo);
+  ASSERT_FALSE(watch.texts.empty());
+  EXPECT_EQ(watch.texts.front(), world::DatabaseWaitText(20));
+  EXPECT_EQ(StoredBlock("Alpha", 12, 24, 24, 12), 7);
+  EXPECT_EQ(rig.MessageCount(), 0u);
+  for (const int window : rig.gui.WindowNumbers())
+    EXPECT_NE(rig.gui.WindowTitle(window), world::kDatabaseWaitTitle);
 }
 
 TEST_F(WorldFilesMenuTest, PlayerPositionIsNotWrittenWhereTheFileCannotPlaceIt) {
