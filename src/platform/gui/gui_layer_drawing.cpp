@@ -126,6 +126,7 @@ void SdlGui::DrawSecondaryWindows() {
     // requester: that one must stay on top, or nobody could answer it.
     if (record->style.keptAbove && modalDepth_ == 0) ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
     const ImVec2 position = ImGui::GetWindowPos();
+    NoteControlAt(record->title, position, ImVec2(position.x + size.x, position.y + titleHeight));
     record->x = static_cast<int>(position.x);
     record->y = static_cast<int>(position.y - top);
     if (visible) {
@@ -176,6 +177,7 @@ void SdlGui::DrawGadget(int gadget, float originX, float originY) {
         y += fontSize;
       }
       draw->PopClipRect();
+      NoteControlAt(record->text, min, max);
       break;
     }
     case GadgetRecord::Kind::kButton: {

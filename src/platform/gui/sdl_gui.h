@@ -78,8 +78,9 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
   // True while the GUI layer uses the mouse (pointer over a menu or window, a menu open).
   bool GuiWantsMouse() const;
 
-  // Where a control with this text (menu title, menu item, push button, message box button)
-  // was drawn in the last frame; lets display tests click it.
+  // Where a control with this text (menu title, menu item, push button, message box button,
+  // text gadget, secondary window's title bar) was drawn in the last frame; lets display tests
+  // click it or see that it was drawn.
   std::optional<ControlRect> FindDrawnControl(std::string_view text) const;
 
  protected:
