@@ -36,7 +36,6 @@ class ChunkDatabase::StatementWait {
   explicit StatementWait(ChunkDatabase& database) : database_(database) { database_.waitStart_.reset(); }
   ~StatementWait() {
     if (database_.waitStart_ && database_.waitObserver_) database_.waitObserver_->WaitEnded();
-    database_.waitStart_.reset();
   }
   StatementWait(const StatementWait&) = delete;
   StatementWait& operator=(const StatementWait&) = delete;
