@@ -154,6 +154,12 @@ class DatabaseWaitWindowTest : public ::testing::Test {
     return "";
   }
 
+  int ShownBar() {
+    for (const int gadget : gui_.GadgetsOf(ShownWindow()))
+      if (gui_.GetGadgetText(gadget).empty()) return gui_.GetGadgetState(gadget);
+    return -1;
+  }
+
   platform::ScriptedGui gui_;
   DatabaseWaitWindow waitWindow_{gui_};
 };
@@ -174,13 +180,18 @@ TEST_F(DatabaseWaitWindowTest, LongWaitIsShownWithTheTimeLeftUntilItEnds) {
             "Another program, such as the game, is using this world's database.\n\rOrelens waits for it: 20 "
             "seconds left.");
   EXPECT_EQ(gui_.NoWaitCalls(), 1);
-  EXPECT_TRUE(waitWindow_.KeepWaiting({1'001, 20'000}));
+  EXPECT_TRUE(waitWindow_.KeepWaiting({1'000, 20'000}));
   EXPECT_EQ(ShownText(), DatabaseWaitText(19));
+  EXPECT_TRUE(waitWindow_.KeepWaiting({10'000, 20'000}));
+  EXPECT_EQ(ShownText(), DatabaseWaitText(10));
+  EXPECT_EQ(ShownBar(), 50) << "the bar shows the share of the timeout waited";
+  EXPECT_TRUE(waitWindow_.KeepWaiting({19'000, 20'000}));
+  EXPECT_EQ(ShownText(), DatabaseWaitText(1));
   EXPECT_TRUE(waitWindow_.KeepWaiting({19'500, 20'000}));
   EXPECT_EQ(ShownText(),
             "Another program, such as the game, is using this world's database.\n\rOrelens waits for it: 1 "
             "second left.");
-  EXPECT_EQ(gui_.NoWaitCalls(), 3);
+  EXPECT_EQ(gui_.NoWaitCalls(), 5);
 
   waitWindow_.WaitEnded();
   EXPECT_EQ(ShownWindow(), -1);
