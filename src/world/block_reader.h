@@ -44,7 +44,7 @@ class BlockReader {
   // type-15 cell when the chunk has a record for the cell; it is left alone otherwise.
   uint8_t GetBlockAt(BlockQuery& query, float x, float y, float z);
 
-  // Who is told while a read or write waits for the world's database (nothing: nobody); the
+  // Who is told while a read or write waits for the world's database (null: nobody); the
   // observer before is returned. ScopedWaitObserver hands one in for an operation.
   DatabaseWaitObserver* SetWaitObserver(DatabaseWaitObserver* observer) {
     DatabaseWaitObserver* before = waitObserver_;

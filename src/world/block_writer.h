@@ -48,7 +48,7 @@ class BlockWriter {
   // without the LZ4 library stays with its chunk and its world. False as Flush.
   bool FlushAndForget();
 
-  // Who is told while a read or write waits for the world's database (nothing: nobody); the
+  // Who is told while a read or write waits for the world's database (null: nobody); the
   // observer before is returned. ScopedWaitObserver hands one in for an operation.
   DatabaseWaitObserver* SetWaitObserver(DatabaseWaitObserver* observer) {
     DatabaseWaitObserver* before = waitObserver_;
