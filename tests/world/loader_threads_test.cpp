@@ -239,6 +239,11 @@ TEST(LoaderThreadsThreaded, StoppingLoadersDuringALockWaitReturnsPromptly) {
   while (!taken() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
   ASSERT_TRUE(taken());
   std::this_thread::sleep_for(200ms);  // the loader is now well into its wait for the lock
+  {
+    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
+    EXPECT_LT(streaming.LoadedChunks().at(ChunkOriginKey(-8, -8)).retryAtMs, 0)
+        << "a loader not told to stop waits for the lock instead of leaving the chunk for later";
+  }
 
   const auto start = std::chrono::steady_clock::now();
   streaming.StopChunkLoaders();
