@@ -75,6 +75,7 @@ class ChunkMesher {
   const world::BlockRecord* NextRecord(int slot, int band, const world::HeightBandLists& faceLists);
   ChunkRenderEntry& EntryOf(int32_t chunkId);
   int CreateBandGeometry();
+  bool BothGeometriesExist() const;
   void PlaceRecord(const world::BlockRecord& record, int32_t originX, int32_t originZ);
   void ApplyBlockTypeMaterials(uint8_t type);
   void ApplyCustomBlockMaterials(int32_t customId);

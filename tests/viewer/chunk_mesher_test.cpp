@@ -60,17 +60,29 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   EXPECT_EQ(Entry("7").complete, 1);
 }
 
-TEST_F(MesherFixture, TimeSliceEndsAfterFifteenMilliseconds) {
-  for (int row = 0; row < 30; ++row) Add(2, row, 60, kStone, world::kFaceTop);
-  tickPerRead = 1;
-  EXPECT_EQ(Step(), 0);
-  EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotBuilding);  // unchanged by the slice's end
-  const int band1 = Entry("7").geometries[1];
-  const auto placedFirst = Geometry(band1).faceCount;
-  EXPECT_GT(placedFirst, 0u);
-  EXPECT_LT(placedFirst, 60u);
+// Time passes as records are placed, 20 a millisecond: each call ends once 15 ms have passed,
+// less than a millisecond later.
+TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
+  for (int height = 50; height < 100; ++height)
+    for (int row = 0; row < 31; ++row) Add(2, row, height, kStone, world::kFaceTop);
+  auto recordsPlaced = [this]() -> uint64_t {
+    const auto entry = mesher->RenderMap().find("7");
+    if (entry == mesher->RenderMap().end() || entry->second.geometries[1] == 0) return 0;
+    return Geometry(entry->second.geometries[1]).faceCount / 2;
+  };
+  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 20; };
+  std::vector<int64_t> readings;
+  clock = [&] { return readings.emplace_back(static_cast<int64_t>(exactTime())); };
+  for (int call = 0; call < 3; ++call) {
+    readings.clear();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotBuilding);  // unchanged by the slice's end
+    ASSERT_FALSE(readings.empty());
+    EXPECT_GE(exactTime(), readings.front() + 15.0);
+    EXPECT_LT(exactTime(), readings.front() + 16.0);
+  }
   EXPECT_GT(MeshToEnd(), 1);
-  EXPECT_EQ(Geometry(band1).faceCount, 60u);
+  EXPECT_EQ(recordsPlaced(), 50u * 31);
 }
 
 TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
@@ -127,7 +139,6 @@ TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
 TEST_F(MesherFixture, FreedGeometryAbandonsTheChunkInProgress) {
   Add(1, 1, 10, kStone, world::kFaceTop);
   Add(1, 1, 60, kStone, world::kFaceTop);
-  tickPerRead = 0;
   EXPECT_EQ(Step(), 0);  // band 0 filled, build due
   mesher->FreeChunkGeometry(7);
   EXPECT_EQ(Step(), 1);

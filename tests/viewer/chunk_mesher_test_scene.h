@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -100,8 +101,7 @@ class MesherScene : public ::testing::Test {
   BlockDefinitionTable definitions{};
   CustomBlockMap customBlocks;
   world::Settings settings;
-  int64_t now = 1000;
-  int64_t tickPerRead = 0;  // how far the clock moves each time the mesher reads it
+  std::function<int64_t()> clock = [] { return int64_t{1000}; };  // milliseconds, as the mesher reads them
   std::unique_ptr<ChunkMesher> mesher;
   world::HeightBandLists lists;
 
@@ -114,11 +114,8 @@ class MesherScene : public ::testing::Test {
     }
     engine->PBO_CreateTexture(kBorder, 1, 1);
     CreateFaceTemplateMeshes(*engine, definitions);
-    mesher = std::make_unique<ChunkMesher>(*engine, definitions, customBlocks, fonts, settings, [this] {
-      const int64_t reading = now;
-      now += tickPerRead;
-      return reading;
-    });
+    mesher = std::make_unique<ChunkMesher>(*engine, definitions, customBlocks, fonts, settings,
+                                           [this] { return clock(); });
   }
 
   void Add(int col, int row, int height, uint8_t type, uint8_t mask, int32_t extra = 0) {
