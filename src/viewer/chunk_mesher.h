@@ -92,8 +92,8 @@ class ChunkMesher {
   Clock clock_;
   std::mt19937 random_;  // the placeholder colours
 
-  std::array<int, kMeshSlotCount> meshSection_;    // MeshSection: -1 not started, 0..15 band, 16 finish due
-  std::array<int, kMeshSlotCount> meshSlotState_;  // MeshSlotState
+  std::array<int, kMeshSlotCount> meshSection_{};  // MeshSection: -1 not started, 0..15 band, 16 finish due
+  std::array<int, kMeshSlotCount> meshSlotState_{};  // MeshSlotState
   // Where each band's list is read next, per slot: the list's own position.
   std::array<std::array<size_t, world::kHeightBandCount>, kMeshSlotCount> listCursor_{};
   int meshGeometry_ = 0;       // MeshGeometry: the band geometry open for adding, 0 = none

@@ -106,11 +106,11 @@ TEST_F(MesherFaces, CustomLayoutsPickTheFaceMaterials) {
 
 // The face templates are shared: whatever set them last, each block must show its own materials.
 TEST_F(MesherFaces, EveryBlockShowsItsOwnMaterialsWhoeverSetTheTemplatesLast) {
-  DefineCustomBlock(101, 1, 60);
+  DefineCustomBlock(0, 1, 60);  // id 0 is an id like any other
   // Within one call: a custom block after a block type and the other way round.
-  Add(0, 0, 5, kBlockCustom, kFaceTop, 101);
+  Add(0, 0, 5, kBlockCustom, kFaceTop, 0);
   Add(1, 0, 5, kLayout1, kFaceTop);
-  Add(2, 0, 5, kBlockCustom, kFaceTop, 101);
+  Add(2, 0, 5, kBlockCustom, kFaceTop, 0);
   Add(3, 0, 5, kLayout1, kFaceTop);
   MeshToEnd();
   EXPECT_EQ(BandFaces(0), Joined({BoxFaces(CellBox(0, 0, 5), kFaceTop, Same(60)),
@@ -131,7 +131,7 @@ TEST_F(MesherFaces, EveryBlockShowsItsOwnMaterialsWhoeverSetTheTemplatesLast) {
     MeshToEnd();
     return BandFaces(1).at(0).material;
   };
-  EXPECT_EQ(meshWithTemplatesChangedBetweenCalls(kBlockCustom, 101), 60);
+  EXPECT_EQ(meshWithTemplatesChangedBetweenCalls(kBlockCustom, 0), 60);
   EXPECT_EQ(meshWithTemplatesChangedBetweenCalls(kLayout1, 0), 10);
 }
 
