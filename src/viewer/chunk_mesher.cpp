@@ -11,9 +11,9 @@ namespace {
 using world::BlockRecord;
 
 constexpr int64_t kTimeSliceMs = 15;
-// The clock is read every this many steps of a call: reading it costs more than placing a
-// typical record, and this many records take a few microseconds, so a slice overruns by far
-// less than a millisecond.
+// The clock is read every this many steps of a call (and right after drawing a placeholder
+// texture): reading it costs more than placing a typical record, and this many records take a
+// few microseconds, so a slice overruns by far less than a millisecond.
 constexpr int kStepsPerClockRead = 16;
 constexpr float kGeometrySizeX = 32.0f;
 constexpr float kGeometrySizeY = 50.0f;
@@ -127,6 +127,10 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
     if (record != nullptr && geometriesExist) {
       PlaceRecord(*record, originX, originZ);
       addedRecord = true;
+      if (drewPlaceholder_) {  // drawing a texture takes long: look at the clock right away
+        drewPlaceholder_ = false;
+        stepsUntilClockRead = 1;
+      }
       continue;
     }
     if (!geometriesExist) {
@@ -185,8 +189,10 @@ void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
 void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
   if (customId == meshLastCustomId_) return;
   meshLastCustomId_ = customId;
+  const size_t knownBefore = customBlocks_.Size();
   const CustomBlockDefinition& definition =
       FindOrAddUnknownCustomBlock(customBlocks_, customId, engine_, fonts_, random_);
+  drewPlaceholder_ = customBlocks_.Size() != knownBefore;
   if (definition.kind >= 1 && definition.kind <= 4) {  // other layouts leave the faces as they are
     for (int face = 0; face < 6; ++face)
       SetTemplateMaterial(kFirstFaceTemplateEntity + face,

@@ -100,6 +100,7 @@ class ChunkMesher {
   int meshExtraGeometry_ = 0;  // MeshExtraGeometry: the model geometry of the chunk in progress
   int meshLastType_ = -1;      // MeshLastType
   int meshLastCustomId_ = -1;  // MeshLastCustomId
+  bool drewPlaceholder_ = false;  // the record just placed drew a placeholder texture
   ChunkRenderMap chunkRenderMap_;
   std::array<int, 17> entityHandles_{};  // template and border entities 0..16 by number
 };

@@ -85,6 +85,16 @@ TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
   EXPECT_EQ(recordsPlaced(), 50u * 31);
 }
 
+// Drawing a placeholder takes long; here each takes 10 ms, so the second one ends the slice.
+TEST_F(MesherFixture, TimeSliceEndsRightAfterThePlaceholderThatUsedItUp) {
+  for (int row = 0; row < 20; ++row) Add(1, row, 5, world::kBlockCustom, world::kFaceTop, 9000 + row);
+  clock = [this] { return static_cast<int64_t>(1000 + 10 * customBlocks.Size()); };
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(customBlocks.Size(), 2u);
+  MeshToEnd();
+  EXPECT_EQ(customBlocks.Size(), 20u);
+}
+
 TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   Add(1, 1, 5, world::kBlockCustom, world::kFaceTop, 424242);
   Add(2, 1, 5, world::kBlockCustom, world::kFaceTop, 424242);
