@@ -70,9 +70,14 @@ TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
     if (entry == mesher->RenderMap().end() || entry->second.geometries[0] == 0) return 0;
     return Geometry(entry->second.geometries[0]).faceCount / 2;
   };
-  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 20; };
+  // Each reading itself takes a microsecond, so that a call that places nothing still ends.
+  size_t readingCount = 0;
+  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 20 + readingCount * 0.001; };
   std::vector<int64_t> readings;
-  clock = [&] { return readings.emplace_back(static_cast<int64_t>(exactTime())); };
+  clock = [&] {
+    ++readingCount;
+    return readings.emplace_back(static_cast<int64_t>(exactTime()));
+  };
   for (int call = 0; call < 3; ++call) {
     readings.clear();
     EXPECT_EQ(Step(), 0);
@@ -88,7 +93,9 @@ TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
 // Drawing a placeholder takes long; here each takes 10 ms, so the second one ends the slice.
 TEST_F(MesherFixture, TimeSliceEndsRightAfterThePlaceholderThatUsedItUp) {
   for (int row = 0; row < 20; ++row) Add(1, row, 5, world::kBlockCustom, world::kFaceTop, 9000 + row);
-  clock = [this] { return static_cast<int64_t>(1000 + 10 * customBlocks.Size()); };
+  clock = [this, readings = int64_t{0}]() mutable {  // and a microsecond per reading
+    return static_cast<int64_t>(1000 + 10 * customBlocks.Size()) + readings++ / 1000;
+  };
   EXPECT_EQ(Step(), 0);
   EXPECT_EQ(customBlocks.Size(), 2u);
   MeshToEnd();

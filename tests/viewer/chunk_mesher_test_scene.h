@@ -101,7 +101,9 @@ class MesherScene : public ::testing::Test {
   BlockDefinitionTable definitions{};
   CustomBlockMap customBlocks;
   world::Settings settings;
-  std::function<int64_t()> clock = [] { return int64_t{1000}; };  // milliseconds, as the mesher reads them
+  // Milliseconds as the mesher reads them: a millisecond passes with each reading, so a call
+  // that never finishes its work still ends.
+  std::function<int64_t()> clock = [now = int64_t{1000}]() mutable { return now++; };
   std::unique_ptr<ChunkMesher> mesher;
   world::HeightBandLists lists;
 
