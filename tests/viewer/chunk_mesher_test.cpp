@@ -102,6 +102,25 @@ TEST_F(MesherFixture, TimeSliceEndsRightAfterThePlaceholderThatUsedItUp) {
   EXPECT_EQ(customBlocks.Size(), 20u);
 }
 
+// Whichever step the slice ends on, between two bands or right after a band's build, the next
+// call picks up there: here the slice is used up at every reading of the clock.
+TEST_F(MesherFixture, ChunkCompletesWhereverItsSlicesEnd) {
+  clock = [now = int64_t{0}]() mutable { return now += 15; };
+  for (int band = 1; band < 16; ++band) {
+    SCOPED_TRACE("second band " + std::to_string(band));
+    lists = {};
+    Add(1, 1, 10, kStone, world::kFaceTop);
+    Add(1, 1, band * 50 + 10, kStone, world::kFaceTop);
+    const int32_t chunk = 100 + band;
+    MeshToEnd(chunk);
+    EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotIdle);
+    const auto& entry = Entry(std::to_string(chunk));
+    EXPECT_EQ(entry.complete, 1);
+    EXPECT_EQ(Geometry(entry.geometries[0]).faceCount, 2u);
+    EXPECT_EQ(Geometry(entry.geometries[band]).faceCount, 2u);
+  }
+}
+
 TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   Add(1, 1, 5, world::kBlockCustom, world::kFaceTop, 424242);
   Add(2, 1, 5, world::kBlockCustom, world::kFaceTop, 424242);
@@ -171,7 +190,13 @@ TEST_F(MesherFixture, ChunksWithoutIdShareOneEntry) {
   Add(1, 1, 10, kStone, world::kFaceTop);
   MeshToEnd(-1, 0);
   const int first = Entry("-1").geometries[0];
-  MeshToEnd(-1, 1);
+  EXPECT_EQ(Entry("-1").complete, 1);
+  Add(1, 1, 60, kStone, world::kFaceTop);
+  EXPECT_EQ(Step(-1, 1), 0);  // band 0 filled
+  EXPECT_EQ(Step(-1, 1), 0);  // band 1 begun: the shared entry is no longer complete
+  EXPECT_EQ(Entry("-1").complete, 0);
+  EXPECT_EQ(MeshToEnd(-1, 1), 1);
+  EXPECT_EQ(Entry("-1").complete, 1);
   const int second = Entry("-1").geometries[0];
   EXPECT_NE(first, second);
   mesher->FreeChunkGeometry(-1);
