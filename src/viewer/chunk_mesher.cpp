@@ -11,6 +11,10 @@ namespace {
 using world::BlockRecord;
 
 constexpr int64_t kTimeSliceMs = 15;
+// The clock is read every this many steps of a call (and right after drawing a placeholder
+// texture): reading it costs more than placing a typical record, and this many records take a
+// few microseconds, so a slice overruns by far less than a millisecond.
+constexpr int kStepsPerClockRead = 16;
 constexpr float kGeometrySizeX = 32.0f;
 constexpr float kGeometrySizeY = 50.0f;
 constexpr float kGeometrySizeZ = 32.0f;
@@ -84,10 +88,15 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
 
   const int64_t start = clock_();
   bool addedRecord = false;
+  // Only the mesher adds to, builds or makes geometries while a call runs, so whether both of
+  // the chunk's geometries still exist changes only when it opens a band geometry.
+  bool geometriesExist = BothGeometriesExist();
+  int stepsUntilClockRead = kStepsPerClockRead;
   while (true) {
-    if (clock_() - start >= kTimeSliceMs) return 0;
-    const bool geometriesExist = engine_.PBO_IsStaticGeometry(meshGeometry_) != 0 &&
-                                 engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0;
+    if (--stepsUntilClockRead == 0) {
+      stepsUntilClockRead = kStepsPerClockRead;
+      if (clock_() - start >= kTimeSliceMs) return 0;
+    }
 
     if (section == world::kHeightBandCount) {
       if (engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0) {
@@ -106,6 +115,7 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
       }
       state = kMeshSlotBuilding;
       meshGeometry_ = CreateBandGeometry();
+      geometriesExist = BothGeometriesExist();
       ChunkRenderEntry& entry = EntryOf(chunkId);
       entry.geometries[section] = meshGeometry_;
       entry.complete = 0;
@@ -117,6 +127,10 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
     if (record != nullptr && geometriesExist) {
       PlaceRecord(*record, originX, originZ);
       addedRecord = true;
+      if (drewPlaceholder_) {  // drawing a texture takes long: look at the clock right away
+        drewPlaceholder_ = false;
+        stepsUntilClockRead = 1;
+      }
       continue;
     }
     if (!geometriesExist) {
@@ -132,6 +146,10 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
     state = kMeshSlotBandDue;
     return 0;
   }
+}
+
+bool ChunkMesher::BothGeometriesExist() const {
+  return engine_.PBO_IsStaticGeometry(meshGeometry_) != 0 && engine_.PBO_IsStaticGeometry(meshExtraGeometry_) != 0;
 }
 
 void ChunkMesher::PlaceRecord(const BlockRecord& record, int32_t originX, int32_t originZ) {
@@ -171,8 +189,10 @@ void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
 void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
   if (customId == meshLastCustomId_) return;
   meshLastCustomId_ = customId;
+  const size_t knownBefore = customBlocks_.Size();
   const CustomBlockDefinition& definition =
       FindOrAddUnknownCustomBlock(customBlocks_, customId, engine_, fonts_, random_);
+  drewPlaceholder_ = customBlocks_.Size() != knownBefore;
   if (definition.kind >= 1 && definition.kind <= 4) {  // other layouts leave the faces as they are
     for (int face = 0; face < 6; ++face)
       SetTemplateMaterial(kFirstFaceTemplateEntity + face,

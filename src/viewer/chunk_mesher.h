@@ -75,6 +75,7 @@ class ChunkMesher {
   const world::BlockRecord* NextRecord(int slot, int band, const world::HeightBandLists& faceLists);
   ChunkRenderEntry& EntryOf(int32_t chunkId);
   int CreateBandGeometry();
+  bool BothGeometriesExist() const;
   void PlaceRecord(const world::BlockRecord& record, int32_t originX, int32_t originZ);
   void ApplyBlockTypeMaterials(uint8_t type);
   void ApplyCustomBlockMaterials(int32_t customId);
@@ -91,14 +92,15 @@ class ChunkMesher {
   Clock clock_;
   std::mt19937 random_;  // the placeholder colours
 
-  std::array<int, kMeshSlotCount> meshSection_;    // MeshSection: -1 not started, 0..15 band, 16 finish due
-  std::array<int, kMeshSlotCount> meshSlotState_;  // MeshSlotState
+  std::array<int, kMeshSlotCount> meshSection_{};  // MeshSection: -1 not started, 0..15 band, 16 finish due
+  std::array<int, kMeshSlotCount> meshSlotState_{};  // MeshSlotState
   // Where each band's list is read next, per slot: the list's own position.
   std::array<std::array<size_t, world::kHeightBandCount>, kMeshSlotCount> listCursor_{};
   int meshGeometry_ = 0;       // MeshGeometry: the band geometry open for adding, 0 = none
   int meshExtraGeometry_ = 0;  // MeshExtraGeometry: the model geometry of the chunk in progress
   int meshLastType_ = -1;      // MeshLastType
   int meshLastCustomId_ = -1;  // MeshLastCustomId
+  bool drewPlaceholder_ = false;  // the record just placed drew a placeholder texture
   ChunkRenderMap chunkRenderMap_;
   std::array<int, 17> entityHandles_{};  // template and border entities 0..16 by number
 };

@@ -2,105 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
-#include "platform/draw2d/font_library.h"
-#include "platform/engine3d/engine3d.h"
-#include "platform/engine3d/scene.h"
+#include "viewer/chunk_mesher_test_scene.h"
 
 namespace orelens::viewer {
 namespace {
 
 using world::BlockRecord;
-using world::HeightBandLists;
 
-constexpr uint8_t kStone = 1;      // textype 0
-constexpr uint8_t kGrass = 2;      // textype 3: top, bottom, sides
-constexpr uint8_t kFern = 5;       // textype 5: crossed quads
-constexpr uint8_t kTorch = 15;     // mesh block
-constexpr uint8_t kOddLayout = 9;  // textype 7: keeps whatever materials the faces carry
+constexpr uint8_t kStone = 1;
 
-// A headless scene with the template and border entities the mesher copies from, each face a
-// unit quad of two triangles, and a few block definitions.
-struct MesherFixture : ::testing::Test {
-  std::unique_ptr<platform::Engine3D> engine = platform::MakeHeadlessEngine();
-  platform::FontLibrary fonts;
-  BlockDefinitionTable definitions{};
-  CustomBlockMap customBlocks;
-  world::Settings settings;
-  int64_t now = 1000;
-  int64_t tickPerRead = 0;  // how far the clock moves each time the mesher reads it
-  std::unique_ptr<ChunkMesher> mesher;
-  HeightBandLists lists;
-
+struct MesherFixture : mesher_test::MesherScene {
   void SetUp() override {
-    engine->PBO_InitEngine3D(2);
-    for (int material : {0, 1, 2, 3, 999}) MakeMaterial(material);
-    for (int mesh = 10; mesh <= 16; ++mesh) MakeQuadMesh(mesh);
-    for (int n = 0; n <= 5; ++n)
-      engine->PBO_CreateEntity2(n, engine->PBO_MeshID(10 + n), engine->PBO_MaterialID(999));
-    for (int n = 10; n <= 16; ++n)
-      engine->PBO_CreateEntity2(n, engine->PBO_MeshID(n), engine->PBO_MaterialID(0));
-    MakeQuadMesh(50);
+    MesherScene::SetUp();
     definitions[kStone].faceMaterials = {1, 1, 1, 1, 1, 1};
-    definitions[kGrass].faceMaterials = {1, 2, 3, 0, 0, 0};
-    definitions[kGrass].textype = 3;
-    definitions[kFern].faceMaterials = {2, 0, 0, 0, 0, 0};
-    definitions[kFern].textype = 5;
-    definitions[kFern].kind = 2;
-    definitions[kTorch].kind = 3;
-    definitions[kTorch].meshEntity =
-        engine->PBO_CreateEntity2(-1, engine->PBO_MeshID(50), engine->PBO_MaterialID(3));
-    definitions[kOddLayout].textype = 7;
-    mesher = std::make_unique<ChunkMesher>(*engine, definitions, customBlocks, fonts, settings, [this] {
-      const int64_t reading = now;
-      now += tickPerRead;
-      return reading;
-    });
-  }
-  void MakeMaterial(int number) {
-    engine->PBO_CreateTexture(number, 1, 1);
-    engine->PBO_CreateMaterial(number, engine->PBO_TextureID(number));
-  }
-  void MakeQuadMesh(int number) {
-    engine->PBO_CreateMesh(number);
-    engine->PBO_MeshVertex2(-0.25f, 0, -0.25f, 0, 0, -1, 0, 1, 0);
-    engine->PBO_MeshVertex2(0.25f, 0, -0.25f, 1, 0, -1, 0, 1, 0);
-    engine->PBO_MeshVertex2(0.25f, 0, 0.25f, 1, 1, -1, 0, 1, 0);
-    engine->PBO_MeshVertex2(-0.25f, 0, 0.25f, 0, 1, -1, 0, 1, 0);
-    engine->PBO_MeshFace(2, 1, 0);
-    engine->PBO_MeshFace(0, 3, 2);
-    engine->PBO_FinishMesh(1);
-  }
-
-  void Add(int col, int row, int height, uint8_t type, uint8_t mask, int32_t extra = 0) {
-    lists[height / 50].push_back(BlockRecord{col, row, height, type, mask, extra});
-  }
-  int Step(int32_t chunkId = 7, int slot = 0) {
-    return mesher->BuildChunkMeshStep(chunkId, slot, lists, 24, -40, 1);
-  }
-  // Calls until the slot is finished; returns the number of calls.
-  int MeshToEnd(int32_t chunkId = 7, int slot = 0) {
-    for (int calls = 1; calls < 1000; ++calls)
-      if (Step(chunkId, slot) == 1) return calls;
-    ADD_FAILURE() << "the mesher never finished";
-    return 0;
-  }
-  const ChunkRenderEntry& Entry(const std::string& key) { return mesher->RenderMap().at(key); }
-  const platform::StaticGeometry& Geometry(int handle) {
-    const auto* geometry = engine->FindStaticGeometry(handle);
-    EXPECT_NE(geometry, nullptr);
-    return *geometry;
-  }
-  // Materials, by material number, of the triangles in a geometry.
-  std::multiset<int> MaterialsOfFaces(int handle) {
-    std::multiset<int> materials;
-    for (const auto& batch : Geometry(handle).batches)
-      for (size_t i = 0; i < batch.indices.size() / 3; ++i)
-        for (int number : {0, 1, 2, 3, 999})
-          if (engine->PBO_MaterialID(number) == batch.materialKey || number == batch.materialKey)
-            materials.insert(number);
-    return materials;
   }
 };
 
@@ -129,7 +43,7 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   EXPECT_EQ(Geometry(band0).faceCount, 2u);
   EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.x, 24 + 0.5f - 0.25f);  // origin + col / 2 - half a block
   EXPECT_FLOAT_EQ(Geometry(band0).boundsMax.z, -40 + 0.5f + 0.25f);
-  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.y, 5.0f);
+  EXPECT_FLOAT_EQ(Geometry(band0).boundsMin.y, 5.25f);  // the top face of height 10
 
   // Next call: band 0 is built, empty bands 1..7 skipped, band 8 filled.
   EXPECT_EQ(Step(), 0);
@@ -146,29 +60,65 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   EXPECT_EQ(Entry("7").complete, 1);
 }
 
-TEST_F(MesherFixture, TimeSliceEndsAfterFifteenMilliseconds) {
-  for (int row = 0; row < 30; ++row) Add(2, row, 60, kStone, world::kFaceTop);
-  tickPerRead = 1;
-  EXPECT_EQ(Step(), 0);
-  EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotBuilding);  // unchanged by the slice's end
-  const int band1 = Entry("7").geometries[1];
-  const auto placedFirst = Geometry(band1).faceCount;
-  EXPECT_GT(placedFirst, 0u);
-  EXPECT_LT(placedFirst, 60u);
+// Time passes as records are placed, 20 a millisecond: each call ends once 15 ms have passed,
+// less than a millisecond later.
+TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
+  for (int height = 0; height < 50; ++height)
+    for (int row = 0; row < 31; ++row) Add(2, row, height, kStone, world::kFaceTop);
+  auto recordsPlaced = [this]() -> uint64_t {
+    const auto entry = mesher->RenderMap().find("7");
+    if (entry == mesher->RenderMap().end() || entry->second.geometries[0] == 0) return 0;
+    return Geometry(entry->second.geometries[0]).faceCount / 2;
+  };
+  // Each reading itself takes a microsecond, so that a call that places nothing still ends.
+  size_t readingCount = 0;
+  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 20 + readingCount * 0.001; };
+  std::vector<int64_t> readings;
+  clock = [&] {
+    ++readingCount;
+    return readings.emplace_back(static_cast<int64_t>(exactTime()));
+  };
+  for (int call = 0; call < 3; ++call) {
+    readings.clear();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotBuilding);  // unchanged by the slice's end
+    ASSERT_FALSE(readings.empty());
+    EXPECT_GE(exactTime(), readings.front() + 15.0);
+    EXPECT_LT(exactTime(), readings.front() + 16.0);
+  }
   EXPECT_GT(MeshToEnd(), 1);
-  EXPECT_EQ(Geometry(band1).faceCount, 60u);
+  EXPECT_EQ(recordsPlaced(), 50u * 31);
 }
 
-TEST_F(MesherFixture, TextureLayoutsPickTheFaceMaterials) {
-  Add(1, 1, 5, kGrass, 0x3F);
-  Add(3, 1, 5, kOddLayout, world::kFaceTop);  // keeps grass's top material
-  Add(5, 1, 5, kFern, world::kFaceWholeBlock);
+// Drawing a placeholder takes long; here each takes 10 ms, so the second one ends the slice.
+TEST_F(MesherFixture, TimeSliceEndsRightAfterThePlaceholderThatUsedItUp) {
+  for (int row = 0; row < 20; ++row) Add(1, row, 5, world::kBlockCustom, world::kFaceTop, 9000 + row);
+  clock = [this, readings = int64_t{0}]() mutable {  // and a microsecond per reading
+    return static_cast<int64_t>(1000 + 10 * customBlocks.Size()) + readings++ / 1000;
+  };
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(customBlocks.Size(), 2u);
   MeshToEnd();
-  const auto& entry = Entry("7");
-  // Top 1, bottom 2, four sides 3; the odd layout's top keeps 1. Two triangles per face.
-  EXPECT_EQ(MaterialsOfFaces(entry.geometries[0]),
-            (std::multiset<int>{1, 1, 1, 1, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3}));
-  EXPECT_EQ(MaterialsOfFaces(entry.geometries[16]), (std::multiset<int>{2, 2}));
+  EXPECT_EQ(customBlocks.Size(), 20u);
+}
+
+// Whichever step the slice ends on, between two bands or right after a band's build, the next
+// call picks up there: here the slice is used up at every reading of the clock.
+TEST_F(MesherFixture, ChunkCompletesWhereverItsSlicesEnd) {
+  clock = [now = int64_t{0}]() mutable { return now += 15; };
+  for (int band = 1; band < 16; ++band) {
+    SCOPED_TRACE("second band " + std::to_string(band));
+    lists = {};
+    Add(1, 1, 10, kStone, world::kFaceTop);
+    Add(1, 1, band * 50 + 10, kStone, world::kFaceTop);
+    const int32_t chunk = 100 + band;
+    MeshToEnd(chunk);
+    EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotIdle);
+    const auto& entry = Entry(std::to_string(chunk));
+    EXPECT_EQ(entry.complete, 1);
+    EXPECT_EQ(Geometry(entry.geometries[0]).faceCount, 2u);
+    EXPECT_EQ(Geometry(entry.geometries[band]).faceCount, 2u);
+  }
 }
 
 TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
@@ -178,6 +128,7 @@ TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   auto& known = customBlocks.AddOrFind("555");
   known.kind = 1;
   known.faces[0] = engine->PBO_MaterialID(2);
+  const size_t materialsBefore = engine->GetScene().materials.Count();
   MeshToEnd();
   lists = {};
   Add(1, 1, 5, world::kBlockCustom, world::kFaceTop, 424242);
@@ -191,7 +142,12 @@ TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   EXPECT_EQ(placeholder->id, 424242);
   ASSERT_NE(placeholder->faces[0], 0);
   for (int slot = 1; slot < 7; ++slot) EXPECT_EQ(placeholder->faces[slot], 0);
-  EXPECT_EQ(engine->GetScene().materials.Count(), 6u);  // five made here, one placeholder
+  EXPECT_EQ(engine->GetScene().materials.Count(), materialsBefore + 1);
+  const int placeholderKey = platform::object_ref::KeyOf(placeholder->faces[0]);
+  std::vector<int> shown;
+  for (const auto& face : BandFaces(0)) shown.push_back(face.material);
+  EXPECT_EQ(shown, (std::vector<int>{2, placeholderKey, placeholderKey}));
+  EXPECT_EQ(BandFaces(0, "8").at(0).material, placeholderKey);
 
   // The warning texture: a dark box inside the texture's first colour, red title text on it.
   const auto& scene = engine->GetScene();
@@ -216,45 +172,9 @@ TEST_F(MesherFixture, MissingCustomBlockGetsOnePlaceholder) {
   EXPECT_TRUE(redText);
 }
 
-TEST_F(MesherFixture, ChunkBordersAddSlabsAtThePlusEdges) {
-  Add(31, 3, 5, kStone, world::kFaceTop | world::kFacePlusX);  // two faces, two +X slab faces
-  Add(31, 5, 5, kStone, 0);                                    // nothing at all
-  Add(31, 31, 5, kStone, world::kFaceTop);                     // one face, an X and a Z slab face
-  Add(31, 7, 5, kFern, world::kFaceWholeBlock);                // no slab, full width
-  MeshToEnd();
-  const auto& entry = Entry("7");
-  EXPECT_EQ(Geometry(entry.geometries[0]).faceCount, 2u * (2 + 2 + 1 + 2));
-  const auto& model = Geometry(entry.geometries[16]);
-  EXPECT_FLOAT_EQ(model.boundsMax.x - model.boundsMin.x, 0.5f);
-
-  settings.VisibleChunkBorders = 0;
-  mesher->FreeChunkGeometry(7);
-  MeshToEnd();
-  EXPECT_EQ(Geometry(Entry("7").geometries[0]).faceCount, 2u * (2 + 1));
-}
-
-TEST_F(MesherFixture, MeshBlocksTakeTheirPoseFromTheRotation) {
-  auto boundsOf = [this](int32_t rotation) {
-    lists = {};
-    Add(0, 0, 100, kTorch, 0, rotation);
-    mesher->FreeChunkGeometry(7);
-    MeshToEnd();
-    const auto& model = Geometry(Entry("7").geometries[16]);
-    return std::array<float, 6>{model.boundsMin.x, model.boundsMin.y, model.boundsMin.z,
-                                model.boundsMax.x, model.boundsMax.y, model.boundsMax.z};
-  };
-  const auto hanging = boundsOf(5);
-  EXPECT_EQ(boundsOf(200), hanging);
-  EXPECT_EQ(boundsOf(-1), hanging);
-  EXPECT_NE(boundsOf(4), hanging);
-  EXPECT_FLOAT_EQ(boundsOf(0)[1], 50.0f);
-  EXPECT_FLOAT_EQ(hanging[1], 50.36f);
-}
-
 TEST_F(MesherFixture, FreedGeometryAbandonsTheChunkInProgress) {
   Add(1, 1, 10, kStone, world::kFaceTop);
   Add(1, 1, 60, kStone, world::kFaceTop);
-  tickPerRead = 0;
   EXPECT_EQ(Step(), 0);  // band 0 filled, build due
   mesher->FreeChunkGeometry(7);
   EXPECT_EQ(Step(), 1);
@@ -270,7 +190,13 @@ TEST_F(MesherFixture, ChunksWithoutIdShareOneEntry) {
   Add(1, 1, 10, kStone, world::kFaceTop);
   MeshToEnd(-1, 0);
   const int first = Entry("-1").geometries[0];
-  MeshToEnd(-1, 1);
+  EXPECT_EQ(Entry("-1").complete, 1);
+  Add(1, 1, 60, kStone, world::kFaceTop);
+  EXPECT_EQ(Step(-1, 1), 0);  // band 0 filled
+  EXPECT_EQ(Step(-1, 1), 0);  // band 1 begun: the shared entry is no longer complete
+  EXPECT_EQ(Entry("-1").complete, 0);
+  EXPECT_EQ(MeshToEnd(-1, 1), 1);
+  EXPECT_EQ(Entry("-1").complete, 1);
   const int second = Entry("-1").geometries[0];
   EXPECT_NE(first, second);
   mesher->FreeChunkGeometry(-1);

@@ -1,6 +1,9 @@
 // Static geometry: copies of entities' meshes baked into per-material vertex and index lists.
 // This is the mesher's hot path: each add appends a few transformed vertices to one batch.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "platform/engine3d/camera_math.h"
 #include "platform/engine3d/engine3d.h"
@@ -8,6 +11,10 @@
 
 namespace orelens::platform {
 namespace {
+
+// A vertex's texture corner, normal and colour: copied unchanged unless the normal turns.
+constexpr size_t kTexturedTailBytes = sizeof(GeometryVertex) - offsetof(GeometryVertex, u);
+static_assert(kTexturedTailBytes == 16);
 
 GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
   if (geometry.lastBatch < geometry.batches.size() && geometry.batches[geometry.lastBatch].materialKey == materialKey) {
@@ -75,6 +82,11 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
 
 GeometryBatch SpareBatches::Take() {
   if (spares_.empty()) return GeometryBatch();
+  // The roomiest spare: a batch that has to grow copies every vertex it holds each time.
+  auto roomiest = std::max_element(spares_.begin(), spares_.end(), [](const GeometryBatch& a, const GeometryBatch& b) {
+    return a.vertices.capacity() < b.vertices.capacity();
+  });
+  std::iter_swap(roomiest, spares_.end() - 1);
   GeometryBatch batch = std::move(spares_.back());
   spares_.pop_back();
   spareBytes_ -= batch.vertices.capacity() * sizeof(GeometryVertex) + batch.indices.capacity() * sizeof(uint32_t);
@@ -130,40 +142,45 @@ int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float
   const bool rotated = angles && (angles[0] != 0.0f || angles[1] != 0.0f || angles[2] != 0.0f);
   // Axis-aligned normals keep their direction under a positive scale: the packed ones are right.
   const bool keepNormals = !rotated && mesh->normalsAxisAligned && sx > 0.0f && sy > 0.0f && sz > 0.0f;
-  const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
-                               sz != 0.0f ? 1.0f / sz : 0.0f);
-  glm::mat3 rotation(1.0f);
-  if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
 
   const auto base = static_cast<uint32_t>(batch.vertices.size());
   batch.vertices.resize(base + vertexCount);
   GeometryVertex* out = batch.vertices.data() + base;
+  const GeometryVertex* in = packed.data();
+  // Every vertex is written field by field straight into its place: assembling it on the stack
+  // first and copying it whole makes the wide load wait for the narrow stores before it.
+  if (keepNormals) {
+    for (uint32_t i = 0; i < vertexCount; ++i) {
+      out[i].x = in[i].x * sx + x;
+      out[i].y = in[i].y * sy + y;
+      out[i].z = in[i].z * sz + z;
+      std::memcpy(&out[i].u, &in[i].u, kTexturedTailBytes);
+    }
+  } else {
+    const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
+                                 sz != 0.0f ? 1.0f / sz : 0.0f);
+    glm::mat3 rotation(1.0f);
+    if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
+    for (uint32_t i = 0; i < vertexCount; ++i) {
+      glm::vec3 p(in[i].x * sx, in[i].y * sy, in[i].z * sz);
+      p = rotated ? rotation * p + position : p + position;
+      out[i].x = p.x;
+      out[i].y = p.y;
+      out[i].z = p.z;
+      std::memcpy(&out[i].u, &in[i].u, kTexturedTailBytes);
+      PackNormal(out[i], mesh->vertices[i].normal, inverseScale, rotated ? &rotation : nullptr);
+    }
+  }
   if (rotated) {
     glm::vec3 boundsMin = target->boundsMin, boundsMax = target->boundsMax;
-    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
-      const GeometryVertex& in = packed[i];
-      GeometryVertex vertex = in;
-      const glm::vec3 p = rotation * glm::vec3(in.x * sx, in.y * sy, in.z * sz) + position;
-      vertex.x = p.x;
-      vertex.y = p.y;
-      vertex.z = p.z;
-      PackNormal(vertex, mesh->vertices[i].normal, inverseScale, &rotation);
-      *out = vertex;
+    for (uint32_t i = 0; i < vertexCount; ++i) {
+      const glm::vec3 p(out[i].x, out[i].y, out[i].z);
       boundsMin = glm::min(boundsMin, p);
       boundsMax = glm::max(boundsMax, p);
     }
     target->boundsMin = boundsMin;
     target->boundsMax = boundsMax;
   } else {
-    for (uint32_t i = 0; i < vertexCount; ++i, ++out) {
-      const GeometryVertex& in = packed[i];
-      GeometryVertex vertex = in;
-      vertex.x = in.x * sx + x;
-      vertex.y = in.y * sy + y;
-      vertex.z = in.z * sz + z;
-      if (!keepNormals) PackNormal(vertex, mesh->vertices[i].normal, inverseScale, nullptr);
-      *out = vertex;
-    }
     // Without rotation the mesh's box, scaled and moved, bounds the copy.
     const glm::vec3 a = mesh->packedMin * scale + position, b = mesh->packedMax * scale + position;
     target->boundsMin = glm::min(target->boundsMin, glm::min(a, b));
