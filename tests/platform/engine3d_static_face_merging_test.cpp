@@ -303,8 +303,8 @@ TEST_F(FaceMerging, ABuildAfterMoreAddsMergesTheNewFacesAndKeepsTheBuiltOnes) {
   ExpectSamePicture();
 }
 
-TEST_F(FaceMerging, SeeThroughFacesKeepTheirDrawingOrder) {
-  // Water-like faces: a run in one plane, a face of another plane, then more of the first run.
+TEST_F(FaceMerging, RectanglesAreDrawnWhereTheirFirstFaceWas) {
+  // A run in one plane, a face of another plane, then more of the first run.
   Add(kTop, 0, 0, 0);
   Add(kTop, 0.5f, 0, 0);
   Add(kPlusX, 3, 0, 0);
@@ -312,9 +312,30 @@ TEST_F(FaceMerging, SeeThroughFacesKeepTheirDrawingOrder) {
   Build();
   const GeometryBatch& batch = Merged().batches[0];
   ASSERT_EQ(batch.indices.size(), 12u);
-  // The merged run comes first (where its first face was), the side face after it.
   EXPECT_EQ(batch.vertices[batch.indices[0]].y, 0.25f);
   EXPECT_EQ(batch.vertices[batch.indices[6]].x, 3.25f);
+  ExpectSamePicture();
+}
+
+TEST_F(FaceMerging, SeeThroughFacesMergeOnlyWhenNoneCanShowThroughAnother) {
+  // Blended faces show in the order they are drawn where they overlap: a water surface alone in
+  // its plane merges; leaves with faces in several planes keep every face in its place.
+  Both([&](Engine3D& e) {
+    e.PBO_MaterialBlendingMode(grass, 3);
+    e.PBO_SetEntityMaterial(kTop, grass);
+    e.PBO_SetEntityMaterial(kPlusX, grass);
+  });
+  for (int col = 0; col < 4; ++col) Add(kTop, col * 0.5f, 0, 0);
+  Build();
+  EXPECT_EQ(Triangles(Merged()), 2u);
+  ExpectSamePicture();
+
+  for (int col = 0; col < 4; ++col) {
+    Add(kTop, col * 0.5f, 2, 0);
+    Add(kPlusX, col * 0.5f, 2, 0);
+  }
+  Build();
+  EXPECT_EQ(Triangles(Merged()), 2u + 16);
   ExpectSamePicture();
 }
 

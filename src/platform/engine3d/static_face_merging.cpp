@@ -137,7 +137,7 @@ bool ReadUnitFace(const GeometryVertex* vertices, const uint32_t* first, const u
 
 }  // namespace
 
-void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch) {
+void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch, bool seeThrough) {
   const size_t vertexBase = batch.mergedVertexCount, indexBase = batch.mergedIndexCount;
   batch.mergedVertexCount = batch.vertices.size();
   batch.mergedIndexCount = batch.indices.size();
@@ -157,6 +157,7 @@ void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch) {
     ++t;
   }
   if (faces_.size() < 2) return;
+  if (seeThrough && !OnePlaneAlone(triangleCount)) return;
 
   std::sort(faces_.begin(), faces_.end(), [](const UnitFace& a, const UnitFace& b) {
     if (a.key != b.key) return a.key < b.key;
@@ -214,6 +215,17 @@ void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch) {
   batch.mergedIndexCount = batch.indices.size();
 }
 
+// See-through faces are blended in the order they were added, and a rectangle is drawn where its
+// first face was: only faces that cannot lie in front of one another, all in one plane facing one
+// way with nothing else beside them, may be drawn in another order.
+bool StaticFaceMerger::OnePlaneAlone(size_t triangleCount) const {
+  if (faces_.size() * 2 != triangleCount) return false;
+  const FaceKey& first = faces_.front().key;
+  return std::all_of(faces_.begin(), faces_.end(), [&first](const UnitFace& face) {
+    return face.key.axis == first.axis && face.key.plane == first.plane && face.key.winding == first.winding;
+  });
+}
+
 // Greedy rectangles over one plane's faces (sorted by row, then column): from each face not yet
 // used, as far as the row goes, then as many rows up as are whole under it.
 void StaticFaceMerger::MergeGroup(size_t begin, size_t end) {
@@ -242,37 +254,48 @@ void StaticFaceMerger::MergeGroup(size_t begin, size_t end) {
     return;
   }
   grid_.assign(width * height, -1);
-  auto cell = [&](size_t p, size_t q) -> int32_t& { return grid_[q * width + p]; };
   for (size_t f = begin; f < end; ++f) {
-    int32_t& slot = cell(static_cast<size_t>(faces_[f].cellP - minP), static_cast<size_t>(faces_[f].cellQ - minQ));
+    int32_t& slot = grid_[static_cast<size_t>(faces_[f].cellQ - minQ) * width + static_cast<size_t>(faces_[f].cellP - minP)];
     if (slot < 0) slot = static_cast<int32_t>(f);  // a second face on the same spot stays as added
   }
-  auto available = [&](size_t p, size_t q) {
-    const int32_t f = cell(p, q);
-    return f >= 0 && !used_[static_cast<size_t>(f)];
-  };
-  for (size_t q = 0; q < height; ++q)
-    for (size_t p = 0; p < width; ++p) {
-      if (!available(p, q)) continue;
-      size_t across = 1, up = 1;
-      while (p + across < width && available(p + across, q)) ++across;
-      for (bool whole = true; whole && q + up < height;) {
-        for (size_t i = 0; i < across && whole; ++i) whole = available(p + i, q + up);
-        if (whole) ++up;
-      }
-      if (across * up == 1) continue;
-      const UnitFace& low = faces_[static_cast<size_t>(cell(p, q))];
-      uint32_t firstTriangle = low.firstTriangle;  // the rectangle is drawn where its first face was
-      for (size_t j = 0; j < up; ++j)
-        for (size_t i = 0; i < across; ++i) {
-          const auto f = static_cast<size_t>(cell(p + i, q + j));
-          used_[f] = 1;
-          firstTriangle = std::min(firstTriangle, faces_[f].firstTriangle);
+  // Rectangles grown first along one axis of the plane, then along the other; both ways are
+  // counted and the one with fewer rectangles is kept (terraces run either way).
+  auto sweep = [&](bool qFirst, bool emit) {
+    taken_.assign(grid_.size(), 0);
+    const size_t extentA = qFirst ? height : width, extentB = qFirst ? width : height;
+    auto index = [&](size_t a, size_t b) { return qFirst ? a * width + b : b * width + a; };
+    auto available = [&](size_t a, size_t b) { return grid_[index(a, b)] >= 0 && !taken_[index(a, b)]; };
+    size_t rectangles = 0;
+    for (size_t b = 0; b < extentB; ++b)
+      for (size_t a = 0; a < extentA; ++a) {
+        if (!available(a, b)) continue;
+        ++rectangles;
+        size_t along = 1, over = 1;
+        while (a + along < extentA && available(a + along, b)) ++along;
+        for (bool whole = true; whole && b + over < extentB;) {
+          for (size_t i = 0; i < along && whole; ++i) whole = available(a + i, b + over);
+          if (whole) ++over;
         }
-      EmitRectangle(low, faces_[static_cast<size_t>(cell(p + across - 1, q))].highP,
-                    faces_[static_cast<size_t>(cell(p, q + up - 1))].highQ, static_cast<int32_t>(across),
-                    static_cast<int32_t>(up), firstTriangle);
-    }
+        if (along * over == 1) continue;  // a face alone stays as added
+        for (size_t j = 0; j < over; ++j)
+          for (size_t i = 0; i < along; ++i) taken_[index(a + i, b + j)] = 1;
+        if (!emit) continue;
+        const size_t blocksP = qFirst ? over : along, blocksQ = qFirst ? along : over;
+        const size_t lowP = qFirst ? b : a, lowQ = qFirst ? a : b;
+        auto face = [&](size_t p, size_t q) -> const UnitFace& { return faces_[static_cast<size_t>(grid_[q * width + p])]; };
+        uint32_t firstTriangle = face(lowP, lowQ).firstTriangle;  // drawn where its first face was
+        for (size_t q = lowQ; q < lowQ + blocksQ; ++q)
+          for (size_t p = lowP; p < lowP + blocksP; ++p) {
+            used_[static_cast<size_t>(grid_[q * width + p])] = 1;
+            firstTriangle = std::min(firstTriangle, face(p, q).firstTriangle);
+          }
+        EmitRectangle(face(lowP, lowQ), face(lowP + blocksP - 1, lowQ).highP, face(lowP, lowQ + blocksQ - 1).highQ,
+                      static_cast<int32_t>(blocksP), static_cast<int32_t>(blocksQ), firstTriangle);
+      }
+    return rectangles;
+  };
+  const bool qFirst = sweep(true, false) < sweep(false, false);
+  sweep(qFirst, true);
 }
 
 void StaticFaceMerger::EmitRectangle(const UnitFace& low, float highP, float highQ, int32_t blocksP, int32_t blocksQ,

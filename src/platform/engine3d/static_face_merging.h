@@ -18,8 +18,9 @@ constexpr float kMergedFaceSize = 0.5f;
 class StaticFaceMerger {
  public:
   // Merges the faces added to the batch since its last build and marks them built. Faces that
-  // an earlier build settled are left alone.
-  void MergeNewFaces(GeometryBatch& batch);
+  // an earlier build settled are left alone. `seeThrough`: the batch's material is blended, so
+  // the order of overlapping faces shows.
+  void MergeNewFaces(GeometryBatch& batch, bool seeThrough);
 
   struct FaceKey {
     int8_t axis = 0;        // the coordinate (0 x, 1 y, 2 z) that is the same at every corner
@@ -43,6 +44,7 @@ class StaticFaceMerger {
   };
 
  private:
+  bool OnePlaneAlone(size_t triangleCount) const;
   void MergeGroup(size_t begin, size_t end);
   void EmitRectangle(const UnitFace& low, float highP, float highQ, int32_t blocksP, int32_t blocksQ,
                      uint32_t firstTriangle);
@@ -52,6 +54,7 @@ class StaticFaceMerger {
   std::vector<uint8_t> triangleTaken_;     // per tail triangle: 1 when part of a unit face
   std::vector<int32_t> grid_;              // per lattice cell of a group: index into faces_, or -1
   std::vector<uint8_t> used_;              // per face: already in a rectangle
+  std::vector<uint8_t> taken_;             // per lattice cell of a group: in a rectangle of this sweep
   std::vector<GeometryVertex> rectangleVertices_;
   std::vector<uint32_t> rectangleFirstTriangle_;  // per rectangle: where it is drawn in order
   std::vector<int32_t> orderSlot_;         // per tail triangle: the rectangle drawn there, or -1

@@ -185,7 +185,8 @@ int Engine3D::PBO_BuildStaticGeometry(int geometry) {
   if (!target) return 0;
   for (GeometryBatch& batch : target->batches) {
     if (scene_->mergeStaticFaces) {
-      faceMerger_->MergeNewFaces(batch);
+      const Material* material = scene_->materials.FindKey(batch.materialKey);
+      faceMerger_->MergeNewFaces(batch, material && material->blending == kBlendAlpha);
     } else {
       batch.mergedVertexCount = batch.vertices.size();
       batch.mergedIndexCount = batch.indices.size();
