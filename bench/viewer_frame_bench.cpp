@@ -18,12 +18,13 @@ namespace {
 
 using namespace orelens;
 
-constexpr int kWidth = 1280, kHeight = 800;
 constexpr int kViewDistance = 150;
 
 double Milliseconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// Arguments: the 3D view's width and height (the program's window opens at 500 x 500).
 void BM_ViewerFrameUnmergedAndMerged(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
   fixtures::TempFolder saves;
   if (!fixtures::DemoViewRun::MakeDemoWorlds(saves.path())) {
     state.SkipWithError("the demo world generator failed");
@@ -31,7 +32,7 @@ void BM_ViewerFrameUnmergedAndMerged(benchmark::State& state) {
   }
   std::unique_ptr<fixtures::DemoViewRun> runs[2];
   for (int merged = 0; merged < 2; ++merged) {
-    runs[merged] = std::make_unique<fixtures::DemoViewRun>(saves.path(), kViewDistance, merged == 1, kWidth, kHeight);
+    runs[merged] = std::make_unique<fixtures::DemoViewRun>(saves.path(), kViewDistance, merged == 1, width, height);
     if (!runs[merged]->Start()) {
       state.SkipWithError("no display for the OpenGL engine");
       return;
@@ -51,7 +52,7 @@ void BM_ViewerFrameUnmergedAndMerged(benchmark::State& state) {
       platform::Engine3D& engine = *runs[merged]->engine;
       const auto before = std::chrono::steady_clock::now();
       engine.PBO_RenderWorld();
-      engine.GrabScreenRegion(kWidth / 2, kHeight / 2, 1, 1);
+      engine.GrabScreenRegion(width / 2, height / 2, 1, 1);
       passMs[merged].push_back(Milliseconds(std::chrono::steady_clock::now() - before));
       triangles[merged] = engine.GetRenderer().LastTrianglesDrawn();
       drawCalls[merged] = engine.GetRenderer().LastDrawCalls();
@@ -76,6 +77,11 @@ void BM_ViewerFrameUnmergedAndMerged(benchmark::State& state) {
   state.counters["pass_ms_merged_median"] = median[1];
   state.counters["pass_ratio_median"] = median[1] / median[0];
 }
-BENCHMARK(BM_ViewerFrameUnmergedAndMerged)->Unit(benchmark::kMillisecond)->Iterations(15)->UseRealTime();
+BENCHMARK(BM_ViewerFrameUnmergedAndMerged)
+    ->Args({500, 500})
+    ->Args({1280, 800})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15)
+    ->UseRealTime();
 
 }  // namespace

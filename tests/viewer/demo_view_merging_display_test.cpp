@@ -1,7 +1,7 @@
 // The demo world on the OpenGL engine (Mesa's llvmpipe under Xvfb in CI), built once with the
 // block faces as the mesher adds them and once merged into rectangles: from three fixed cameras
 // (over the land, close to the ground, across a lake toward its shore and trees) the pictures
-// must be the same but for a few pixels, while the merged one draws far fewer triangles.
+// must be the same but for a few pixels, while the merged one draws about half the triangles.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -66,7 +66,7 @@ platform::Image Difference(const platform::Image& a, const platform::Image& b, i
   return marks;
 }
 
-TEST(DemoViewMergingDisplay, MergedFacesShowTheSamePictureWithFarFewerTriangles) {
+TEST(DemoViewMergingDisplay, MergedFacesShowTheSamePictureWithHalfTheTriangles) {
   {
     fixtures::DemoWindowHost probe(8, 8);
     if (!probe.NativeWindow()) GTEST_SKIP() << "no display: " << SDL_GetError();
@@ -101,8 +101,9 @@ TEST(DemoViewMergingDisplay, MergedFacesShowTheSamePictureWithFarFewerTriangles)
     platform::WritePngFile((artefacts / (name + "-difference.png")).string(), marks);
     EXPECT_LE(changed, kWidth * kHeight / 200) << kViewNames[view] << ": " << changed << " pixels differ";
   }
+  // See-through leaves keep every face (their drawing order shows), so about half remains.
   EXPECT_GT(asAdded->triangles, 0);
-  EXPECT_LE(merged->triangles * 100, asAdded->triangles * 45)
+  EXPECT_LE(merged->triangles * 100, asAdded->triangles * 55)
       << merged->triangles << " triangles merged, " << asAdded->triangles << " as added";
 }
 
