@@ -159,10 +159,17 @@ void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch, bool seeThrough) {
   if (faces_.size() < 2) return;
   if (seeThrough && !OnePlaneAlone(triangleCount)) return;
 
-  std::sort(faces_.begin(), faces_.end(), [](const UnitFace& a, const UnitFace& b) {
+  // By plane, then row, then column; the faces are large, so their numbers are sorted.
+  order_.resize(faces_.size());
+  for (size_t f = 0; f < faces_.size(); ++f) order_[f] = static_cast<uint32_t>(f);
+  std::sort(order_.begin(), order_.end(), [this](uint32_t i, uint32_t j) {
+    const UnitFace &a = faces_[i], &b = faces_[j];
     if (a.key != b.key) return a.key < b.key;
     return a.cellQ != b.cellQ ? a.cellQ < b.cellQ : a.cellP < b.cellP;
   });
+  sortedFaces_.clear();
+  for (uint32_t f : order_) sortedFaces_.push_back(faces_[f]);
+  faces_.swap(sortedFaces_);
   used_.assign(faces_.size(), 0);
   rectangleVertices_.clear();
   rectangleFirstTriangle_.clear();
@@ -172,6 +179,8 @@ void StaticFaceMerger::MergeNewFaces(GeometryBatch& batch, bool seeThrough) {
     MergeGroup(begin, end);
     begin = end;
   }
+
+  if (rectangleFirstTriangle_.empty()) return;  // nothing joined: the tail stays as added
 
   // A face that joined no other is kept as it came.
   for (size_t f = 0; f < faces_.size(); ++f)

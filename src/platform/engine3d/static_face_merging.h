@@ -51,6 +51,8 @@ class StaticFaceMerger {
 
   // Scratch lists, kept between builds so that building does not allocate.
   std::vector<UnitFace> faces_;
+  std::vector<UnitFace> sortedFaces_;
+  std::vector<uint32_t> order_;
   std::vector<uint8_t> triangleTaken_;     // per tail triangle: 1 when part of a unit face
   std::vector<int32_t> grid_;              // per lattice cell of a group: index into faces_, or -1
   std::vector<uint8_t> used_;              // per face: already in a rectangle
