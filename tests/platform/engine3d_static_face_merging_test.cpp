@@ -214,11 +214,30 @@ TEST_F(FaceMerging, FacesOfOtherSizesShapesOrTurnsStayAsAdded) {
   });
   Add(40, 14.5f, 2, 0);
   AddTurned(kPlusX, 14.5f, 2.5f, 0, 30);
+  // Quads of a block's size that are not squares in an axis plane: one corner lifted, one
+  // corner pulled in. Each lies beside a unit face in the row z = 2.
+  Both([&](Engine3D& e) {
+    const float shapes[2][4][3] = {{{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.35f, 0.25f}, {-0.25f, 0.25f, 0.25f}},
+                                   {{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, 0.25f}, {0.0f, 0.25f, 0.25f}}};
+    for (int shape = 0; shape < 2; ++shape) {
+      const int mesh = e.PBO_CreateMesh(-1);
+      const float uvs[4][2] = {{0, 1}, {0, 0}, {1, 0}, {1, 1}};
+      for (int c = 0; c < 4; ++c) e.PBO_MeshVertex2(shapes[shape][c][0], shapes[shape][c][1], shapes[shape][c][2], uvs[c][0], uvs[c][1], -1, 0, 1, 0);
+      e.PBO_MeshFace(2, 1, 0);
+      e.PBO_MeshFace(0, 3, 2);
+      e.PBO_FinishMesh(1);
+      e.PBO_CreateEntity2(44 + shape, mesh, stone);
+    }
+  });
+  Add(kTop, 10, 2, 2);
+  Add(44, 10.5f, 2, 2);
+  Add(kTop, 12, 2, 2);
+  Add(45, 12.5f, 2, 2);
   Build();
   ExpectSamePicture();
   // Only the three unit faces in a row became one rectangle.
-  EXPECT_EQ(Triangles(Unmerged()), 3u * 2 * 3 + 1 + 2);
-  EXPECT_EQ(Triangles(Merged()), 2u + 3 * 2 * 2 + 1 + 2);
+  EXPECT_EQ(Triangles(Unmerged()), 3u * 2 * 3 + 1 + 2 + 8);
+  EXPECT_EQ(Triangles(Merged()), 2u + 3 * 2 * 2 + 1 + 2 + 8);
   // The narrow faces' corners and the turned face (added last, so drawn last) are exactly as added.
   auto narrowCorners = [](const StaticGeometry& g) {
     std::vector<std::tuple<float, float, float, float, float>> corners;
@@ -238,6 +257,30 @@ TEST_F(FaceMerging, FacesOfOtherSizesShapesOrTurnsStayAsAdded) {
     return corners;
   };
   EXPECT_EQ(lastCorners(Merged()), lastCorners(Unmerged()));
+}
+
+TEST_F(FaceMerging, FacesFarApartInOnePlaneStillMergeAlongTheirRows) {
+  // Two fields thousands of blocks apart: no grid spans them; each line of faces along z merges on
+  // its own (three per field), the lone face at x 3002 stays.
+  for (int row = 0; row < 2; ++row)
+    for (int col = 0; col < 3; ++col) {
+      Add(kTop, col * 0.5f, 0, row * 0.5f);
+      Add(kTop, 3000 + col * 0.5f, 0, 3000 + row * 0.5f);
+    }
+  Add(kTop, 3002, 0, 3000);
+  Build();
+  ExpectSamePicture();
+  EXPECT_EQ(Triangles(Merged()), 6u * 2 + 2);
+}
+
+TEST_F(FaceMerging, AFaceAddedTwiceOnOneSpotIsKeptBesideTheRectangle) {
+  for (int col = 0; col < 3; ++col) Add(kTop, col * 0.5f, 0, 0);
+  Add(kTop, 0.5f, 0, 0);
+  Build();
+  EXPECT_EQ(Triangles(Merged()), 2u + 2);
+  EXPECT_EQ(SurfacesAt(Merged(), {0.7f, 0.25f, -0.1f}, 1).size(), 2u);
+  EXPECT_EQ(SurfacesAt(Merged(), {0.1f, 0.25f, 0.1f}, 1).size(), 1u);
+  EXPECT_NEAR(Area(Merged()), Area(Unmerged()), 1e-4);
 }
 
 TEST_F(FaceMerging, DifferentMaterialsNormalsColoursTurnsOrFacingNeverMerge) {
