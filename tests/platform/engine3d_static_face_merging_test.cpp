@@ -214,15 +214,19 @@ TEST_F(FaceMerging, FacesOfOtherSizesShapesOrTurnsStayAsAdded) {
   });
   Add(40, 14.5f, 2, 0);
   AddTurned(kPlusX, 14.5f, 2.5f, 0, 30);
-  // Quads of a block's size that are not squares in an axis plane: one corner lifted, one
-  // corner pulled in. Each lies beside a unit face in the row z = 2.
+  // Block-sized quads that are not flat squares of one colour in an axis plane: one corner
+  // lifted, one corner pulled in, one corner tinted. Each lies beside a unit face in the row z 2.
   Both([&](Engine3D& e) {
-    const float shapes[2][4][3] = {{{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.35f, 0.25f}, {-0.25f, 0.25f, 0.25f}},
-                                   {{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, 0.25f}, {0.0f, 0.25f, 0.25f}}};
-    for (int shape = 0; shape < 2; ++shape) {
+    const float shapes[3][4][3] = {{{-0.25f, 0.25f, -0.25f}, {0.25f, 0.35f, -0.25f}, {0.25f, 0.25f, 0.25f}, {-0.25f, 0.25f, 0.25f}},
+                                   {{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, 0.25f}, {0.0f, 0.25f, 0.25f}},
+                                   {{-0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}, {0.25f, 0.25f, 0.25f}, {-0.25f, 0.25f, 0.25f}}};
+    for (int shape = 0; shape < 3; ++shape) {
       const int mesh = e.PBO_CreateMesh(-1);
       const float uvs[4][2] = {{0, 1}, {0, 0}, {1, 0}, {1, 1}};
-      for (int c = 0; c < 4; ++c) e.PBO_MeshVertex2(shapes[shape][c][0], shapes[shape][c][1], shapes[shape][c][2], uvs[c][0], uvs[c][1], -1, 0, 1, 0);
+      for (int c = 0; c < 4; ++c) {
+        const int rgba = shape == 2 && c == 2 ? int(0xFF0000FF) : -1;
+        e.PBO_MeshVertex2(shapes[shape][c][0], shapes[shape][c][1], shapes[shape][c][2], uvs[c][0], uvs[c][1], rgba, 0, 1, 0);
+      }
       e.PBO_MeshFace(2, 1, 0);
       e.PBO_MeshFace(0, 3, 2);
       e.PBO_FinishMesh(1);
@@ -233,11 +237,13 @@ TEST_F(FaceMerging, FacesOfOtherSizesShapesOrTurnsStayAsAdded) {
   Add(44, 10.5f, 2, 2);
   Add(kTop, 12, 2, 2);
   Add(45, 12.5f, 2, 2);
+  Add(kTop, 14, 2, 2);
+  Add(46, 14.5f, 2, 2);
   Build();
   ExpectSamePicture();
   // Only the three unit faces in a row became one rectangle.
-  EXPECT_EQ(Triangles(Unmerged()), 3u * 2 * 3 + 1 + 2 + 8);
-  EXPECT_EQ(Triangles(Merged()), 2u + 3 * 2 * 2 + 1 + 2 + 8);
+  EXPECT_EQ(Triangles(Unmerged()), 3u * 2 * 3 + 1 + 2 + 12);
+  EXPECT_EQ(Triangles(Merged()), 2u + 3 * 2 * 2 + 1 + 2 + 12);
   // The narrow faces' corners and the turned face (added last, so drawn last) are exactly as added.
   auto narrowCorners = [](const StaticGeometry& g) {
     std::vector<std::tuple<float, float, float, float, float>> corners;

@@ -48,7 +48,7 @@ bool UnitStep(float du, float dv, int8_t out[2]) {
 bool ReadUnitFace(const GeometryVertex* vertices, const uint32_t* first, const uint32_t* second,
                   StaticFaceMerger::UnitFace& face) {
   // The shared edge must be a diagonal: two corners in common, one of each triangle apart.
-  int sharedInFirst[2], shared = 0, onlyFirst = -1, onlyInSecond = -1;
+  int sharedInFirst[2] = {0, 0}, shared = 0, onlyFirst = -1, onlyInSecond = -1;
   for (int i = 0; i < 3; ++i) {
     const bool inSecond = first[i] == second[0] || first[i] == second[1] || first[i] == second[2];
     if (inSecond) {
