@@ -142,11 +142,13 @@ BENCHMARK(BM_StartUntilNearChunksMeshed)->Unit(benchmark::kMillisecond)->Iterati
 // Frames while flying forward once the chunks are meshed: one main-loop pass each, as the
 // program runs them. "fps" is what the screen shows (the flip paces the loop at 60 Hz on a
 // display without vsync); "pass_ms" is one whole pass (meshing, input, the 3D view, overlay and
-// flip); draw calls and triangles are those of the pass's own 3D view.
+// flip); draw calls and triangles are those of the pass's own 3D view. Arguments: the draw
+// distance; the static geometry built merged (1) or with its faces as added (0).
 void BM_FlyingFrames(benchmark::State& state) {
   const int viewDistance = static_cast<int>(state.range(0));
   const BenchWorld world;
   Viewer viewer(world);
+  viewer.engine->SetStaticGeometryMerging(state.range(1) != 0);
   if (!viewer.Start(viewDistance)) {
     state.SkipWithError("no display for the OpenGL engine");
     return;
@@ -170,6 +172,11 @@ void BM_FlyingFrames(benchmark::State& state) {
   state.counters["triangles"] = perFrame(static_cast<double>(triangles));
   state.counters["chunks"] = static_cast<double>(viewer.ctx->ChunksDisplayed());
 }
-BENCHMARK(BM_FlyingFrames)->Arg(150)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(40)->UseRealTime();
+BENCHMARK(BM_FlyingFrames)
+    ->ArgsProduct({{150, 600}, {0, 1}})
+    ->ArgNames({"view_distance", "merge"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40)
+    ->UseRealTime();
 
 }  // namespace
