@@ -80,6 +80,7 @@ void BM_StreamAndMeshViewDistance150(benchmark::State& state) {
   for (auto _ : state) {
     auto engine = platform::MakeHeadlessEngine();
     engine->PBO_InitEngine3D(2);
+    engine->SetStaticGeometryMerging(state.range(0) != 0);
     MakeTemplates(*engine, definitions);
     viewer::CustomBlockMap customBlocks;
     const auto start = Clock::now();
@@ -132,6 +133,13 @@ void BM_StreamAndMeshViewDistance150(benchmark::State& state) {
   state.counters["last_chunk_s"] = perRun;  // from the loaders' start to the last chunk meshed
   state.counters["chunks_per_s"] = static_cast<double>(cells.size()) / perRun;
 }
-BENCHMARK(BM_StreamAndMeshViewDistance150)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+// Argument: the build merging faces (1) or keeping them as added (0).
+BENCHMARK(BM_StreamAndMeshViewDistance150)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("merge")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 }  // namespace

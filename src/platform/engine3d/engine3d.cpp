@@ -7,6 +7,7 @@
 #include "platform/engine3d/renderer.h"
 #include "platform/engine3d/resource_folders.h"
 #include "platform/engine3d/scene.h"
+#include "platform/engine3d/static_face_merging.h"
 
 namespace orelens::platform {
 
@@ -21,7 +22,8 @@ Scene::Scene(std::function<void(uint64_t)> releaseGpuCopy)
 
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)
     : renderer_(std::move(renderer)),
-      scene_(std::make_unique<Scene>([this](uint64_t serial) { renderer_->Release(serial); })) {}
+      scene_(std::make_unique<Scene>([this](uint64_t serial) { renderer_->Release(serial); })),
+      faceMerger_(std::make_unique<StaticFaceMerger>()) {}
 
 Engine3D::~Engine3D() {
   // Objects go before the renderer that holds their GPU copies.

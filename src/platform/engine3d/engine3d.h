@@ -29,6 +29,7 @@ class Renderer;
 struct Scene;
 struct StaticGeometry;
 struct Entity;
+class StaticFaceMerger;
 
 class Engine3D {
  public:
@@ -245,6 +246,7 @@ class Engine3D {
 
   std::unique_ptr<Renderer> renderer_;
   std::unique_ptr<Scene> scene_;
+  std::unique_ptr<StaticFaceMerger> faceMerger_;
 };
 
 // An engine drawing nothing on screen: every object stays on the CPU for inspection.

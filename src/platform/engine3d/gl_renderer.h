@@ -38,6 +38,7 @@ class GlRenderer final : public Renderer {
   void Release(uint64_t serial) override;
 
   int LastDrawCalls() const override { return drawCalls_; }
+  int64_t LastTrianglesDrawn() const override { return trianglesDrawn_; }
 
  private:
   struct DrawItem;
@@ -79,6 +80,7 @@ class GlRenderer final : public Renderer {
   float maxAnisotropy_ = 1.0f;
 
   int drawCalls_ = 0;
+  int64_t trianglesDrawn_ = 0;
   std::chrono::steady_clock::time_point lastFlip_{};
   std::chrono::microseconds frameTime_{16667};  // one refresh of the display
   bool vsyncActive_ = false;

@@ -63,6 +63,7 @@ void GlRenderer::RenderWorld(Scene& scene) {
   SDL_GL_MakeCurrent(window_, context_);
   FollowHostSize();
   drawCalls_ = 0;
+  trianglesDrawn_ = 0;
   glBindFramebuffer(GL_FRAMEBUFFER, frame_.id());
   glViewport(0, 0, area_.width, area_.height);
   glDisable(GL_SCISSOR_TEST);
@@ -220,6 +221,7 @@ void GlRenderer::DrawItems(const Scene& scene, std::vector<DrawItem>& items, boo
     glDrawElementsBaseVertex(GL_TRIANGLES, item.indexCount, GL_UNSIGNED_INT,
                              reinterpret_cast<const void*>(item.indexOffsetBytes), item.baseVertex);
     ++drawCalls_;
+    trianglesDrawn_ += item.indexCount / 3;
   }
 }
 

@@ -40,6 +40,8 @@ class Renderer {
   virtual void Release(uint64_t serial) = 0;
   // Draw calls the last RenderWorld made for the world (the shadow map's not counted).
   virtual int LastDrawCalls() const { return 0; }
+  // Triangles those draw calls drew.
+  virtual int64_t LastTrianglesDrawn() const { return 0; }
 };
 
 std::unique_ptr<Renderer> MakeHeadlessRenderer();

@@ -111,6 +111,8 @@ struct GeometryBatch {
   int materialKey = kNoObject;
   std::vector<GeometryVertex, UninitialisedAllocator<GeometryVertex>> vertices;
   std::vector<uint32_t, UninitialisedAllocator<uint32_t>> indices;
+  // How much of the lists a build has settled (merged or kept): later builds leave it alone.
+  size_t mergedVertexCount = 0, mergedIndexCount = 0;
 };
 
 // Emptied batches keep their memory for the next geometry: the mesher makes and frees band

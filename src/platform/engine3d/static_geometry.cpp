@@ -8,6 +8,7 @@
 #include "platform/engine3d/camera_math.h"
 #include "platform/engine3d/engine3d.h"
 #include "platform/engine3d/scene.h"
+#include "platform/engine3d/static_face_merging.h"
 
 namespace orelens::platform {
 namespace {
@@ -100,6 +101,7 @@ void SpareBatches::Give(std::vector<GeometryBatch>& batches) {
     batch.vertices.clear();
     batch.indices.clear();
     batch.materialKey = kNoObject;
+    batch.mergedVertexCount = batch.mergedIndexCount = 0;
     spareBytes_ += bytes;
     spares_.push_back(std::move(batch));
   }
@@ -198,6 +200,15 @@ int Engine3D::AddToStaticGeometry(int geometry, int entityHandle, float x, float
 int Engine3D::PBO_BuildStaticGeometry(int geometry) {
   StaticGeometry* target = scene_->geometries.Find(geometry);
   if (!target) return 0;
+  for (GeometryBatch& batch : target->batches) {
+    if (scene_->mergeStaticFaces) {
+      const Material* material = scene_->materials.FindKey(batch.materialKey);
+      faceMerger_->MergeNewFaces(batch, material && material->blending == kBlendAlpha);
+    } else {
+      batch.mergedVertexCount = batch.vertices.size();
+      batch.mergedIndexCount = batch.indices.size();
+    }
+  }
   ++target->builtRevision;
   return 1;
 }
