@@ -1,7 +1,10 @@
 // Loader threads reading a fixture world from disk: database rows, cache files, damaged records.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -216,6 +219,46 @@ TEST(LoaderThreadsThreaded, ChunkThatCouldNotBeReadIsReadAgainLater) {
   streaming.StopChunkLoaders();
   ASSERT_TRUE(published.contains({-8, -8}));
   EXPECT_NE(Find(published.at({-8, -8}).faces, 2, 3, 4), nullptr);
+}
+
+// A database that is there but does not open (a folder of its name) is no world without one: the
+// chunk is shown neither from its cache file nor as air, and once the database opens a later pass
+// reads its row.
+TEST(LoaderThreadsThreaded, ChunkOfADatabaseThatDoesNotOpenIsReadOnceItOpens) {
+  FixtureWorldRig rig;
+  rig.settings.ViewDistance = 9;
+  fixtures::ChunkRecordSpec older;
+  older.SetBlock(1, 1, 1, kGlass);
+  rig.world.WriteCacheFile(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(older)));
+  rig.List(-8, -8, 10);
+  fixtures::ChunkRecordSpec stone;
+  stone.SetBlock(2, 3, 4, kStone);
+  const fixtures::WorldWriter mended(rig.saveDir.path(), "Mended");
+  mended.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(stone)));
+  std::filesystem::create_directory(rig.world.DatabasePath());
+
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  FixtureWorldRig::Published published;
+  const auto triedAndLeft = [&] {
+    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
+    const auto found = streaming.LoadedChunks().find(ChunkOriginKey(-8, -8));
+    return found != streaming.LoadedChunks().end() && found->second.retryAtMs >= 0;
+  };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, triedAndLeft, 10s));
+  EXPECT_FALSE(published.contains({-8, -8})) << "neither the older cache file nor air is shown";
+  // The database takes the folder's place in one step: no loader sees the world without one.
+  ASSERT_EQ(renameat2(AT_FDCWD, mended.DatabasePath().c_str(), AT_FDCWD, rig.world.DatabasePath().c_str(),
+                      RENAME_EXCHANGE),
+            0);
+
+  const auto shown = [&] { return published.contains({-8, -8}); };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, shown, 20s));
+  streaming.StopChunkLoaders();
+  ASSERT_TRUE(published.contains({-8, -8}));
+  EXPECT_NE(Find(published.at({-8, -8}).faces, 2, 3, 4), nullptr);
+  EXPECT_EQ(Find(published.at({-8, -8}).faces, 1, 1, 1), nullptr);
+  EXPECT_TRUE(rig.messages.empty());
 }
 
 // The game holds the database with the full 20 s busy timeout: stopping the loaders ends the
