@@ -93,7 +93,8 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   if (chosen.empty()) return 0;
   const std::string path = WithSchematicExtension(chosen);
   // A file that is there but may not be written (read-only, held by another program) stays as it is.
-  if (platform::FileSize(path) != -1 && !platform::File::Open(path, platform::FileMode::kUpdate).IsOpen()) return 0;
+  if (platform::FileSize(path) != -1 && !platform::File::Open(path, platform::FileMode::kUpdate).IsOpen())
+    return 0;
   // The new file is written beside the chosen one and takes its place only once the save has
   // succeeded: a save that fails leaves a file it was to replace as it was, and nothing new.
   platform::ReplacementFile file = platform::ReplacementFile::Begin(path);

@@ -60,8 +60,8 @@ std::string_view AdviceOnChunkFailure(ChunkFailure reason) {
       return "Close the game and any other program that uses this world, then try again.";
     case ChunkFailure::kDatabaseUnreadable:
       return "Check that \"chunkdata.sqlite\" in the world's folder is the game's database file and that you "
-             "may read and write it (a copy made as another user, with sudo for one, belongs to that user), then "
-             "try again.";
+             "may read and write it (a copy made as another user, with sudo for one, belongs to that user), "
+             "then try again.";
     case ChunkFailure::kUnreadable:
     case ChunkFailure::kNotStored:
       return "Check that the world's folder and its files can be read and written, then try again.";

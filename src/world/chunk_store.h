@@ -16,10 +16,10 @@ namespace orelens::world {
 // How reading a chunk's record ended. Only kMissing may be taken for air: every other outcome
 // but kDecoded means the chunk holds something that could not be seen.
 enum class ChunkReadStatus {
-  kDecoded,     // a stored record was decoded whole
-  kMissing,     // no row and no cache file: the chunk has no stored record
-  kDamaged,     // a row or cache file holds no record that decodes whole
-  kBusy,        // the world's database is held by another program past the busy timeout
+  kDecoded,  // a stored record was decoded whole
+  kMissing,  // no row and no cache file: the chunk has no stored record
+  kDamaged,  // a row or cache file holds no record that decodes whole
+  kBusy,     // the world's database is held by another program past the busy timeout
   // The world's "chunkdata.sqlite" is there but does not open or cannot be read (no access, a
   // folder, not a database, I/O): no chunk can be told to have no row.
   kDatabaseUnreadable,
@@ -36,10 +36,10 @@ struct ChunkRead {
 // How storing a chunk's record ended.
 enum class ChunkWriteStatus {
   kStored,
-  kTooLarge,  // the compressed record does not fit the store's output buffer
-  kBusy,      // the world's database is held by another program past the busy timeout
+  kTooLarge,            // the compressed record does not fit the store's output buffer
+  kBusy,                // the world's database is held by another program past the busy timeout
   kDatabaseUnreadable,  // the world's database is there but does not open or cannot be read
-  kFailed,    // the chunk's row or cache file could not be written
+  kFailed,              // the chunk's row or cache file could not be written
 };
 
 // Where a world keeps its chunk records: its "chunkdata.sqlite" and the cache files

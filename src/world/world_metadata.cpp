@@ -45,7 +45,8 @@ PositionPlace FindPositionPlace(std::span<const uint8_t> bytes) {
   const uint64_t bCountOffset =
       kChunkCountOffset + 4 + static_cast<uint64_t>(std::max(place.chunkCount, 0)) * kChunkEntrySize;
   platform::ReadValueAt(bytes, bCountOffset, place.bCount);
-  place.offset = static_cast<int64_t>(bCountOffset) + 4 + int64_t{place.bCount} * static_cast<int64_t>(kBRecordSize) +
+  place.offset = static_cast<int64_t>(bCountOffset) + 4 +
+                 int64_t{place.bCount} * static_cast<int64_t>(kBRecordSize) +
                  static_cast<int64_t>(kBytesAfterBRecords);
   return place;
 }

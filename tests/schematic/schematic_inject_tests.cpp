@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -7,10 +6,10 @@
 #include <functional>
 #include <map>
 
+#include "fixtures/child_process.h"
 #include "fixtures/database_lock.h"
 #include "fixtures/database_wait_watch.h"
 #include "fixtures/schematic_writer.h"
-#include "fixtures/child_process.h"
 #include "schematic/schematic_inject.h"
 #include "schematic/schematic_reading.h"
 #include "schematic/schematic_save.h"
@@ -62,7 +61,8 @@ class SchematicInjectTest : public ::testing::Test {
   // once which file to check. They run in a child that file permissions hold back, also as root.
   void ExpectNothingChangesWhileTheDatabaseDoesNotOpen(const std::function<void()>& breakDatabase,
                                                        const std::function<void()>& mendDatabase) {
-    const std::string schematic = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));  // over all four chunks
+    // A schematic over all four chunks.
+    const std::string schematic = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));
     ChunkRecordSpec glass;
     glass.SetBlock(3, 3, 3, testing::kGlass);
     test.PutCacheFile(1, glass);  // an older copy beside the row
@@ -74,26 +74,32 @@ class SchematicInjectTest : public ::testing::Test {
     const std::map<std::string, std::string> filesBefore = FilesUnder(test.temp.path());
 
     breakDatabase();
-    const std::optional<std::string> report = fixtures::RunInChild([&] {
-      std::string text = "inject " + std::to_string(InjectSchematic(test.services, schematic, 7.75f, 1.75f, 7.75f));
-      test.writer.ClearFailure();
-      const bool set = test.writer.SetBlock(kStone, 0, 8.5f, 0.5f, -7.5f);  // one block of chunk 1
-      text += " set " + std::to_string(set) + " flush " + std::to_string(test.writer.Flush());
-      test.gui.QueueFileAnswer(test.SchematicPath("saved"));
-      text += " save " + std::to_string(SaveSelectionAsSchematic(test.services, 7.75f, 1.75f, 7.75f, 8, 4, 8));
-      for (const auto& box : test.gui.MessageBoxes()) text += "\n" + box.title + ": " + box.text;
-      return text;
-    }, fixtures::DropPrivileges);
+    const std::optional<std::string> report = fixtures::RunInChild(
+        [&] {
+          std::string text =
+              "inject " + std::to_string(InjectSchematic(test.services, schematic, 7.75f, 1.75f, 7.75f));
+          test.writer.ClearFailure();
+          const bool set = test.writer.SetBlock(kStone, 0, 8.5f, 0.5f, -7.5f);  // one block of chunk 1
+          text += " set " + std::to_string(set) + " flush " + std::to_string(test.writer.Flush());
+          test.gui.QueueFileAnswer(test.SchematicPath("saved"));
+          text += " save " +
+                  std::to_string(SaveSelectionAsSchematic(test.services, 7.75f, 1.75f, 7.75f, 8, 4, 8));
+          for (const auto& box : test.gui.MessageBoxes()) text += "\n" + box.title + ": " + box.text;
+          return text;
+        },
+        fixtures::DropPrivileges);
     mendDatabase();
 
     ASSERT_TRUE(report);
     const std::string what = "the world's database \"chunkdata.sqlite\" could not be opened or read.\n\r";
     const std::string check =
-        "Check that \"chunkdata.sqlite\" in the world's folder is the game's database file and that you may read "
-        "and write it (a copy made as another user, with sudo for one, belongs to that user), then try again.";
-    EXPECT_EQ(*report, "inject 1 set 0 flush 0 save 0\nError: The schematic could not be written into the world: " +
-                           what + "Nothing in the world was changed.\n\r" + check +
-                           "\nError: The schematic was not saved: " + what + check);
+        "Check that \"chunkdata.sqlite\" in the world's folder is the game's database file and that you may "
+        "read and write it (a copy made as another user, with sudo for one, belongs to that user), then try "
+        "again.";
+    EXPECT_EQ(*report,
+              "inject 1 set 0 flush 0 save 0\nError: The schematic could not be written into the world: " +
+                  what + "Nothing in the world was changed.\n\r" + check +
+                  "\nError: The schematic was not saved: " + what + check);
     EXPECT_EQ(FilesUnder(test.temp.path()), filesBefore) << "no cache file, no schematic, no temporary";
   }
 
@@ -104,8 +110,8 @@ class SchematicInjectTest : public ::testing::Test {
       if (!entry.is_regular_file()) continue;
       const std::vector<uint8_t> bytes = fixtures::ReadFileBytes(entry.path().string());
       const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-      files[entry.path().string()] =
-          std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string_view>{}(text));
+      files[entry.path().string()] = std::to_string(bytes.size()) + " bytes, hash " +
+                                     std::to_string(std::hash<std::string_view>{}(text));
     }
     return files;
   }

@@ -279,7 +279,8 @@ TEST_F(SchematicSaveTest, DamagedChunksAreSavedAsTheyRead) {
     for (int z = 0; z < 4; ++z) {
       for (int y = 0; y < 4; ++y) {
         const int worldCol = 28 + x;
-        ASSERT_EQ(nothing.BlockAt(x, z, y), worldCol < 32 ? PatternBlock(0, worldCol, z, y) : world::kBlockAir);
+        ASSERT_EQ(nothing.BlockAt(x, z, y),
+                  worldCol < 32 ? PatternBlock(0, worldCol, z, y) : world::kBlockAir);
       }
     }
   }
@@ -298,9 +299,10 @@ TEST_F(SchematicSaveTest, DamagedChunksAreSavedAsTheyRead) {
   // What the decoder makes of it, into a record prepared as the reader prepares its own.
   std::vector<uint8_t> decoded(record.size(), 0);
   std::fill_n(decoded.begin(), world::kChunkHeadAndPlaneSize, world::kBlockAir);
-  ASSERT_LT(LZ4_decompress_safe(reinterpret_cast<const char*>(cut.data()), reinterpret_cast<char*>(decoded.data()),
-                                static_cast<int>(cutAt), static_cast<int>(decoded.size())),
-            0);
+  ASSERT_LT(
+      LZ4_decompress_safe(reinterpret_cast<const char*>(cut.data()), reinterpret_cast<char*>(decoded.data()),
+                          static_cast<int>(cutAt), static_cast<int>(decoded.size())),
+      0);
   ASSERT_EQ(decoded[world::CellOffset(0, 0, 0)], 100) << "the bottom decodes";
   ASSERT_EQ(decoded[world::CellOffset(0, 0, 799)], world::kBlockAir) << "the top does not";
 
@@ -317,7 +319,8 @@ TEST_F(SchematicSaveTest, DamagedChunksAreSavedAsTheyRead) {
 // one that succeeds replaces it.
 TEST_F(SchematicSaveTest, FailedSaveKeepsTheFileItWasToReplace) {
   const std::string path = test.SchematicPath("keep.kvSch");
-  const std::vector<uint8_t> old = fixtures::MakeSchematicFile(fixtures::SchematicSpec::Filled(2, 2, 2, kStone));
+  const std::vector<uint8_t> old =
+      fixtures::MakeSchematicFile(fixtures::SchematicSpec::Filled(2, 2, 2, kStone));
   fixtures::WriteBytesToFile(path, old);
   const auto folderHoldsOnlyTheOldFile = [&] {
     return fixtures::ReadFileBytes(path) == old &&

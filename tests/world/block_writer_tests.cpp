@@ -85,10 +85,12 @@ TEST_F(BlockWriterTest, CustomBlockListAtTheVeryEndOfTheRecordIsRewritten) {
        {std::vector<CustomBlockRecord>{}, std::vector<CustomBlockRecord>{{4, 4, 4, 44}}}) {
     ChunkRecordSpec spec = SpecWithLists();
     spec.trailing.clear();
-    for (const CustomBlockRecord& custom : stored) spec.SetBlock(custom.col, custom.row, custom.height, kBlockCustom);
+    for (const CustomBlockRecord& custom : stored)
+      spec.SetBlock(custom.col, custom.row, custom.height, kBlockCustom);
     spec.customBlocks = stored;
     test.PutRow(kChunkA, spec);
-    ASSERT_EQ(test.StoredRecord(kChunkA).size(), fixtures::CustomBlockCountOffset(spec) + 4 + 8 * stored.size());
+    ASSERT_EQ(test.StoredRecord(kChunkA).size(),
+              fixtures::CustomBlockCountOffset(spec) + 4 + 8 * stored.size());
 
     Set(kBlockCustom, 31337, -8, 6, 7, 8);
     ASSERT_TRUE(writer.FlushAndForget());

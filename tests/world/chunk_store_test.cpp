@@ -204,10 +204,10 @@ TEST_F(ChunkStoreTest, WorldWithoutDatabaseUsesCacheFilesBothWays) {
 TEST_F(ChunkStoreTest, WritingAChunkRemovesItsStaleTemporariesOnly) {
   // What a replacement cut short by a kill leaves, beside names that only look alike: the user's
   // own copies among them.
-  for (const char* name : {"7.chunks.orelens-tmp-aB3dE9", "7.chunks.orelens-tmp-Q1w2E3", "7.chunks.backup",
-                           "7.chunks.before", "7.chunks.aB3dE9", "7.chunks.orelens-tmp-aB3dE9x",
-                           "7.chunks.ORELENS-TMP-aB3dE9", "8.chunks.orelens-tmp-aB3dE9",
-                           "17.chunks.orelens-tmp-aB3dE9", "7.chunks.orelens-tmp-a-3dE9"}) {
+  for (const char* name :
+       {"7.chunks.orelens-tmp-aB3dE9", "7.chunks.orelens-tmp-Q1w2E3", "7.chunks.backup", "7.chunks.before",
+        "7.chunks.aB3dE9", "7.chunks.orelens-tmp-aB3dE9x", "7.chunks.ORELENS-TMP-aB3dE9",
+        "8.chunks.orelens-tmp-aB3dE9", "17.chunks.orelens-tmp-aB3dE9", "7.chunks.orelens-tmp-a-3dE9"}) {
     fixtures::WriteBytesToFile(world_.folder() + name, RecordWithBlock(1));
   }
   // One that a replacement still writing holds.
@@ -220,10 +220,10 @@ TEST_F(ChunkStoreTest, WritingAChunkRemovesItsStaleTemporariesOnly) {
   EXPECT_EQ(store->WriteChunkRecord(7, RecordWithBlock(2)), ChunkWriteStatus::kStored);
   EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.orelens-tmp-aB3dE9"));
   EXPECT_FALSE(std::filesystem::exists(world_.folder() + "7.chunks.orelens-tmp-Q1w2E3"));
-  for (const char* kept : {"7.chunks.backup", "7.chunks.before", "7.chunks.aB3dE9", "7.chunks.orelens-tmp-aB3dE9x",
-                           "7.chunks.ORELENS-TMP-aB3dE9", "8.chunks.orelens-tmp-aB3dE9",
-                           "17.chunks.orelens-tmp-aB3dE9", "7.chunks.orelens-tmp-a-3dE9",
-                           "7.chunks.orelens-tmp-Live01", "7.chunks"}) {
+  for (const char* kept :
+       {"7.chunks.backup", "7.chunks.before", "7.chunks.aB3dE9", "7.chunks.orelens-tmp-aB3dE9x",
+        "7.chunks.ORELENS-TMP-aB3dE9", "8.chunks.orelens-tmp-aB3dE9", "17.chunks.orelens-tmp-aB3dE9",
+        "7.chunks.orelens-tmp-a-3dE9", "7.chunks.orelens-tmp-Live01", "7.chunks"}) {
     EXPECT_TRUE(std::filesystem::exists(world_.folder() + kept)) << kept;
   }
   liveWriter.Close();
@@ -307,7 +307,8 @@ TEST_F(ChunkStoreTest, DatabaseThatDoesNotOpenIsUnreadableUntilItOpens) {
   EXPECT_FALSE(std::filesystem::exists(world_.CacheFilePath(3)));
 
   std::filesystem::remove(world_.DatabasePath());
-  EXPECT_EQ(store->ReadChunkRecord(2, data).status, ChunkReadStatus::kDecoded) << "no database: the cache file";
+  EXPECT_EQ(store->ReadChunkRecord(2, data).status, ChunkReadStatus::kDecoded)
+      << "no database: the cache file";
   EXPECT_EQ(data, RecordWithBlock(5));
   world_.PutDatabaseRow(2, CompressChunkRecord(RecordWithBlock(7)));
   EXPECT_EQ(store->ReadChunkRecord(2, data).status, ChunkReadStatus::kDecoded);
@@ -328,7 +329,8 @@ TEST_F(ChunkStoreTest, DatabaseWithoutTheTableHoldsNoRows) {
     EXPECT_EQ(sqlite3_exec(db, schema, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   };
-  for (const char* schema : {static_cast<const char*>(nullptr), "CREATE TABLE other(chunkid INTEGER, data BLOB)"}) {
+  for (const char* schema :
+       {static_cast<const char*>(nullptr), "CREATE TABLE other(chunkid INTEGER, data BLOB)"}) {
     makeDatabase(schema);
     const std::vector<uint8_t> databaseBefore = ReadFileBytes(world_.DatabasePath());
     world_.WriteCacheFile(5, CompressChunkRecord(RecordWithBlock(8)));
