@@ -93,8 +93,7 @@ bool BlockReader::Reload(int32_t chunkId, const std::string& worldFolder) {
     // Only the block writer refuses it, which would write the damage back.
     if (const std::optional<ChunkFailure> failed =
             stored.status == ChunkReadStatus::kDamaged ? std::nullopt : FailureOfRead(stored.status)) {
-      failure_ = ChunkAccessFailure{*failed, chunkId};
-      std::fill_n(record.begin(), kChunkHeadAndPlaneSize, kBlockAir);
+      failure_ = ChunkAccessFailure{*failed, chunkId};  // the record is left all air
       read = false;
     } else {
       LookupChunkId = chunkId;

@@ -108,8 +108,7 @@ bool ChunkDatabase::LacksChunkTable() {
                          "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = 'CHUNKDATA' "
                          "COLLATE NOCASE",
                          -1, &statement, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(statement);
-    return false;
+    return false;  // the schema could not be read: the error stands
   }
   const bool lacks = sqlite3_step(statement) == SQLITE_DONE;
   sqlite3_finalize(statement);

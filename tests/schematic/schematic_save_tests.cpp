@@ -164,6 +164,17 @@ TEST_F(SchematicSaveTest, CancelledRequesterSavesNothing) {
   EXPECT_TRUE(test.gui.WindowNumbers().empty());
 }
 
+TEST_F(SchematicSaveTest, FileThatCannotBeMadeEndsTheSaveWithoutAWord) {
+  test.gui.QueueFileAnswer(test.SchematicPath("missing/folder/a.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  std::filesystem::create_directory(test.SchematicPath("held.kvSch"));
+  test.gui.QueueFileAnswer(test.SchematicPath("held.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+  EXPECT_TRUE(std::filesystem::is_directory(test.SchematicPath("held.kvSch")));
+}
+
 TEST_F(SchematicSaveTest, OneCellBoxHasANinePayload) {
   test.gui.QueueFileAnswer(test.SchematicPath("one.kvSch"));
   ASSERT_EQ(SaveSelectionAsSchematic(test.services, -7.5f, 0.0f, -8.0f, 1, 1, 1), 1);  // an ordinary block

@@ -186,18 +186,7 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
       temporary_(std::exchange(other.temporary_, {})),
       target_(std::move(other.target_)) {}
 
-ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
-  if (this != &other) {
-    Abandon();
-    file_ = std::move(other.file_);
-    temporary_ = std::exchange(other.temporary_, {});
-    target_ = std::move(other.target_);
-  }
-  return *this;
-}
-
 void ReplacementFile::Abandon() {
-  file_.Close();
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
 }

@@ -75,7 +75,7 @@ class ReplacementFile {
   static ReplacementFile Begin(std::string_view path);
   ~ReplacementFile();  // removes the temporary unless it was committed
   ReplacementFile(ReplacementFile&& other) noexcept;
-  ReplacementFile& operator=(ReplacementFile&& other) noexcept;
+  ReplacementFile& operator=(ReplacementFile&& other) = delete;
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
