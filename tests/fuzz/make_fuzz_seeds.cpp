@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "customblocks/block_properties.h"
 #include "fixtures/chunk_record_writer.h"
 #include "fixtures/custom_block_folder.h"
 #include "fixtures/dds_writer.h"
@@ -292,6 +293,10 @@ void WriteBlockPropertiesSeeds(const fs::path& root) {
   std::string longFile(4095, ' ');
   longFile += "\r\n\"Name\": \"after the break\",\r\n";
   seeds.Put("line-end-across-pieces", longFile);
+  // Key lines on either side of the longest line that is read.
+  const std::string name = "\"Name\": \"" + std::string(customblocks::kLongestPropertiesLine - 10, 'n') + "\"";
+  seeds.Put("lines-at-the-bound", name + "\n\"Mode\": 2" + std::string(customblocks::kLongestPropertiesLine, ' ') +
+                                      "\r\n" + name + "x\n\"Mode\": 1\n");
 }
 
 void WriteDdsThumbnailSeeds(const fs::path& root) {
