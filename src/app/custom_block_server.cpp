@@ -35,15 +35,19 @@ const std::array<ServerKey, 5> kKeys{{
 }};
 
 struct KeyLines {
-  std::vector<std::pair<std::string, std::string>> keys;  // as written, in file order
-  std::string problem;  // why an existing file could not be read
+  // As written, in file order.
+  std::vector<std::pair<std::string, std::string>> keys;
+  // Why an existing file could not be read.
+  std::string problem;
 };
 
 // The "key = value" lines of the file; none when it is missing.
 KeyLines ReadKeyLines(const std::string& path) {
   const int64_t size = platform::FileSize(path);
   if (size == -1) return {};
-  const auto notRead = [&path](std::string_view why) { return KeyLines{{}, path + " was not read: " + std::string(why)}; };
+  const auto notRead = [&path](std::string_view why) {
+    return KeyLines{{}, path + " was not read: " + std::string(why)};
+  };
   if (size == -2) return notRead("it is a folder.");
   if (size > kLargestSettingsFile) return notRead("it is larger than 64 KiB, too large for a settings file.");
   platform::File file = platform::File::Open(path, platform::FileMode::kRead);
@@ -110,7 +114,8 @@ CustomBlockServerChoice ReadCustomBlockServer(const platform::Environment& envir
   if (port) {
     const std::optional<unsigned> number = PortOf(*port);
     if (!number)
-      return {std::nullopt, "the port \"" + *port + "\" (" + portSource + ") is not a number from 1 to 65535."};
+      return {std::nullopt,
+              "the port \"" + *port + "\" (" + portSource + ") is not a number from 1 to 65535."};
     settings.login.port = *number;
   }
   return {settings, {}};

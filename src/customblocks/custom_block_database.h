@@ -16,7 +16,8 @@ namespace orelens::customblocks {
 // program but the table's own names: the user names the server (see app/custom_block_server.h);
 // tests name their own.
 struct CustomBlockDatabaseSettings {
-  platform::MySqlLogin login{.host = "", .port = 3306, .database = "tessdb42", .user = "tessdb42", .password = ""};
+  platform::MySqlLogin login{
+      .host = "", .port = 3306, .database = "tessdb42", .user = "tessdb42", .password = ""};
   platform::MySqlTimeouts timeouts;
 };
 

@@ -105,7 +105,8 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
 }
 
 void CustomBlockImporter::PublishBlock(std::unique_ptr<platform::MySqlDatabase>& connection,
-                                       const viewer::CustomBlockDefinition& entry, const std::string& author) {
+                                       const viewer::CustomBlockDefinition& entry,
+                                       const std::string& author) {
   if (!connection) return;
   const PublishedBlock block{entry.id, entry.kind, entry.name, author,
                              PreviewFilePath(settings_.preview.previewFolder, entry.id)};

@@ -56,18 +56,19 @@ class CustomBlockImporter {
   // server could not be reached (said in a message box).
   std::unique_ptr<platform::MySqlDatabase> ConnectForPublishing();
   // One qualifying block folder; connection may be null (offline).
-  void ImportBlockFolder(const std::string& blockFolder, std::unique_ptr<platform::MySqlDatabase>& connection);
+  void ImportBlockFolder(const std::string& blockFolder,
+                         std::unique_ptr<platform::MySqlDatabase>& connection);
   // Publishes one block; a connection lost on the way is said in a message box and dropped, so
   // the rest of the folder is imported offline.
-  void PublishBlock(std::unique_ptr<platform::MySqlDatabase>& connection, const viewer::CustomBlockDefinition& entry,
-                    const std::string& author);
+  void PublishBlock(std::unique_ptr<platform::MySqlDatabase>& connection,
+                    const viewer::CustomBlockDefinition& entry, const std::string& author);
 
   platform::Gui& gui_;
   platform::Engine3D& engine_;
   viewer::CustomBlockMap& blocks_;
   CustomBlockImportSettings settings_;
   std::optional<CustomBlockDatabaseConnector> connector_;  // none without a configured server
-  bool toldWhyNotPublished_ = false;  // no server, or settings that cannot be used
+  bool toldWhyNotPublished_ = false;                       // no server, or settings that cannot be used
   BlockPreviewMaker previews_;
 };
 

@@ -139,7 +139,8 @@ TEST_F(CustomBlockServerTest, ASettingsFileThatCannotBeReadIsSaidAndNothingIsUse
   Write("Host = big\n" + std::string(64 * 1024, '#'));
   CustomBlockServerChoice choice = Read();
   EXPECT_FALSE(choice.server);
-  EXPECT_EQ(choice.problem, file_ + " was not read: it is larger than 64 KiB, too large for a settings file.");
+  EXPECT_EQ(choice.problem,
+            file_ + " was not read: it is larger than 64 KiB, too large for a settings file.");
   // 64 KiB is still a settings file.
   Write("Host = big\n" + std::string(64 * 1024 - 11, '#'));
   EXPECT_EQ(Server()->login.host, "db.local");

@@ -106,8 +106,8 @@ class StartupImportTest : public ::testing::Test {
     prefs << "\xEF\xBB\xBF\r\nSaveDir = " << temp_.MakeFolder("saves")
           << "\r\nDo not share custom Blocks in mods directory = " << doNotShareMods << "\r\n";
   }
-  void NameServer(const std::string& host, unsigned port, const std::string& user, const std::string& password,
-                  const std::string& database = "tessdb42") {
+  void NameServer(const std::string& host, unsigned port, const std::string& user,
+                  const std::string& password, const std::string& database = "tessdb42") {
     bundle_.environment.variables = {{"ORELENS_BLOCKDB_HOST", host},
                                      {"ORELENS_BLOCKDB_PORT", std::to_string(port)},
                                      {"ORELENS_BLOCKDB_USER", user},
@@ -248,8 +248,8 @@ TEST_F(StartupImportTest, ServerSettingsThatCannotBeUsedAreSaidOnceAndNoConnecti
   const auto boxes = ImportMessages();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "");
-  EXPECT_EQ(boxes[0].text, "Your custom blocks are not published: the port \"3306 # default\" (Port in " + working_ +
-                               "customblock-server.ini) is not a number from 1 to 65535.");
+  EXPECT_EQ(boxes[0].text, "Your custom blocks are not published: the port \"3306 # default\" (Port in " +
+                               working_ + "customblock-server.ini) is not a number from 1 to 65535.");
   EXPECT_EQ(MomentsShowing(kConnecting), 0u);
   EXPECT_TRUE(Block(611) && Block(612));
 }
@@ -262,9 +262,10 @@ TEST_F(StartupImportTest, ASettingsFileTooLargeToReadIsSaid) {
   Start();
   const auto boxes = ImportMessages();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Your custom blocks are not published: " + working_ +
-                               "customblock-server.ini was not read: it is larger than 64 KiB, too large for a "
-                               "settings file.");
+  EXPECT_EQ(boxes[0].text,
+            "Your custom blocks are not published: " + working_ +
+                "customblock-server.ini was not read: it is larger than 64 KiB, too large for a "
+                "settings file.");
   EXPECT_EQ(MomentsShowing(kConnecting), 0u);
   EXPECT_TRUE(Block(613));
 }
@@ -385,7 +386,8 @@ TEST_F(StartupPublishingTest, AStalledServerIsReportedOnceForEachFolderWhileTheW
   // Each folder's box came within the statement timeout of its connection (one stalled statement,
   // not one per block), and the windows were taken care of all along: the longest pause between
   // two window events stayed far below that timeout.
-  const auto statementTimeout = std::chrono::seconds(customblocks::CustomBlockDatabaseSettings{}.timeouts.statementSeconds);
+  const auto statementTimeout =
+      std::chrono::seconds(customblocks::CustomBlockDatabaseSettings{}.timeouts.statementSeconds);
   std::chrono::steady_clock::time_point connecting;
   std::chrono::steady_clock::duration longestPause{};
   size_t boxesSeen = 0;

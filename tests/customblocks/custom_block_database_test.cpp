@@ -104,11 +104,14 @@ TEST_F(CustomBlockDatabaseTest, ConnectsOnAWorkerThreadThreaded) {
   ASSERT_TRUE(connection);
   EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
             "Trying to connect to custom block database,\n\rplease stand by...");
-  EXPECT_TRUE(connector.PublishCustomBlock(*connection, {id_, 1, "Threaded", "T", scratch_.File("none.png")}));
+  EXPECT_TRUE(
+      connector.PublishCustomBlock(*connection, {id_, 1, "Threaded", "T", scratch_.File("none.png")}));
   EXPECT_EQ(Rows("name = 'Threaded' and author = 'T' and type = 1 and hasPrev = 0"), 1);
   // Found with its preview: left alone.
-  ASSERT_TRUE(database_->Update("UPDATE CustomBlocks2 SET hasPrev = 1, author = 'kept' WHERE id = " + std::to_string(id_)));
-  EXPECT_TRUE(connector.PublishCustomBlock(*connection, {id_, 2, "Threaded", "T", scratch_.File("none.png")}));
+  ASSERT_TRUE(database_->Update("UPDATE CustomBlocks2 SET hasPrev = 1, author = 'kept' WHERE id = " +
+                                std::to_string(id_)));
+  EXPECT_TRUE(
+      connector.PublishCustomBlock(*connection, {id_, 2, "Threaded", "T", scratch_.File("none.png")}));
   EXPECT_EQ(Rows("author = 'kept' and type = 1"), 1);
 
   settings.login.port = 1;  // refused

@@ -251,8 +251,9 @@ TEST_F(CustomBlockImportTest, SettingsThatCannotBeUsedAreSaidOnceAndNothingIsTri
   importer.ImportCustomBlocksFromFolder(mods_.WithSeparator(), 0);
   ASSERT_EQ(scene_.gui.MessageBoxCount(), 1u);
   EXPECT_EQ(scene_.gui.MessageBoxes()[0].title, "");
-  EXPECT_EQ(scene_.gui.MessageBoxes()[0].text,
-            "Your custom blocks are not published: the port \"x\" (variable P) is not a number from 1 to 65535.");
+  EXPECT_EQ(
+      scene_.gui.MessageBoxes()[0].text,
+      "Your custom blocks are not published: the port \"x\" (variable P) is not a number from 1 to 65535.");
   EXPECT_TRUE(Block(13));
   EXPECT_EQ(Status(), "Last Added 'Crate' from Ada\n\rFound 1 custom blocks so far.");
 }

@@ -101,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                 std::to_string(lines.size()) + " lines");
   BlockProperties lineByLine;
   for (const std::string_view line : lines) {
-    if (line.size() <= customblocks::kLongestPropertiesLine) customblocks::ApplyPropertiesLine(line, lineByLine);
+    if (line.size() <= customblocks::kLongestPropertiesLine)
+      customblocks::ApplyPropertiesLine(line, lineByLine);
     FUZZ_CHECK(customblocks::IntegerAfterLastColon(line) == ExpectedInteger(line));
     FUZZ_CHECK(customblocks::TextBetweenLastQuotes(line).find('"') == std::string_view::npos);
   }

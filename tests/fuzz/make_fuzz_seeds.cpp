@@ -294,9 +294,11 @@ void WriteBlockPropertiesSeeds(const fs::path& root) {
   longFile += "\r\n\"Name\": \"after the break\",\r\n";
   seeds.Put("line-end-across-pieces", longFile);
   // Key lines on either side of the longest line that is read.
-  const std::string name = "\"Name\": \"" + std::string(customblocks::kLongestPropertiesLine - 10, 'n') + "\"";
-  seeds.Put("lines-at-the-bound", name + "\n\"Mode\": 2" + std::string(customblocks::kLongestPropertiesLine, ' ') +
-                                      "\r\n" + name + "x\n\"Mode\": 1\n");
+  const std::string name =
+      "\"Name\": \"" + std::string(customblocks::kLongestPropertiesLine - 10, 'n') + "\"";
+  seeds.Put("lines-at-the-bound", name + "\n\"Mode\": 2" +
+                                      std::string(customblocks::kLongestPropertiesLine, ' ') + "\r\n" + name +
+                                      "x\n\"Mode\": 1\n");
 }
 
 void WriteDdsThumbnailSeeds(const fs::path& root) {

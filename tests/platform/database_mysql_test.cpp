@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "database_test_server.h"
 #include "platform/database/mysql_database.h"
@@ -124,7 +125,8 @@ TEST_F(MySqlFrontEndTest, ValuesWithBlanksReachTheServerAsTheyAre) {
 
 TEST_F(MySqlFrontEndTest, TextThatIsNotUtf8IsStoredWithReplacementCharacters) {
   // In strict mode the server refuses text that is not UTF-8 instead of cutting it.
-  ASSERT_EQ(CountRows(*database_, "SELECT 1 FROM DUAL WHERE @@SESSION.sql_mode LIKE '%STRICT_TRANS_TABLES%'"), 1);
+  ASSERT_EQ(CountRows(*database_, "SELECT 1 FROM DUAL WHERE @@SESSION.sql_mode LIKE '%STRICT_TRANS_TABLES%'"),
+            1);
   const std::string latin1 = "Caf\xe9 cr\xeame \xff";
   database_->BindText(0, latin1);
   database_->BindText(1, "\xc3\xa9t\xc3");
@@ -140,24 +142,58 @@ TEST_F(MySqlFrontEndTest, TextThatIsNotUtf8IsStoredWithReplacementCharacters) {
   EXPECT_EQ(CountRows(*database_, "SELECT id FROM CustomBlocks2 WHERE name = ?"), 1);
 }
 
-TEST_F(MySqlFrontEndTest, AStatementOnALockedTableFailsWithinItsTimeoutAndLosesTheConnection) {
+TEST_F(MySqlFrontEndTest, AServerThatStallsFailsTheStatementWithinItsTimeoutAndLosesTheConnection) {
   testing::ScratchBlockDatabase scratch(*driver_, *server_, 2);
-  std::string error;
-  const auto database = driver_->Open(server_->Login(scratch.Name()), {.connectSeconds = 5, .statementSeconds = 1}, &error);
-  ASSERT_TRUE(database) << error;
-  EXPECT_EQ(CountRows(*database, "SELECT id FROM CustomBlocks2"), 0);
-  EXPECT_FALSE(database->ConnectionLost());
+  const auto connect = [&] {
+    std::string error;
+    auto database =
+        driver_->Open(server_->Login(scratch.Name()), {.connectSeconds = 5, .statementSeconds = 1}, &error);
+    EXPECT_TRUE(database) << error;
+    return database;
+  };
+  const auto queried = connect(), updated = connect(), streamed = connect();
+  ASSERT_TRUE(queried && updated && streamed);
+  EXPECT_EQ(CountRows(*queried, "SELECT id FROM CustomBlocks2"), 0);
+  EXPECT_FALSE(queried->ConnectionLost());
+  // How long a step took: each one gives up after the 1 s timeout, well before 4 s.
+  const auto durationOf = [](const std::function<void()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    return std::chrono::steady_clock::now() - start;
+  };
+
+  // Another client holds the table: a query and an update wait for it, until they give up.
   scratch.LockTable();
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(database->Query("SELECT id FROM CustomBlocks2"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-  EXPECT_TRUE(database->ConnectionLost()) << database->LastError();
-  // The client does not reconnect: everything after fails at once, and it stays lost.
+  EXPECT_LT(durationOf([&] { EXPECT_FALSE(queried->Query("SELECT id FROM CustomBlocks2")); }),
+            std::chrono::seconds(4));
+  EXPECT_TRUE(queried->ConnectionLost()) << queried->LastError();
+  EXPECT_LT(durationOf([&] {
+              EXPECT_FALSE(updated->Update(
+                  "INSERT INTO CustomBlocks2 (id,name,author,type,hasPrev) VALUES (1, 'n', 'a', 1, 0)"));
+            }),
+            std::chrono::seconds(4));
+  EXPECT_TRUE(updated->ConnectionLost()) << updated->LastError();
   scratch.UnlockTable();
-  EXPECT_FALSE(database->Update("INSERT INTO CustomBlocks2 (id,name,author,type,hasPrev) VALUES (1, 'n', 'a', 1, 0)"));
-  EXPECT_TRUE(database->ConnectionLost());
-  EXPECT_FALSE(database->Query("SELECT 1"));
+
+  // The server stalls in the middle of the rows: the first one is 20,000 bytes, the second one
+  // takes 3 s to make.
+  ASSERT_TRUE(streamed->Query("SELECT REPEAT('x', 20000), SLEEP(IF(seq = 2, 3, 0)) FROM seq_1_to_2"))
+      << streamed->LastError();
+  EXPECT_LT(durationOf([&] {
+              while (streamed->NextRow()) {
+              }
+            }),
+            std::chrono::seconds(4));
+  EXPECT_TRUE(streamed->ConnectionLost());
+  streamed->FinishQuery();
+
+  // The client does not reconnect: everything after fails at once, and it stays lost.
+  EXPECT_FALSE(
+      queried->Update("INSERT INTO CustomBlocks2 (id,name,author,type,hasPrev) VALUES (1, 'n', 'a', 1, 0)"));
+  EXPECT_FALSE(queried->Query("SELECT 1"));
+  EXPECT_TRUE(queried->ConnectionLost());
 }
+
 TEST(MySqlDriverLoading, MissingClientLibraryGivesNoDriver) {
   LibraryLocator locator;
   locator.SetLibraryFile(kMariaDbLibraryName, "/nonexistent/libmariadb.so.3");

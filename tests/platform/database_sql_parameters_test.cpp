@@ -76,7 +76,9 @@ TEST(SqlParameters, BoundTextIsMadeValidUtf8AndBlobsStayAsTheyAre) {
   EXPECT_EQ(bound("\xF0\x8F\xBF\xBF"), replacements(4));
   EXPECT_EQ(bound("\xF4\x90\x80\x80"), replacements(4));
   EXPECT_EQ(bound("\xE2\x82"), replacements(2));
-  EXPECT_EQ(bound("\xE2\x82" "A"), replacements(2) + "A");
+  EXPECT_EQ(bound("\xE2\x82"
+                  "A"),
+            replacements(2) + "A");
   EXPECT_EQ(bound("\xF0\x9F\x98\xF0\x9F\x98\x80"), replacements(3) + "\xF0\x9F\x98\x80");
   EXPECT_EQ(bound("\xC3\xC3\xA9"), replacement + "\xC3\xA9");
 
