@@ -94,7 +94,7 @@ struct MesherRig {
     for (int done = 0; done == 0; ++calls) {
       const auto before = std::chrono::steady_clock::now();
       done = mesher.BuildChunkMeshStep(chunkId, 0, bands, 8, 8, 1);
-      longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count()); if (getenv("DBG") && std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count() > 25) fprintf(stderr, "call %ld %.1f ms section %d\n", (long)calls, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count(), mesher.MeshSection(0));
+      longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
     }
     return longest;
   }
