@@ -362,8 +362,6 @@ void ChunkMesher::FreeChunkGeometry(int32_t chunkId) {
 void ChunkMesher::FreeAllChunkGeometry() {
   engine_.PBO_FreeStaticGeometry(-1);
   chunkRenderMap_.clear();
-  bandGrid_.Clear();
-  blendedFaces_.clear();
   meshSection_.fill(-1);
   meshSlotState_.fill(kMeshSlotIdle);
   meshGeometry_ = 0;

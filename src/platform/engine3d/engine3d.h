@@ -275,6 +275,8 @@ class Engine3D {
 
   std::unique_ptr<Renderer> renderer_;
   std::unique_ptr<Scene> scene_;
+  glm::vec3 lastTurn_{0.0f};  // the angles of the last turned add, and their rotation
+  glm::mat3 lastTurnRotation_{1.0f};
 };
 
 // An engine drawing nothing on screen: every object stays on the CPU for inspection.

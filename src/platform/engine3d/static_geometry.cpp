@@ -89,6 +89,38 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
   return mesh.packed;
 }
 
+// A flat rectangle (TileShape) whose normals stay as packed: its four corners written straight
+// into place, those on the high side where the last of `copies` has them, the texture stepping on
+// by a whole repeat per copy.
+void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, glm::vec3 position, glm::vec3 scale,
+                glm::vec3 step, glm::ivec3 copies) {
+  const glm::vec3 far = position + glm::vec3(copies - 1) * step;
+  const glm::vec3 repeats(copies - 1);
+  const auto base = static_cast<uint32_t>(batch.vertices.size());
+  batch.vertices.resize(base + 4);
+  GeometryVertex* out = batch.vertices.data() + base;
+  const GeometryVertex* in = mesh.packed.data();
+  for (int i = 0; i < 4; ++i) {
+    const auto& high = mesh.tile.atHigh[i];
+    out[i].x = in[i].x * scale.x + (high[0] ? far.x : position.x);
+    out[i].y = in[i].y * scale.y + (high[1] ? far.y : position.y);
+    out[i].z = in[i].z * scale.z + (high[2] ? far.z : position.z);
+    std::memcpy(&out[i].u, &in[i].u, kTexturedTailBytes);
+    const glm::vec2 shift = (high[0] ? repeats.x : 0.0f) * mesh.tile.uvStep[0] +
+                            (high[1] ? repeats.y : 0.0f) * mesh.tile.uvStep[1] +
+                            (high[2] ? repeats.z : 0.0f) * mesh.tile.uvStep[2];
+    out[i].u += shift.x;
+    out[i].v += shift.y;
+  }
+  const glm::vec3 a = mesh.packedMin * scale + position, b = mesh.packedMax * scale + far;
+  target.boundsMin = glm::min(target.boundsMin, glm::min(a, b));
+  target.boundsMax = glm::max(target.boundsMax, glm::max(a, b));
+  const size_t indexBase = batch.indices.size();
+  batch.indices.resize(indexBase + 6);
+  uint32_t* indexOut = batch.indices.data() + indexBase;
+  for (int k = 0; k < 6; ++k) indexOut[k] = base + mesh.indices[k];
+}
+
 }  // namespace
 
 GeometryBatch SpareBatches::Take() {
@@ -179,7 +211,10 @@ void Engine3D::AddCopies(StaticGeometry& target, Mesh& mesh, const StaticAdd& ad
   const glm::vec3 step = (mesh.packedMax - mesh.packedMin) * scale;
   const bool sideBySide = (copies.x == 1 || step.x > 0.0f) && (copies.y == 1 || step.y > 0.0f) &&
                           (copies.z == 1 || step.z > 0.0f);  // not stacked across a flat mesh
-  if (copies == glm::ivec3(1) || (!rotated && positiveScale && sideBySide && mesh.tile.tileable)) {
+  const bool tileable = !rotated && positiveScale && sideBySide && mesh.tile.tileable;
+  if (tileable && mesh.normalsAxisAligned) {
+    AppendTile(target, batch, mesh, add.position, scale, step, copies);
+  } else if (copies == glm::ivec3(1) || tileable) {
     AppendCopy(target, batch, mesh, add.position, scale, add.angles, rotated, step, copies);
   } else {
     for (int i = 0; i < copies.x; ++i)
@@ -236,7 +271,15 @@ void Engine3D::AppendCopy(StaticGeometry& target, GeometryBatch& batch, const Me
     const glm::vec3 inverseScale(sx != 0.0f ? 1.0f / sx : 0.0f, sy != 0.0f ? 1.0f / sy : 0.0f,
                                  sz != 0.0f ? 1.0f / sz : 0.0f);
     glm::mat3 rotation(1.0f);
-    if (rotated) rotation = EulerRotation(angles[0], angles[1], angles[2]);
+    if (rotated) {
+      // Mesh blocks come in a few turns, one after another: the matrix of the last one is kept.
+      const glm::vec3 turn(angles[0], angles[1], angles[2]);
+      if (turn != lastTurn_) {
+        lastTurn_ = turn;
+        lastTurnRotation_ = EulerRotation(angles[0], angles[1], angles[2]);
+      }
+      rotation = lastTurnRotation_;
+    }
     for (uint32_t i = 0; i < vertexCount; ++i) {
       glm::vec3 p(in[i].x * sx, in[i].y * sy, in[i].z * sz);
       p = rotated ? rotation * p + position : p + originOf(i);
