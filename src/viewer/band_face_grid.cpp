@@ -48,8 +48,8 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
       const int first = std::countr_zero(lines[line]);
       const int32_t shown = material(line, first);
       int end = first + 1;
-      while (end < 64 && ((lines[line] >> end) & 1) != 0 && material(line, end) == shown) ++end;
-      const uint64_t stretch = (end - first == 64 ? ~uint64_t{0} : ((uint64_t{1} << (end - first)) - 1)) << first;
+      while (end < kLineCells && ((lines[line] >> end) & 1) != 0 && material(line, end) == shown) ++end;
+      const uint64_t stretch = ((uint64_t{1} << (end - first)) - 1) << first;
       lines[line] &= ~stretch;
       int next = line + 1;
       for (; next < lineCount && (lines[next] & stretch) == stretch; ++next) {

@@ -48,7 +48,7 @@ class BandFaceGrid {
  private:
   // Per direction the cells lie in planes across it, each plane in lines of up to 32 cells (top
   // and bottom: a line per row, sides: a line per height).
-  static constexpr int kPlanes = 50, kLines = 50, kHeights = 50;
+  static constexpr int kPlanes = 50, kLines = 50, kLineCells = 32, kHeights = 50;
   static constexpr size_t kCells = size_t{32} * 32 * kHeights;
   static size_t CellIndex(int col, int row, int height) {
     return (static_cast<size_t>(col) * 32 + static_cast<size_t>(row)) * kHeights + static_cast<size_t>(height);
@@ -56,7 +56,7 @@ class BandFaceGrid {
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
-  std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell
+  std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
   std::vector<int32_t> materials_;           // per direction and cell
 };
 
