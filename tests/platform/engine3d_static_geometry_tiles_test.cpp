@@ -293,11 +293,11 @@ TEST_F(Tiles, AMaterialPastTheBatchLimitGoesOnInABatchOfItsOwn) {
   for (int face = 0; face < 20000; ++face) faces.push_back({float(face % 100), 0, float(face / 100), 1, 1, 1, 1, 1, 1, stone});
   ASSERT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), faces), 1);
   ASSERT_EQ(tiling->PBO_BuildStaticGeometry(geometry), 1);
-  ASSERT_EQ(Tiled().batches.size(), 2u);
+  ASSERT_EQ(Tiled().batches.size(), 5u);
   size_t vertices = 0;
   for (const GeometryBatch& batch : Tiled().batches) {
     EXPECT_EQ(batch.materialKey, 1);
-    EXPECT_LE(batch.vertices.size(), 65536u);
+    EXPECT_LE(batch.vertices.size(), 16384u);
     vertices += batch.vertices.size();
     for (uint32_t index : batch.indices) ASSERT_LT(index, batch.vertices.size());
   }

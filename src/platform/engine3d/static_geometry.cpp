@@ -17,10 +17,10 @@ namespace {
 constexpr size_t kTexturedTailBytes = sizeof(GeometryVertex) - offsetof(GeometryVertex, u);
 static_assert(kTexturedTailBytes == 16);
 
-// A batch grows by copying what it holds into fresh memory: past this many vertices a material's
-// faces go on in a batch of their own (one more draw call), so that no add copies and touches more
-// than a couple of megabytes at once.
-constexpr size_t kBatchVertexLimit = size_t{1} << 16;
+// A batch grows by copying what it holds into fresh memory, and fresh pages are slow to come by
+// on a busy machine: past this many vertices a material's faces go on in a batch of their own
+// (one more draw call), so that no single add copies and touches more than half a megabyte.
+constexpr size_t kBatchVertexLimit = size_t{1} << 14;
 
 // The batch that takes the material's next faces: its latest one, unless that is full.
 GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
