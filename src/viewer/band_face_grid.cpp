@@ -30,53 +30,91 @@ bool BandFaceGrid::TakeNextPlane(std::vector<Rectangle>& rectangles) {
 }
 
 // From the first free cell on: along its line while the material holds, then over the next lines
-// while the whole stretch is free and of that material.
+// while the whole stretch is free and of that material; the plane both as stored and turned (its
+// lines becoming cells), and for each material the way that needs fewer rectangles.
 void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectangles) {
   const bool level = face < 2, alongRows = face == 2 || face == 3;
-  const int lineCount = level ? 32 : kLines;
-  uint64_t* lines = lines_.data() + (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines;
+  const int lineCount = level ? kLineCells : kLines;
+  uint64_t* stored = lines_.data() + (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines;
   // The plane's cells as (line, cell), each a step through the direction's materials.
   const int32_t* materials = materials_.data() + static_cast<size_t>(face) * kCells +
                              (level ? CellIndex(0, 0, plane) : alongRows ? CellIndex(plane, 0, 0) : CellIndex(0, plane, 0));
   const size_t lineStep = level ? CellIndex(0, 1, 0) : 1;
   const size_t cellStep = alongRows ? CellIndex(0, 1, 0) : CellIndex(1, 0, 0);
-  auto material = [=](int line, int cell) {
-    return materials[static_cast<size_t>(line) * lineStep + static_cast<size_t>(cell) * cellStep];
-  };
   for (int line = 0; line < lineCount; ++line) {
-    while (lines[line] != 0) {
-      const int first = std::countr_zero(lines[line]);
-      const int32_t shown = material(line, first);
-      int end = first + 1;
-      while (end < kLineCells && ((lines[line] >> end) & 1) != 0 && material(line, end) == shown) ++end;
-      const uint64_t stretch = ((uint64_t{1} << (end - first)) - 1) << first;
-      lines[line] &= ~stretch;
-      int next = line + 1;
-      for (; next < lineCount && (lines[next] & stretch) == stretch; ++next) {
-        bool same = true;
-        for (int cell = first; cell < end && same; ++cell) same = material(next, cell) == shown;
-        if (!same) break;
-        lines[next] &= ~stretch;
-      }
-      Rectangle rectangle;
-      rectangle.face = face;
-      rectangle.material = shown;
-      if (level) {
-        rectangle.height = plane;
-        rectangle.row = line, rectangle.rows = next - line;
-        rectangle.col = first, rectangle.cols = end - first;
-      } else if (alongRows) {
-        rectangle.col = plane;
-        rectangle.height = line, rectangle.heights = next - line;
-        rectangle.row = first, rectangle.rows = end - first;
-      } else {
-        rectangle.row = plane;
-        rectangle.height = line, rectangle.heights = next - line;
-        rectangle.col = first, rectangle.cols = end - first;
-      }
-      rectangles.push_back(rectangle);
-    }
+    along_[line] = stored[line];
+    stored[line] = 0;
   }
+  auto sweep = [&](std::array<uint64_t, kLines> free, int lines, int cells, bool turned, std::vector<Run>& runs) {
+    auto material = [&](int line, int cell) {
+      if (turned) std::swap(line, cell);
+      return materials[static_cast<size_t>(line) * lineStep + static_cast<size_t>(cell) * cellStep];
+    };
+    runs.clear();
+    for (int line = 0; line < lines; ++line) {
+      while (free[line] != 0) {
+        const int first = std::countr_zero(free[line]);
+        const int32_t shown = material(line, first);
+        int end = first + 1;
+        while (end < cells && ((free[line] >> end) & 1) != 0 && material(line, end) == shown) ++end;
+        const uint64_t stretch = ((uint64_t{1} << (end - first)) - 1) << first;
+        free[line] &= ~stretch;
+        int next = line + 1;
+        for (; next < lines && (free[next] & stretch) == stretch; ++next) {
+          bool same = true;
+          for (int cell = first; cell < end && same; ++cell) same = material(next, cell) == shown;
+          if (!same) break;
+          free[next] &= ~stretch;
+        }
+        // In the plane as stored: from (line, cell), `cells` along the line and `lines` across.
+        runs.push_back(turned ? Run{first, line, next - line, end - first, shown}
+                              : Run{line, first, end - first, next - line, shown});
+      }
+    }
+  };
+  sweep(along_, lineCount, kLineCells, false, runsAlong_);
+  runsAcross_.clear();
+  if (runsAlong_.size() > 1) {
+    across_.fill(0);
+    for (int line = 0; line < lineCount; ++line)
+      for (uint64_t cells = along_[line]; cells != 0; cells &= cells - 1)
+        across_[std::countr_zero(cells)] |= uint64_t{1} << line;
+    sweep(across_, kLineCells, lineCount, true, runsAcross_);
+  }
+  // Per material: rectangles along minus rectangles across; turned where that is more.
+  counts_.clear();
+  auto countOf = [this](int32_t material) -> int& {
+    for (auto& [known, count] : counts_)
+      if (known == material) return count;
+    return counts_.emplace_back(material, 0).second;
+  };
+  for (const Run& run : runsAlong_) ++countOf(run.material);
+  for (const Run& run : runsAcross_) --countOf(run.material);
+
+  auto take = [&](const Run& run) {
+    Rectangle rectangle;
+    rectangle.face = face;
+    rectangle.material = run.material;
+    if (level) {
+      rectangle.height = plane;
+      rectangle.row = run.line, rectangle.rows = run.lines;
+      rectangle.col = run.cell, rectangle.cols = run.cells;
+    } else if (alongRows) {
+      rectangle.col = plane;
+      rectangle.height = run.line, rectangle.heights = run.lines;
+      rectangle.row = run.cell, rectangle.rows = run.cells;
+    } else {
+      rectangle.row = plane;
+      rectangle.height = run.line, rectangle.heights = run.lines;
+      rectangle.col = run.cell, rectangle.cols = run.cells;
+    }
+    rectangles.push_back(rectangle);
+  };
+  const bool anyTurned = !runsAcross_.empty();
+  for (const Run& run : runsAlong_)
+    if (!anyTurned || countOf(run.material) <= 0) take(run);
+  for (const Run& run : runsAcross_)
+    if (countOf(run.material) > 0) take(run);
 }
 
 }  // namespace orelens::viewer

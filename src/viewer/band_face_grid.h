@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace orelens::viewer {
@@ -53,11 +54,18 @@ class BandFaceGrid {
   static size_t CellIndex(int col, int row, int height) {
     return (static_cast<size_t>(col) * 32 + static_cast<size_t>(row)) * kHeights + static_cast<size_t>(height);
   }
+  struct Run {  // a rectangle in a plane as stored: from (line, cell), `cells` along and `lines` across
+    int line, cell, cells, lines;
+    int32_t material;
+  };
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
   std::vector<int32_t> materials_;           // per direction and cell
+  std::array<uint64_t, kLines> along_{}, across_{};  // one plane's lines, and the plane turned
+  std::vector<Run> runsAlong_, runsAcross_;
+  std::vector<std::pair<int32_t, int>> counts_;  // per material of a plane
 };
 
 }  // namespace orelens::viewer
