@@ -13,6 +13,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -49,6 +50,17 @@ inline std::ostream& operator<<(std::ostream& out, const AddedFace& face) {
 inline long Thousandths(float value) { return std::lround(static_cast<double>(value) * 1000.0); }
 inline std::array<long, 3> Thousandths(glm::vec3 p) { return {Thousandths(p.x), Thousandths(p.y), Thousandths(p.z)}; }
 
+// The lowest and highest corner of the quad whose six indices start at `first`.
+inline std::pair<glm::vec3, glm::vec3> QuadBounds(const platform::GeometryBatch& batch, size_t first) {
+  glm::vec3 low(1e30f), high(-1e30f);
+  for (size_t i = first; i < first + 6; ++i) {
+    const auto& v = batch.vertices[batch.indices[i]];
+    low = glm::min(low, glm::vec3(v.x, v.y, v.z));
+    high = glm::max(high, glm::vec3(v.x, v.y, v.z));
+  }
+  return {low, high};
+}
+
 // Every add of a quad template appends its four corners and six indices to the batch of the
 // entity's material, so six indices in a row are one quad.
 inline std::vector<AddedFace> FacesOf(const platform::StaticGeometry& geometry) {
@@ -56,12 +68,7 @@ inline std::vector<AddedFace> FacesOf(const platform::StaticGeometry& geometry) 
   for (const auto& batch : geometry.batches) {
     EXPECT_EQ(batch.indices.size() % 6, 0u);
     for (size_t first = 0; first + 6 <= batch.indices.size(); first += 6) {
-      glm::vec3 low(1e30f), high(-1e30f);
-      for (size_t i = first; i < first + 6; ++i) {
-        const auto& v = batch.vertices[batch.indices[i]];
-        low = glm::min(low, glm::vec3(v.x, v.y, v.z));
-        high = glm::max(high, glm::vec3(v.x, v.y, v.z));
-      }
+      const auto [low, high] = QuadBounds(batch, first);
       AddedFace face;
       face.material = batch.materialKey;
       face.min = Thousandths(low);
@@ -88,12 +95,7 @@ inline std::vector<AddedFace> CellFacesOf(const platform::StaticGeometry& geomet
   std::vector<AddedFace> cells;
   for (const auto& batch : geometry.batches) {
     for (size_t first = 0; first + 6 <= batch.indices.size(); first += 6) {
-      glm::vec3 low(1e30f), high(-1e30f);
-      for (size_t i = first; i < first + 6; ++i) {
-        const auto& v = batch.vertices[batch.indices[i]];
-        low = glm::min(low, glm::vec3(v.x, v.y, v.z));
-        high = glm::max(high, glm::vec3(v.x, v.y, v.z));
-      }
+      const auto [low, high] = QuadBounds(batch, first);
       int flat = 0;
       for (int axis = 0; axis < 3; ++axis)
         if (low[axis] == high[axis]) flat = axis;
