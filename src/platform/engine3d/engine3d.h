@@ -218,7 +218,8 @@ class Engine3D {
   // mesh is copied that many times. 0 when the geometry, the entity or a tile's material does
   // not exist, or a tile has fewer than one copy along an axis (the tiles before it are added).
   int AddStaticGeometryTiles(int geometry, int entityHandle, std::span<const StaticGeometryTile> tiles);
-  // Makes what was added so far drawable: one draw call per material the geometry holds.
+  // Makes what was added so far drawable: one draw call per material the geometry holds (more
+  // for a material past 16,384 vertices).
   int PBO_BuildStaticGeometry(int geometry);
   // -1 frees every static geometry.
   int PBO_FreeStaticGeometry(int geometry);
