@@ -220,15 +220,15 @@ bool DesktopPerson::Alive(const std::string& step) {
 }
 
 bool DesktopPerson::PopupOpen(const Screenshot& shot, const MenuPlace& popup) {
-  if (popup.x > 0) {
-    // A menu of the bar: its title is highlighted while it is open, whatever the scene shows.
-    return shot.Share(popup.x - 6, 2, popup.x + 6, 5, [](Pixel p) { return p.b > p.r + 60 && p.b > 150; }) > 0.8;
-  }
-  // A sub-menu: its background, a near black grey (a little of the scene shows through), told
-  // apart from a dark scene by its lack of colour.
-  return shot.Share(popup.padX, popup.firstRow - 6, popup.padX + 3, popup.firstRow + 6, [](Pixel p) {
-           return std::max({p.r, p.g, p.b}) <= 36 && std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) <= 4;
-         }) > 0.8;
+  // The pop-up's background, a near black grey with a little of the scene showing through, told
+  // apart from a dark scene (the ground seen from inside, a fogged wall) by its lack of colour.
+  const bool background = shot.Share(popup.padX, popup.firstRow - 6, popup.padX + 3, popup.firstRow + 6, [](Pixel p) {
+    return std::max({p.r, p.g, p.b}) <= 40 && std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) <= 8;
+  }) > 0.8;
+  // A menu of the bar also has its title highlighted while it is open.
+  return background && (popup.x <= 0 || shot.Share(popup.x - 6, 2, popup.x + 6, 5, [](Pixel p) {
+                          return p.b > p.r + 60 && p.b > 150;
+                        }) > 0.8);
 }
 
 int DesktopPerson::ModalTitleRow(const Screenshot& shot) {

@@ -31,11 +31,16 @@ int Green(uint32_t rgba) { return static_cast<int>((rgba >> 8) & 0xFF); }
 int Blue(uint32_t rgba) { return static_cast<int>((rgba >> 16) & 0xFF); }
 int Alpha(uint32_t rgba) { return static_cast<int>(rgba >> 24); }
 
+// The overlay's font: the drawing layer's default face (loaded once, read only afterwards).
+const platform::FontLibrary& HudFonts() {
+  static const platform::FontLibrary fonts;
+  return fonts;
+}
+
 // The line drawn as the program draws its overlay: on the translucent panel, in the colour.
 platform::Image DrawHudLine(int line, const std::string& text, uint32_t rgba) {
-  static const platform::FontLibrary fonts;  // loading fontconfig's default face once is enough
   platform::Image sprite(kHudWidth, kHudHeight, 0);
-  platform::DrawingSession drawing(&sprite, fonts);
+  platform::DrawingSession drawing(&sprite, HudFonts());
   drawing.DrawingMode(platform::kDrawAlphaBlend | platform::kDrawTransparent);
   drawing.RoundBox(0, 0, kHudWidth, kHudHeight, 10, 10, platform::PackRgba(0, 0, 0, 100));
   drawing.DrawText(10, line, text, rgba);
@@ -69,10 +74,10 @@ int Disagreements(const Screenshot& shot, const platform::Image& sprite, int lin
   return count;
 }
 
+// Where the text drawn on the line ends: its advance, as the drawing layer measures it.
 int TextEnd(int line, const std::string& text) {
-  static const platform::FontLibrary fonts;
   platform::Image scratch(1, 1, 0);
-  platform::DrawingSession drawing(&scratch, fonts);
+  platform::DrawingSession drawing(&scratch, HudFonts());
   return drawing.DrawText(10, line, text, kHudGrey);
 }
 

@@ -14,9 +14,8 @@
 
 namespace orelens::e2e {
 
-// The colours of the overlay's lines, packed as the drawing layer packs them (red lowest).
-inline constexpr uint32_t kHudGrey = 0xFFC8C8C8u;   // browse mode: 200, 200, 200
-inline constexpr uint32_t kHudWhite = 0xFFFFFFFFu;  // start hint, insertion mode
+// The colour of the browse mode's overlay lines, packed as the drawing layer packs it (red lowest).
+inline constexpr uint32_t kHudGrey = 0xFFC8C8C8u;  // 200, 200, 200
 
 // True when overlay line `line` (its y in the panel: 10, 30, 50 or 70) shows exactly `text` in
 // the colour: every fully covered pixel of the text is on the screen, and no other pixel of the
