@@ -30,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr int kBricks = 10;  // a block type the demo worlds do not use
+constexpr int kBricks = 10;                // a block type the demo worlds do not use
 constexpr char kValley[] = "Demo Valley";  // 30 x 30 chunks of hills and trees
 constexpr char kIsle[] = "Tiny Isle";      // 8 x 8 of them
 constexpr int64_t kShortDistance = 150, kMediumDistance = 300, kFarDistance = 600;
@@ -213,8 +213,8 @@ class RealWindowTest : public ::testing::Test {
   }
 
   // Holds keys until the sign shows on the screen (bounded).
-  bool HoldUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign, const std::string& name,
-                 std::chrono::milliseconds limit = 60s) {
+  bool HoldUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
+                 const std::string& name, std::chrono::milliseconds limit = 60s) {
     person_->KeyDown(keys);
     const bool seen = person_->SeeWithin(limit, sign, name);
     person_->KeyUp(keys);
@@ -225,8 +225,8 @@ class RealWindowTest : public ::testing::Test {
   bool FlyWith(const std::string& keys) {
     const Screenshot before = person_->Shoot("before-" + keys);
     return HoldUntil(
-        keys, [&](const Screenshot& shot) { return DesktopPerson::HudLineDifference(before, shot, 50) > 6; }, "fly",
-        40s);
+        keys, [&](const Screenshot& shot) { return DesktopPerson::HudLineDifference(before, shot, 50) > 6; },
+        "fly", 40s);
   }
 
   // The camera's position as the overlay's position line tells it.
@@ -414,8 +414,13 @@ TEST_F(RealWindowTest, NarrowHeightAndSurfaceChangeTheViewDisplay) {
   STEP("full wall again", ViewBecomes(wall, true, "full"));
 
   // Into the slab: fast up to its face, then slowly a few units in.
-  STEP("up to the wall", HoldUntil("Shift_L+w", [](const Screenshot& shot) { return Shown(shot, &Position::x) > kWallFaceX - 12; }, "near"));
-  STEP("into the wall", HoldUntil("w", [](const Screenshot& shot) { return Shown(shot, &Position::x) > kWallFaceX + 2; }, "in"));
+  STEP("up to the wall",
+       HoldUntil(
+           "Shift_L+w", [](const Screenshot& shot) { return Shown(shot, &Position::x) > kWallFaceX - 12; },
+           "near"));
+  STEP("into the wall",
+       HoldUntil(
+           "w", [](const Screenshot& shot) { return Shown(shot, &Position::x) > kWallFaceX + 2; }, "in"));
   const Screenshot inside = SettledView("inside");
   person_->Keep("inside-the-wall");
 
@@ -438,7 +443,8 @@ TEST_F(RealWindowTest, NarrowHeightAndSurfaceChangeTheViewDisplay) {
 
 // The draw distances, judged by the overlay's count of the chunks shown: Medium loads from the
 // spiral of 300 chunk places, Far from that of 600; Short keeps what is loaded until the
-// streaming restarts and then loads from its 150 places again. Chunk borders and shadows change what they save.
+// streaming restarts and then loads from its 150 places again. Chunk borders and shadows change
+// what they save.
 TEST_F(RealWindowTest, DrawDistancesChangeTheChunksShownDisplay) {
   PrepareFolder(kShortDistance, kField);
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -479,7 +485,6 @@ TEST_F(RealWindowTest, DrawDistancesChangeTheChunksShownDisplay) {
     expected[static_cast<size_t>(shadows)] = 'x';
     STEP("shadow marks", Marks(kVisuals, 2, &kShadows, 3, kShadowsCheckX) == expected);
   }
-
 
   ASSERT_TRUE(Quit()) << person_->Stacks();
   EXPECT_EQ(PreferenceValue(prefs_, "ViewDistance"), "600");
@@ -532,23 +537,24 @@ TEST_F(RealWindowTest, WorldsPlayerPositionAndSchematicDisplay) {
     if (chosen == current) continue;
     const world::PlayerPosition start = PlayerPositionOf(folder_.saves / chosen);
     const int64_t chunks = StoredChunks(before_[chosen]);
-    STEP("world shown", person_->SeeWithin(
-                            60s,
-                            [&](const Screenshot& shot) {
-                              const auto shown = WorldShown(shot);
-                              return shown && shown->first == chosen && shown->second > 0 &&
-                                     shown->second <= chunks &&
-                                     HudLineShows(shot, 50, HudPositionLine(start.x, start.height, start.z), kHudGrey);
-                            },
-                            "world-" + chosen));
+    STEP("world shown",
+         person_->SeeWithin(
+             60s,
+             [&](const Screenshot& shot) {
+               const auto shown = WorldShown(shot);
+               return shown && shown->first == chosen && shown->second > 0 && shown->second <= chunks &&
+                      HudLineShows(shot, 50, HudPositionLine(start.x, start.height, start.z), kHudGrey);
+             },
+             "world-" + chosen));
   }
   ASSERT_EQ(rowOf.size(), worlds_.size()) << "the entries did not name every world";
   const std::string world = kValley;
   const std::string elsewhere = worlds_.front() == world ? worlds_.back() : worlds_.front();
   if (PreferenceValue(prefs_, "LastWorld") != world)
     STEP("back to the valley", person_->ChooseSubMenu(kWorld, 0, kActiveWorld, rowOf[world]));
-  STEP("valley shown", person_->SeeWithin(
-                           60s, [&](const Screenshot& shot) { return ChunksShown(shot, world) > 0; }, "valley"));
+  STEP("valley shown",
+       person_->SeeWithin(
+           60s, [&](const Screenshot& shot) { return ChunksShown(shot, world) > 0; }, "valley"));
 
   // ---- Set Playerposition, answered Yes, then the confirmation; from a new place. The world
   // entered again shows the camera there (the stored height reads 2 units higher).
@@ -560,11 +566,13 @@ TEST_F(RealWindowTest, WorldsPlayerPositionAndSchematicDisplay) {
   STEP("confirmation", AnswerBoxWithReturn("confirmation"));
   const world::PlayerPosition stored = PlayerPositionOf(folder_.saves / world);
   // The file holds hundredths; the overlay showed tenths.
-  STEP("position written", std::abs(stored.x - camera->x) <= 0.06f && std::abs(stored.z - camera->z) <= 0.06f &&
+  STEP("position written", std::abs(stored.x - camera->x) <= 0.06f &&
+                               std::abs(stored.z - camera->z) <= 0.06f &&
                                std::abs(stored.height - 2.0f - camera->height) <= 0.06f);
   STEP("switch away", person_->ChooseSubMenu(kWorld, 0, kActiveWorld, rowOf[elsewhere]));
-  STEP("other world shown", person_->SeeWithin(
-                                60s, [&](const Screenshot& shot) { return ChunksShown(shot, elsewhere) > 0; }, "away"));
+  STEP("other world shown",
+       person_->SeeWithin(
+           60s, [&](const Screenshot& shot) { return ChunksShown(shot, elsewhere) > 0; }, "away"));
   STEP("switch back", person_->ChooseSubMenu(kWorld, 0, kActiveWorld, rowOf[world]));
   STEP("shown at the new position",
        person_->SeeWithin(
@@ -587,7 +595,9 @@ TEST_F(RealWindowTest, WorldsPlayerPositionAndSchematicDisplay) {
   person_->Tap("Return");  // updates the preview's place; the mode stays
   STEP("still inserting", SeeHud(HudSign::kInsertion, "insertion"));
   STEP("ctrl+s writes the schematic",
-       HoldUntil("Control_L+s", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "injected"));
+       HoldUntil(
+           "Control_L+s", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
+           "injected"));
   person_->Keep("injected");
   STEP("mesh cache removed", DesktopPerson::WithinTime(20s, [&] {
          return !fs::exists(folder_.root / "instaload" / world / "chunkmeshes.sqlite");
@@ -640,8 +650,9 @@ TEST_F(RealWindowTest, WorldsPlayerPositionAndSchematicDisplay) {
 TEST_F(RealWindowTest, SaveBoxMarkersAndHelpDisplay) {
   PrepareFolder(kShortDistance, kIsle);
   ASSERT_NO_FATAL_FAILURE(Start());
-  STEP("the isle shown", person_->SeeWithin(
-                             60s, [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "isle"));
+  STEP("the isle shown",
+       person_->SeeWithin(
+           60s, [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "isle"));
 
   // ---- Save Schematic Cube: Return opens the save requester; the file appears.
   STEP("save schematic cube", person_->ChooseMenu(kFile, 1));

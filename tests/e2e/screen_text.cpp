@@ -26,10 +26,18 @@ constexpr int kHudWidth = 450, kHudHeight = 100;
 constexpr int kHudScreenX = 10, kHudScreenY = 31;
 constexpr int kLineRows = 20;
 
-int Red(uint32_t rgba) { return static_cast<int>(rgba & 0xFF); }
-int Green(uint32_t rgba) { return static_cast<int>((rgba >> 8) & 0xFF); }
-int Blue(uint32_t rgba) { return static_cast<int>((rgba >> 16) & 0xFF); }
-int Alpha(uint32_t rgba) { return static_cast<int>(rgba >> 24); }
+int Red(uint32_t rgba) {
+  return static_cast<int>(rgba & 0xFF);
+}
+int Green(uint32_t rgba) {
+  return static_cast<int>((rgba >> 8) & 0xFF);
+}
+int Blue(uint32_t rgba) {
+  return static_cast<int>((rgba >> 16) & 0xFF);
+}
+int Alpha(uint32_t rgba) {
+  return static_cast<int>(rgba >> 24);
+}
 
 // The overlay's font: the drawing layer's default face (loaded once, read only afterwards).
 const platform::FontLibrary& HudFonts() {
@@ -110,11 +118,13 @@ class InterfaceFont {
       const float x1 = penX + glyph->X0, x2 = penX + glyph->X1, y1 = glyph->Y0, y2 = glyph->Y1;
       penX += glyph->AdvanceX;
       if (!glyph->Visible || x2 <= x1 || y2 <= y1) continue;
-      for (int py = std::max(0, static_cast<int>(std::floor(y1))); py < std::min(height, static_cast<int>(std::ceil(y2))); ++py) {
+      for (int py = std::max(0, static_cast<int>(std::floor(y1)));
+           py < std::min(height, static_cast<int>(std::ceil(y2))); ++py) {
         const float cy = static_cast<float>(py) + 0.5f;
         if (cy < y1 || cy >= y2) continue;
         const float v = glyph->V0 + (cy - y1) / (y2 - y1) * (glyph->V1 - glyph->V0);
-        for (int px = std::max(0, static_cast<int>(std::floor(x1))); px < std::min(width, static_cast<int>(std::ceil(x2))); ++px) {
+        for (int px = std::max(0, static_cast<int>(std::floor(x1)));
+             px < std::min(width, static_cast<int>(std::ceil(x2))); ++px) {
           const float cx = static_cast<float>(px) + 0.5f;
           if (cx < x1 || cx >= x2) continue;
           const float u = glyph->U0 + (cx - x1) / (x2 - x1) * (glyph->U1 - glyph->U0);
@@ -156,7 +166,9 @@ class InterfaceFont {
   int width_ = 0, height_ = 0;
 };
 
-int Brightness(Pixel p) { return (p.r + p.g + p.b) / 3; }
+int Brightness(Pixel p) {
+  return (p.r + p.g + p.b) / 3;
+}
 
 }  // namespace
 
@@ -164,8 +176,8 @@ bool HudLineShows(const Screenshot& shot, int line, const std::string& text, uin
   return Disagreements(shot, DrawHudLine(line, text, rgba), line, 0, kHudWidth) <= 2;
 }
 
-std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32_t rgba, const std::string& prefix,
-                                        char end) {
+std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32_t rgba,
+                                        const std::string& prefix, char end) {
   std::string field;
   for (int position = 0; position < 16; ++position) {
     // The next character: the one whose drawing agrees best with the screen over its own columns;
@@ -176,7 +188,8 @@ std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32
     for (const char candidate : std::string("0123456789.-") + end) {
       const std::string text = prefix + field + candidate;
       // Its own columns, and a little beyond for the parts of a glyph that reach over.
-      const int mismatch = Disagreements(shot, DrawHudLine(line, text, rgba), line, from, TextEnd(line, text) + 2);
+      const int mismatch =
+          Disagreements(shot, DrawHudLine(line, text, rgba), line, from, TextEnd(line, text) + 2);
       if (mismatch < bestMismatch) {
         bestMismatch = mismatch;
         best = candidate;
@@ -188,9 +201,10 @@ std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32
   return std::nullopt;
 }
 
-std::optional<int64_t> ReadHudNumber(const Screenshot& shot, int line, uint32_t rgba, const std::string& prefix,
-                                     const std::string& suffix) {
-  const std::optional<std::string> field = ReadHudField(shot, line, rgba, prefix, suffix.empty() ? ' ' : suffix[0]);
+std::optional<int64_t> ReadHudNumber(const Screenshot& shot, int line, uint32_t rgba,
+                                     const std::string& prefix, const std::string& suffix) {
+  const std::optional<std::string> field =
+      ReadHudField(shot, line, rgba, prefix, suffix.empty() ? ' ' : suffix[0]);
   if (!field || field->find_first_not_of("-0123456789") != std::string::npos || *field == "-" ||
       !HudLineShows(shot, line, prefix + *field + suffix, rgba))
     return std::nullopt;
@@ -219,7 +233,8 @@ std::string HudPositionLine(float x, float y, float z) {
   return "Position: X=" + tenths(x) + "m Y=" + tenths(z) + "m z=" + tenths(y) + "m ";
 }
 
-std::optional<std::string> ReadMessageBoxText(const Screenshot& shot, const std::vector<std::string>& candidates) {
+std::optional<std::string> ReadMessageBoxText(const Screenshot& shot,
+                                              const std::vector<std::string>& candidates) {
   static const InterfaceFont font;
   const int titleRow = DesktopPerson::ModalTitleRow(shot);
   if (titleRow < 0 || candidates.empty()) return std::nullopt;
@@ -240,7 +255,8 @@ std::optional<std::string> ReadMessageBoxText(const Screenshot& shot, const std:
   std::vector<int> background;
   for (int x = textX; x < textX + width; ++x)
     for (int y = textY - 5; y < textY - 2; ++y)
-      if (x >= 0 && y >= 0 && x < shot.width && y < shot.height) background.push_back(Brightness(shot.At(x, y)));
+      if (x >= 0 && y >= 0 && x < shot.width && y < shot.height)
+        background.push_back(Brightness(shot.At(x, y)));
   if (background.empty()) return std::nullopt;
   std::nth_element(background.begin(), background.begin() + background.size() / 2, background.end());
   const float dark = static_cast<float>(background[background.size() / 2]);
@@ -259,7 +275,8 @@ std::optional<std::string> ReadMessageBoxText(const Screenshot& shot, const std:
           for (int x = 0; x < width; ++x) {
             const int sx = textX + dx + x, sy = textY + dy + y;
             if (sx < 0 || sy < 0 || sx >= shot.width || sy >= shot.height) continue;
-            const float seen = std::clamp((static_cast<float>(Brightness(shot.At(sx, sy))) - dark) / (255.0f - dark), 0.0f, 1.0f);
+            const float seen = std::clamp(
+                (static_cast<float>(Brightness(shot.At(sx, sy))) - dark) / (255.0f - dark), 0.0f, 1.0f);
             const float diff = seen - drawn[static_cast<size_t>(y) * width + x];
             error += diff * diff;
           }

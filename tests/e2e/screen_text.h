@@ -25,13 +25,13 @@ bool HudLineShows(const Screenshot& shot, int line, const std::string& text, uin
 // The whole number that overlay line `line` shows between `prefix` and `suffix` (for the browse
 // lines: "" and " Chunks displaying of '<world>'", or "Currently within Chunk ID " and ""), read
 // digit by digit; nothing when the line does not read so.
-std::optional<int64_t> ReadHudNumber(const Screenshot& shot, int line, uint32_t rgba, const std::string& prefix,
-                                     const std::string& suffix);
+std::optional<int64_t> ReadHudNumber(const Screenshot& shot, int line, uint32_t rgba,
+                                     const std::string& prefix, const std::string& suffix);
 
 // The field of numerals ("0123456789.-") that overlay line `line` shows right after `prefix`, read
 // character by character until the character `end`.
-std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32_t rgba, const std::string& prefix,
-                                        char end);
+std::optional<std::string> ReadHudField(const Screenshot& shot, int line, uint32_t rgba,
+                                        const std::string& prefix, char end);
 
 // The browse mode's position line as the overlay shows it, read field by field.
 std::optional<std::string> ReadHudPositionLine(const Screenshot& shot);
@@ -40,6 +40,7 @@ std::string HudPositionLine(float x, float y, float z);
 
 // Of the candidates, the first text line of the message box in the middle of the screen; nothing
 // when no box is shown or none of the candidates is what it says.
-std::optional<std::string> ReadMessageBoxText(const Screenshot& shot, const std::vector<std::string>& candidates);
+std::optional<std::string> ReadMessageBoxText(const Screenshot& shot,
+                                              const std::vector<std::string>& candidates);
 
 }  // namespace orelens::e2e

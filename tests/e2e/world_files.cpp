@@ -26,7 +26,8 @@ void ReadDatabase(const fs::path& database, WorldSnapshot& snapshot) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master ORDER BY name", -1, &statement, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master ORDER BY name", -1, &statement, nullptr) ==
+        SQLITE_OK) {
       while (sqlite3_step(statement) == SQLITE_ROW) {
         const auto* sql = sqlite3_column_text(statement, 0);
         snapshot.schema.push_back(sql ? reinterpret_cast<const char*>(sql) : "");
@@ -38,7 +39,8 @@ void ReadDatabase(const fs::path& database, WorldSnapshot& snapshot) {
       while (sqlite3_step(statement) == SQLITE_ROW) {
         const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(statement, 1));
         const int size = sqlite3_column_bytes(statement, 1);
-        snapshot.rows[sqlite3_column_int(statement, 0)] = std::vector<uint8_t>(data, data + std::max(size, 0));
+        snapshot.rows[sqlite3_column_int(statement, 0)] =
+            std::vector<uint8_t>(data, data + std::max(size, 0));
       }
     }
     sqlite3_finalize(statement);
@@ -68,7 +70,8 @@ int32_t Int32At(const std::vector<uint8_t>& record, size_t offset) {
 
 // Where the record's MinHeight and MaxHeight lie: after the rotation list and the list that follows it.
 size_t HeightRangeOffset(const std::vector<uint8_t>& record) {
-  const size_t afterRotations = kRotationCountOffset + 4 + 5 * static_cast<size_t>(std::max(0, Int32At(record, kRotationCountOffset)));
+  const size_t afterRotations =
+      kRotationCountOffset + 4 + 5 * static_cast<size_t>(std::max(0, Int32At(record, kRotationCountOffset)));
   return afterRotations + 4 + 5 * static_cast<size_t>(std::max(0, Int32At(record, afterRotations)));
 }
 
@@ -104,7 +107,8 @@ void CompareRecords(int32_t id, std::span<const uint8_t> before, std::span<const
     } else if (i >= heights && i < heights + 4) {
       heightRangeChanged = true;
     } else {
-      changes.problems.push_back(chunk + ": record byte " + std::to_string(i) + " changed outside the block plane");
+      changes.problems.push_back(chunk + ": record byte " + std::to_string(i) +
+                                 " changed outside the block plane");
       return;
     }
   }
