@@ -235,7 +235,7 @@ TEST(WorldMetadata, CountsThatDoNotPlaceThePositionInsideTheFileRefuseTheWrite) 
 
 // The reader follows the counts as the file holds them, also where the writer refuses them: with
 // A = -1 no chunk entry is read and B stands at offset 12; with B = -1 the position stands 12
-// bytes before its usual place.
+// bytes before its usual place, and B = -7 after two entries places it at the very start.
 TEST(WorldMetadata, PositionIsReadWhereNegativeCountsPlaceIt) {
   TempFolder save;
   WorldWriter world(save.path(), "W");
@@ -270,6 +270,20 @@ TEST(WorldMetadata, PositionIsReadWhereNegativeCountsPlaceIt) {
   EXPECT_FLOAT_EQ(position.height, 9);
   EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
   EXPECT_EQ(ReadFileBytes(path), withNegativeB) << "no byte changes";
+
+  // With two chunk entries and B = -7 the counts place the position at offset 0.
+  MetadataSpec startSpec = fixtures::MetadataForEngineOrigins({{8, 8}, {24, 8}});  // no NaN in those bytes
+  startSpec.bCountOverride = -7;
+  const std::vector<uint8_t> atTheStart = fixtures::MakeMetadataFile(startSpec);
+  WriteBytesToFile(path, atTheStart);
+  double first[3];
+  std::memcpy(first, atTheStart.data(), sizeof(first));
+  ReadWorldMetadata(map, world.folder(), position);
+  EXPECT_FLOAT_EQ(position.x, static_cast<float>(first[0] / 100));
+  EXPECT_FLOAT_EQ(position.z, static_cast<float>(first[1] / 100));
+  EXPECT_FLOAT_EQ(position.height, static_cast<float>(first[2] / 100 + 2.0));
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
+  EXPECT_EQ(ReadFileBytes(path), atTheStart) << "no byte changes";
 }
 
 TEST(WorldMetadata, PositionAtTheVeryEndOrAfterNoChunksIsWritten) {
