@@ -92,17 +92,17 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   const std::string chosen = gui.SaveFileRequester("Choose a File to save to", "", kSaveRequesterPattern, 0);
   if (chosen.empty()) return 0;
   const std::string path = WithSchematicExtension(chosen);
-  platform::File file = platform::File::Open(path, platform::FileMode::kCreate);
+  // A file that is there but may not be written (read-only, held by another program) stays as it is.
+  if (platform::FileSize(path) != -1 && !platform::File::Open(path, platform::FileMode::kUpdate).IsOpen())
+    return 0;
+  // The new file is written beside the chosen one and takes its place only once the save has
+  // succeeded: a save that fails leaves a file it was to replace as it was, and nothing new.
+  platform::ReplacementFile file = platform::ReplacementFile::Begin(path);
   if (!file.IsOpen()) return 0;
-  // A file that could not be written whole is removed rather than left looking like a schematic.
   const auto writeFailed = [&] {
-    file.Close();
-    platform::DeleteFile(path);
     gui.MessageBox("Error", kWriteFailedText);
     return 0;
   };
-  // A box too large to keep or to describe leaves the file with its header only, which no reader
-  // takes for a schematic.
   const auto outOfMemory = [&] {
     gui.MessageBox("Out of memory", kOutOfMemoryText);
     return 0;
@@ -128,9 +128,6 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
   if (content.blockTypes.empty()) return outOfMemory();
 
   if (!ReadBoxFromWorld(services, box, progress, content)) {
-    // Nothing read after the failure is the world's: the file is not kept.
-    file.Close();
-    platform::DeleteFile(path);
     progress.Close();
     gui.MessageBox(
         "Error", world::ChunkFailureMessage("The schematic was not saved", *services.blockReader.failure()));
@@ -154,7 +151,7 @@ int SaveSelectionAsSchematic(SchematicServices& services, float centreX, float c
     // The file is finished without a payload, which no reader accepts; the user is told why.
     gui.MessageBox("Error", kLz4MissingText);
   }
-  if (!file.Write(EncodeSchematicTrailer(payloadSize))) return writeFailed();
+  if (!file.Write(EncodeSchematicTrailer(payloadSize)) || !file.Commit()) return writeFailed();
   return 1;
 }
 

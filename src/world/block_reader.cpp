@@ -89,9 +89,11 @@ bool BlockReader::Reload(int32_t chunkId, const std::string& worldFolder) {
   if (const std::unique_ptr<ChunkStore> chunkStore =
           ChunkStore::Open(libraries_, worldFolder, busyTimeoutMilliseconds_, waitObserver_)) {
     const ChunkRead stored = chunkStore->ReadChunkRecord(chunkId, record);
-    if (const std::optional<ChunkFailure> failed = FailureOfRead(stored.status)) {
-      failure_ = ChunkAccessFailure{*failed, chunkId};
-      std::fill_n(record.begin(), kChunkHeadAndPlaneSize, kBlockAir);
+    // A damaged record reads as the viewer draws it: what decoded, and air where nothing did.
+    // Only the block writer refuses it, which would write the damage back.
+    if (const std::optional<ChunkFailure> failed =
+            stored.status == ChunkReadStatus::kDamaged ? std::nullopt : FailureOfRead(stored.status)) {
+      failure_ = ChunkAccessFailure{*failed, chunkId};  // the record is left all air
       read = false;
     } else {
       LookupChunkId = chunkId;

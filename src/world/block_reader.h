@@ -31,9 +31,10 @@ struct BlockQuery {
 // until the chunk is loaded again. It belongs to the world it was read from: a call for another
 // world (CurrentWorldName or SaveDir changed) reads again. Main thread only.
 //
-// A chunk whose record could not be read (database busy, I/O error, damaged record) is not taken
+// A chunk whose record could not be read (database busy or not openable, I/O error) is not taken
 // for air: the failure is kept in failure() until ClearFailure(), and meanwhile every call reads
-// nothing and answers air, so one operation waits for a busy database at most once.
+// nothing and answers air, so one operation waits for a busy database at most once. A damaged
+// record is read: the cells it decoded as they are, the others as air.
 class BlockReader {
  public:
   BlockReader(WorldStore& store, const Settings& settings, const platform::LibraryLocator& libraries,

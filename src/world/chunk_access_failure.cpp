@@ -11,6 +11,8 @@ std::optional<ChunkFailure> FailureOfRead(ChunkReadStatus status) {
       return ChunkFailure::kDamaged;
     case ChunkReadStatus::kBusy:
       return ChunkFailure::kDatabaseBusy;
+    case ChunkReadStatus::kDatabaseUnreadable:
+      return ChunkFailure::kDatabaseUnreadable;
     case ChunkReadStatus::kUnreadable:
       return ChunkFailure::kUnreadable;
   }
@@ -25,6 +27,8 @@ std::optional<ChunkFailure> FailureOfWrite(ChunkWriteStatus status) {
       return ChunkFailure::kTooLarge;
     case ChunkWriteStatus::kBusy:
       return ChunkFailure::kDatabaseBusy;
+    case ChunkWriteStatus::kDatabaseUnreadable:
+      return ChunkFailure::kDatabaseUnreadable;
     case ChunkWriteStatus::kFailed:
       return ChunkFailure::kNotStored;
   }
@@ -36,6 +40,8 @@ std::string DescribeChunkFailure(const ChunkAccessFailure& failure) {
   switch (failure.reason) {
     case ChunkFailure::kDatabaseBusy:
       return "the world's database is in use by another program, such as the game";
+    case ChunkFailure::kDatabaseUnreadable:
+      return "the world's database \"chunkdata.sqlite\" could not be opened or read";
     case ChunkFailure::kUnreadable:
       return chunk + " could not be read from the world's files";
     case ChunkFailure::kDamaged:
@@ -52,6 +58,10 @@ std::string_view AdviceOnChunkFailure(ChunkFailure reason) {
   switch (reason) {
     case ChunkFailure::kDatabaseBusy:
       return "Close the game and any other program that uses this world, then try again.";
+    case ChunkFailure::kDatabaseUnreadable:
+      return "Check that \"chunkdata.sqlite\" in the world's folder is the game's database file and that you "
+             "may read and write it (a copy made as another user, with sudo for one, belongs to that user), "
+             "then try again.";
     case ChunkFailure::kUnreadable:
     case ChunkFailure::kNotStored:
       return "Check that the world's folder and its files can be read and written, then try again.";

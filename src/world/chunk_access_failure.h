@@ -11,11 +11,12 @@ namespace orelens::world {
 
 // Why the block reader or the block writer could not read or store a chunk of the world.
 enum class ChunkFailure {
-  kDatabaseBusy,  // another program holds the world's database
-  kUnreadable,    // the chunk's row or cache file could not be read
-  kDamaged,       // the chunk's stored record does not decode
-  kTooLarge,      // the edited record does not fit what the store can hold
-  kNotStored,     // the chunk's row or cache file could not be written
+  kDatabaseBusy,        // another program holds the world's database
+  kDatabaseUnreadable,  // the world's database is there but does not open or cannot be read
+  kUnreadable,          // the chunk's cache file could not be read
+  kDamaged,             // the chunk's stored record does not decode
+  kTooLarge,            // the edited record does not fit what the store can hold
+  kNotStored,           // the chunk's row or cache file could not be written
 };
 
 struct ChunkAccessFailure {

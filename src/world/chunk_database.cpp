@@ -93,22 +93,38 @@ sqlite3_stmt* ChunkDatabase::Statement(sqlite3_stmt*& statement, const char* sql
   return statement;
 }
 
-DatabaseAnswer ChunkDatabase::FailureOf(int resultCode) {
+DatabaseAnswer ChunkDatabase::AnswerForError(int resultCode) {
   // The extended codes (SQLITE_BUSY_SNAPSHOT, SQLITE_LOCKED_SHAREDCACHE, ...) share the primary.
   const int primary = resultCode & 0xFF;
-  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? DatabaseAnswer::kBusy : DatabaseAnswer::kFailed;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return DatabaseAnswer::kBusy;
+  // "no such table" has no code of its own: it is SQLITE_ERROR, like a missing column.
+  if (primary == SQLITE_ERROR && LacksChunkTable()) return DatabaseAnswer::kNoRow;
+  return DatabaseAnswer::kFailed;
+}
+
+bool ChunkDatabase::LacksChunkTable() {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(connection_,
+                         "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = 'CHUNKDATA' "
+                         "COLLATE NOCASE",
+                         -1, &statement, nullptr) != SQLITE_OK) {
+    return false;  // the schema could not be read: the error stands
+  }
+  const bool lacks = sqlite3_step(statement) == SQLITE_DONE;
+  sqlite3_finalize(statement);
+  return lacks;
 }
 
 DatabaseAnswer ChunkDatabase::ReadChunkBlob(int32_t chunkId, std::vector<uint8_t>& blob) {
   StatementWait wait(*this);
   // Preparing reads the schema, so a locked database can already answer here.
   sqlite3_stmt* statement = Statement(selectData_, "SELECT data FROM CHUNKDATA WHERE chunkid = ?");
-  if (!statement) return FailureOf(sqlite3_errcode(connection_));
+  if (!statement) return AnswerForError(sqlite3_errcode(connection_));
   StatementReset reset{statement};
   if (sqlite3_bind_int(statement, 1, chunkId) != SQLITE_OK) return DatabaseAnswer::kFailed;
   const int step = sqlite3_step(statement);
   if (step == SQLITE_DONE) return DatabaseAnswer::kNoRow;
-  if (step != SQLITE_ROW) return FailureOf(step);
+  if (step != SQLITE_ROW) return AnswerForError(step);
   const void* data = sqlite3_column_blob(statement, 0);
   int size = sqlite3_column_bytes(statement, 0);
   blob.resize(size > 0 ? static_cast<size_t>(size) : 0);
@@ -118,25 +134,26 @@ DatabaseAnswer ChunkDatabase::ReadChunkBlob(int32_t chunkId, std::vector<uint8_t
 
 DatabaseAnswer ChunkDatabase::HasChunkRow(int32_t chunkId) {
   StatementWait wait(*this);
-  sqlite3_stmt* statement = Statement(selectExists_, "SELECT 1 FROM CHUNKDATA WHERE chunkid = ?");
-  if (!statement) return FailureOf(sqlite3_errcode(connection_));
+  // Asks for the column a read and an update use, so that a table without it fails here too.
+  sqlite3_stmt* statement = Statement(selectExists_, "SELECT length(data) FROM CHUNKDATA WHERE chunkid = ?");
+  if (!statement) return AnswerForError(sqlite3_errcode(connection_));
   StatementReset reset{statement};
   if (sqlite3_bind_int(statement, 1, chunkId) != SQLITE_OK) return DatabaseAnswer::kFailed;
   const int step = sqlite3_step(statement);
   if (step == SQLITE_ROW) return DatabaseAnswer::kRow;
-  return step == SQLITE_DONE ? DatabaseAnswer::kNoRow : FailureOf(step);
+  return step == SQLITE_DONE ? DatabaseAnswer::kNoRow : AnswerForError(step);
 }
 
 DatabaseAnswer ChunkDatabase::UpdateChunkBlob(int32_t chunkId, std::span<const uint8_t> blob) {
   StatementWait wait(*this);
   sqlite3_stmt* statement = Statement(updateData_, "UPDATE CHUNKDATA SET data=? WHERE chunkid = ?;");
-  if (!statement) return FailureOf(sqlite3_errcode(connection_));
+  if (!statement) return AnswerForError(sqlite3_errcode(connection_));
   StatementReset reset{statement};
   if (sqlite3_bind_blob64(statement, 1, blob.data(), blob.size(), SQLITE_STATIC) != SQLITE_OK ||
       sqlite3_bind_int(statement, 2, chunkId) != SQLITE_OK)
     return DatabaseAnswer::kFailed;
   const int step = sqlite3_step(statement);
-  if (step != SQLITE_DONE) return FailureOf(step);
+  if (step != SQLITE_DONE) return AnswerForError(step);
   return sqlite3_changes(connection_) > 0 ? DatabaseAnswer::kRow : DatabaseAnswer::kNoRow;
 }
 

@@ -19,9 +19,9 @@ namespace orelens::world {
 // never taken for a missing row.
 enum class DatabaseAnswer {
   kRow,     // the chunk's row was found (read) or changed (update)
-  kNoRow,   // the statement ran and the chunk has no row
+  kNoRow,   // the statement ran and the chunk has no row, or the database has no CHUNKDATA table
   kBusy,    // another connection (the game, a backup tool) held the database past the busy timeout
-  kFailed,  // any other error: I/O, not a database, damaged file, no CHUNKDATA table
+  kFailed,  // any other error: I/O, not a database, damaged file, a CHUNKDATA table of another shape
 };
 
 // A connection to a world's "chunkdata.sqlite", opened for reading and writing but never
@@ -61,8 +61,10 @@ class ChunkDatabase {
   static int OnBusy(void* database, int attempt);
   int WaitForLock(int attempt);
   sqlite3_stmt* Statement(sqlite3_stmt*& statement, const char* sql);
-  // The answer for a result code that is neither a row nor done.
-  static DatabaseAnswer FailureOf(int resultCode);
+  // The answer for a result code that is neither a row nor done. A database without the
+  // CHUNKDATA table (an empty file, for one) holds no rows; every other error stays one.
+  DatabaseAnswer AnswerForError(int resultCode);
+  bool LacksChunkTable();
 
   sqlite3* connection_ = nullptr;
   sqlite3_stmt* selectData_ = nullptr;  // prepared on first use

@@ -23,8 +23,20 @@ std::unique_ptr<ChunkStore> ChunkStore::Open(const platform::LibraryLocator& loc
 
 ChunkStore::ChunkStore(std::unique_ptr<platform::Lz4Library> lz4, std::string worldFolder,
                        int busyTimeoutMilliseconds, DatabaseWaitObserver* waitObserver)
-    : lz4_(std::move(lz4)), worldFolder_(std::move(worldFolder)) {
-  database_ = ChunkDatabase::Open(DatabasePath(), busyTimeoutMilliseconds, waitObserver);
+    : lz4_(std::move(lz4)),
+      worldFolder_(std::move(worldFolder)),
+      busyTimeoutMs_(busyTimeoutMilliseconds),
+      waitObserver_(waitObserver) {
+  ConnectDatabase();
+}
+
+ChunkStore::DatabaseState ChunkStore::ConnectDatabase() {
+  if (database_) return DatabaseState::kOpen;
+  const std::string path = DatabasePath();
+  // Only a file that is not there means "no rows"; one that is there is opened again each time.
+  if (platform::FileSize(path) == -1) return DatabaseState::kAbsent;
+  database_ = ChunkDatabase::Open(path, busyTimeoutMs_, waitObserver_);
+  return database_ ? DatabaseState::kOpen : DatabaseState::kCannotOpen;
 }
 
 std::string ChunkStore::CacheFilePath(int32_t chunkId) const {
@@ -50,7 +62,9 @@ ChunkRead ChunkStore::ReadFromSources(int32_t chunkId, DecodeFunction decode) {
   } trim{storedBytes_};
 
   bool damagedRow = false;
-  if (database_) {
+  const DatabaseState database = ConnectDatabase();
+  if (database == DatabaseState::kCannotOpen) return {ChunkReadStatus::kDatabaseUnreadable, 0};
+  if (database == DatabaseState::kOpen) {
     switch (database_->ReadChunkBlob(chunkId, storedBytes_)) {
       case DatabaseAnswer::kRow:
         if (const ChunkRead read = decode(storedBytes_); read.decoderResult != 0) return read;
@@ -61,7 +75,7 @@ ChunkRead ChunkStore::ReadFromSources(int32_t chunkId, DecodeFunction decode) {
       case DatabaseAnswer::kBusy:
         return {ChunkReadStatus::kBusy, 0};
       case DatabaseAnswer::kFailed:
-        return {ChunkReadStatus::kUnreadable, 0};
+        return {ChunkReadStatus::kDatabaseUnreadable, 0};
     }
   }
   const ChunkReadStatus nothingDecoded = damagedRow ? ChunkReadStatus::kDamaged : ChunkReadStatus::kMissing;
@@ -117,7 +131,9 @@ ChunkWriteStatus ChunkStore::WriteChunkRecord(int32_t chunkId, std::span<const u
                          static_cast<int32_t>(record.size()));
   std::span<const uint8_t> stored = std::span(output).first(static_cast<size_t>(compressedSize) + 4);
 
-  if (database_) {
+  const DatabaseState database = ConnectDatabase();
+  if (database == DatabaseState::kCannotOpen) return ChunkWriteStatus::kDatabaseUnreadable;
+  if (database == DatabaseState::kOpen) {
     switch (database_->HasChunkRow(chunkId)) {
       case DatabaseAnswer::kRow:
         switch (database_->UpdateChunkBlob(chunkId, stored)) {
@@ -135,16 +151,13 @@ ChunkWriteStatus ChunkStore::WriteChunkRecord(int32_t chunkId, std::span<const u
       case DatabaseAnswer::kBusy:
         return ChunkWriteStatus::kBusy;
       case DatabaseAnswer::kFailed:
-        return ChunkWriteStatus::kFailed;
+        return ChunkWriteStatus::kDatabaseUnreadable;
     }
   }
-  const std::string cacheFile = CacheFilePath(chunkId);
-  // A replacement of this cache file that a kill cut short left its temporary behind. Only chunks
-  // without a row have their cache file written, so the folder is listed for them alone.
-  platform::RemoveStaleReplacementTemporaries(cacheFile);
-  // The old record stays whole until the new one is complete.
-  return platform::ReplaceFileAtomically(cacheFile, stored) ? ChunkWriteStatus::kStored
-                                                            : ChunkWriteStatus::kFailed;
+  // The old record stays whole until the new one is complete; what a replacement cut short by a
+  // kill left behind goes first.
+  return platform::ReplaceFileAtomically(CacheFilePath(chunkId), stored) ? ChunkWriteStatus::kStored
+                                                                         : ChunkWriteStatus::kFailed;
 }
 
 }  // namespace orelens::world

@@ -11,7 +11,9 @@ class StoreChunkReader : public LoaderChunkReader {
 
   void ReadChunk(int32_t chunkId, LoaderChunk& chunk) override {
     const ChunkRead read = store_->ReadChunkRecord(chunkId, chunk.record);
-    chunk.couldNotRead = read.status == ChunkReadStatus::kBusy || read.status == ChunkReadStatus::kUnreadable;
+    chunk.couldNotRead = read.status == ChunkReadStatus::kBusy ||
+                         read.status == ChunkReadStatus::kDatabaseUnreadable ||
+                         read.status == ChunkReadStatus::kUnreadable;
     // Only a decoded record carries lists; any nonzero result counts as decoded.
     if (read.decoderResult != 0) DecodeChunkRecordLists(chunk.record, chunk.lists);
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <optional>
 
 #include "platform/files/byte_reader.h"
 #include "platform/files/directory_listing.h"
@@ -23,19 +22,33 @@ constexpr uint64_t kBytesAfterBRecords = 52;
 constexpr int kPlayerPositionSize = 24;
 constexpr size_t kMinNumberedNameLength = kMetadataPrefix.size() + kMetadataSuffix.size() + 1;
 
-// Offset of the player position: after the chunk entries, B and B records and 52 more bytes.
-// nullopt unless A and B are read, neither is negative and the 24 position bytes lie inside the
-// file: a count that is damaged, or from a layout this program does not know, would otherwise
-// place the position over the chunk list or past the end.
-std::optional<uint64_t> PlayerPositionOffset(std::span<const uint8_t> bytes) {
-  int32_t chunkCount = 0, bCount = 0;
-  if (!platform::ReadValueAt(bytes, kChunkCountOffset, chunkCount) || chunkCount < 0) return std::nullopt;
-  const uint64_t bCountOffset = kChunkCountOffset + 4 + static_cast<uint64_t>(chunkCount) * kChunkEntrySize;
-  if (!platform::ReadValueAt(bytes, bCountOffset, bCount) || bCount < 0) return std::nullopt;
-  const uint64_t offset =
-      bCountOffset + 4 + static_cast<uint64_t>(bCount) * kBRecordSize + kBytesAfterBRecords;
-  if (offset + kPlayerPositionSize > bytes.size()) return std::nullopt;
-  return offset;
+// Where reading the file puts the player position: A at 8, the A chunk entries (none for A of 0
+// or less), B after them, then B records of 12 bytes and 52 more bytes, B taken with its sign. A
+// count that lies beyond the end of the file reads as 0. The offset may lie outside the file.
+struct PositionPlace {
+  int32_t chunkCount = 0;
+  int32_t bCount = 0;
+  int64_t offset = 0;
+
+  bool InsideFile(size_t fileSize) const {
+    return offset >= 0 && static_cast<uint64_t>(offset) + kPlayerPositionSize <= fileSize;
+  }
+  // Where the position is written: only a layout whose counts are both known to this program
+  // and that holds the position. A negative count would have a writer move backwards over the
+  // chunk list and the counts.
+  bool Writable(size_t fileSize) const { return chunkCount >= 0 && bCount >= 0 && InsideFile(fileSize); }
+};
+
+PositionPlace FindPositionPlace(std::span<const uint8_t> bytes) {
+  PositionPlace place;
+  platform::ReadValueAt(bytes, kChunkCountOffset, place.chunkCount);
+  const uint64_t bCountOffset =
+      kChunkCountOffset + 4 + static_cast<uint64_t>(std::max(place.chunkCount, 0)) * kChunkEntrySize;
+  platform::ReadValueAt(bytes, bCountOffset, place.bCount);
+  place.offset = static_cast<int64_t>(bCountOffset) + 4 +
+                 int64_t{place.bCount} * static_cast<int64_t>(kBRecordSize) +
+                 static_cast<int64_t>(kBytesAfterBRecords);
+  return place;
 }
 
 }  // namespace
@@ -109,8 +122,8 @@ double ReadWorldMetadata(WorldChunkMap& chunkMap, std::string_view worldFolder, 
     }
   }
   double gameX = 0, gameZ = 0, gameY = 0;
-  if (const std::optional<uint64_t> offset = PlayerPositionOffset(bytes)) {
-    reader.Seek(*offset);
+  if (const PositionPlace place = FindPositionPlace(bytes); place.InsideFile(bytes.size())) {
+    reader.Seek(static_cast<uint64_t>(place.offset));
     reader.ReadF64(gameX);
     reader.ReadF64(gameZ);
     reader.ReadF64(gameY);
@@ -126,11 +139,11 @@ PositionWriteResult WritePlayerPosition(std::string_view worldFolder, double x, 
   if (!file.IsOpen()) return PositionWriteResult::kCannotOpen;
   const std::vector<uint8_t> bytes = file.ReadAll();
   if (static_cast<int64_t>(bytes.size()) != file.Length()) return PositionWriteResult::kWriteFailed;
-  const std::optional<uint64_t> offset = PlayerPositionOffset(bytes);
-  if (!offset) return PositionWriteResult::kUnknownLayout;
+  const PositionPlace place = FindPositionPlace(bytes);
+  if (!place.Writable(bytes.size())) return PositionWriteResult::kUnknownLayout;
   const double gameValues[3] = {x * 100, z * 100, y * 100};
   const bool written =
-      file.Seek(static_cast<int64_t>(*offset)) &&
+      file.Seek(place.offset) &&
       file.Write(std::span(reinterpret_cast<const uint8_t*>(gameValues), sizeof(gameValues)));
   return written ? PositionWriteResult::kWritten : PositionWriteResult::kWriteFailed;
 }

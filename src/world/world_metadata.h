@@ -40,7 +40,8 @@ std::string CurrentMetadataFile(std::string_view worldFolder);
 // read, never created: a file missing from an existing world folder reads as an empty one (no
 // chunks, the position (0, 0, 2.0)); one that cannot be opened leaves map and position untouched. Only what
 // the file holds is read: fields beyond its end, and a position the counts do not place inside the file, read
-// as 0.
+// as 0. The position is read where the counts place it whatever their sign: B follows the chunk
+// entries (none for a count of 0 or less), and a negative B moves the position back.
 double ReadWorldMetadata(WorldChunkMap& chunkMap, std::string_view worldFolder, PlayerPosition& position);
 
 // How writing the player position ended.
@@ -52,8 +53,9 @@ enum class PositionWriteResult {
 };
 
 // Writes the position (engine X, Y up, engine Z) into the world's current metadata file. Only
-// the 24 bytes of the position change, and only where the reader finds the position: with both
-// counts zero or more and the position inside the file. The file is never created.
+// the 24 bytes of the position change, and only where the reader finds the position with both
+// counts zero or more and the position inside the file; with a negative count nothing is written.
+// The file is never created.
 PositionWriteResult WritePlayerPosition(std::string_view worldFolder, double x, double y, double z);
 
 }  // namespace orelens::world

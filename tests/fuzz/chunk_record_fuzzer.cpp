@@ -4,7 +4,8 @@
 // count, then the lists and sections), so that every run reaches the lists. Properties:
 //  - the walk reads nothing outside the record (the record ends where its memory ends);
 //  - everything it reports lies inside the record at the place the format gives it, and its maps
-//    hold exactly the records there, the later record for a cell winning;
+//    hold exactly the records there, the later record for a cell winning; the custom-block list
+//    is found whenever the record holds one (its place walked here over the bytes);
 //  - once the walk has reached the custom-block list, bytes appended after the record change
 //    nothing (they are not interpreted);
 //  - every cell key prints as "col,row,h" and reads back as the same cell.
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,50 @@ bool SameWalk(const ChunkRecordLists& a, const ChunkRecordLists& b) {
          a.customBlockCount == b.customBlockCount;
 }
 
+// Where T stands by the format, walked here straight over the bytes from the height range on: K
+// groups, eight flags of 0 or 1, 5 bytes, C3, V below 51 and 4 bytes, C4, L of 1,024, C5. Nothing
+// when a check fails or a section runs past the end, and when T is negative or its list does.
+std::optional<uint64_t> CustomBlockCountOffsetByTheFormat(std::span<const uint8_t> record,
+                                                          uint64_t heightOffset) {
+  const uint64_t size = record.size();
+  uint64_t p = heightOffset + 8;
+  const auto readInt32 = [&](int32_t& value) {
+    if (p + 4 > size) return false;
+    value = Int32At(record, p);
+    p += 4;
+    return true;
+  };
+  // A count and its records; false for a negative count or records past the end.
+  const auto skipList = [&](uint64_t recordSize) {
+    int32_t count = 0;
+    if (!readInt32(count) || count < 0) return false;
+    p += recordSize * static_cast<uint64_t>(count);
+    return p <= size;
+  };
+  int32_t groupCount = 0;
+  if (!readInt32(groupCount)) return std::nullopt;
+  for (int32_t group = 0; group < groupCount; ++group) {
+    p += 4;
+    if (p > size || !skipList(1) || !skipList(4)) return std::nullopt;
+  }
+  for (int flag = 0; flag < 8; ++flag) {
+    int32_t value = 0;
+    if (!readInt32(value) || (value != 0 && value != 1)) return std::nullopt;
+  }
+  p += 5;
+  if (p > size || !skipList(8)) return std::nullopt;
+  int32_t version = 0;
+  if (!readInt32(version) || version >= 51) return std::nullopt;
+  p += 4;
+  if (p > size || !skipList(5)) return std::nullopt;
+  int32_t lightTableLength = 0;
+  if (!readInt32(lightTableLength) || lightTableLength != 1024) return std::nullopt;
+  p += 1024;
+  if (p > size || !skipList(4)) return std::nullopt;
+  const uint64_t countOffset = p;
+  return skipList(world::kCustomBlockRecordSize) ? std::optional<uint64_t>(countOffset) : std::nullopt;
+}
+
 void CheckWalkAgainstBytes(std::span<const uint8_t> record, const ChunkRecordLists& lists) {
   FUZZ_CHECK(lists.hasLists == (record.size() > world::kChunkSizeWithoutLists));
   if (!lists.hasLists) {
@@ -95,6 +141,15 @@ void CheckWalkAgainstBytes(std::span<const uint8_t> record, const ChunkRecordLis
   FUZZ_CHECK(lists.MinHeight == Int16At(record, heightOffset));
   FUZZ_CHECK(lists.MaxHeight == Int16At(record, heightOffset + 2));
 
+  // The custom-block list is found exactly when the record holds one.
+  const std::optional<uint64_t> customOffsetByTheFormat =
+      CustomBlockCountOffsetByTheFormat(record, heightOffset);
+  FUZZ_CHECK_MSG(
+      lists.customBlockCountOffset == customOffsetByTheFormat,
+      "the walk reports the custom-block count at " +
+          (lists.customBlockCountOffset ? std::to_string(*lists.customBlockCountOffset) : "no place") +
+          ", the format puts it at " +
+          (customOffsetByTheFormat ? std::to_string(*customOffsetByTheFormat) : "no place"));
   if (!lists.customBlockCountOffset) {
     FUZZ_CHECK(lists.customBlocks.empty());
     return;

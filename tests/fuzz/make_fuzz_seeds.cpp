@@ -80,6 +80,12 @@ std::vector<std::pair<std::string, fixtures::ChunkRecordSpec>> RecordVariants() 
     spec.customBlockCountOverride = 3;
     spec.trailing.clear();
   });
+  // Records that end right after their custom-block count, and right after the list.
+  variant("ends-after-the-custom-count", [](Spec& spec) {
+    spec.customBlocks.clear();
+    spec.trailing.clear();
+  });
+  variant("ends-after-the-custom-list", [](Spec& spec) { spec.trailing.clear(); });
   return variants;
 }
 

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "fixtures/world_writer.h"
 #include "platform/files/byte_reader.h"
@@ -118,6 +119,54 @@ TEST(File, AtomicReplaceLeavesOnlyTheNewContent) {
   EXPECT_FALSE(ReplaceFileAtomically(temp.path() + "missing/folder/x", Bytes("x")));
   EXPECT_TRUE(DeleteFile(path));
   EXPECT_FALSE(DeleteFile(path));
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A replacement is written beside the file and takes its place only on Commit: given up, or
+// failing, it leaves the file as it was and no temporary. One still being written is never taken
+// for the leftover of a replacement that was cut short.
+TEST(File, ReplacementTakesThePlaceOfTheFileOnlyWhenCommitted) {
+  TempFolder temp;
+  const std::string path = temp.path() + "a.kvSch";
+  WriteBytesToFile(path, Bytes("old"));
+  {
+    ReplacementFile givenUp = ReplacementFile::Begin(path);
+    ASSERT_TRUE(givenUp.IsOpen());
+    EXPECT_TRUE(givenUp.Write(Bytes("new")));
+    EXPECT_EQ(NamesIn(temp.path()).size(), 2u) << "the temporary stands beside the file";
+  }
+  EXPECT_EQ(ReadFileBytes(path), Bytes("old"));
+  EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"a.kvSch"});
+
+  ReplacementFile first = ReplacementFile::Begin(path);
+  ASSERT_TRUE(first.Write(Bytes("first")));
+  {
+    ReplacementFile second = ReplacementFile::Begin(path);  // cleans leftovers: not the first's temporary
+    ASSERT_TRUE(second.IsOpen());
+    EXPECT_EQ(NamesIn(temp.path()).size(), 3u);
+  }
+  EXPECT_TRUE(first.Commit());
+  EXPECT_EQ(ReadFileBytes(path), Bytes("first"));
+  EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"a.kvSch"});
+
+  // A folder of the file's name cannot be replaced: the commit fails and takes its temporary along.
+  const std::string folder = temp.MakeFolder("b.kvSch");
+  WriteBytesToFile(folder + "inside", Bytes("x"));
+  ReplacementFile overFolder = ReplacementFile::Begin(temp.path() + "b.kvSch");
+  ASSERT_TRUE(overFolder.Write(Bytes("new")));
+  EXPECT_FALSE(overFolder.Commit());
+  EXPECT_EQ(NamesIn(temp.path()), (std::vector<std::string>{"a.kvSch", "b.kvSch"}));
+  ReplacementFile inMissingFolder = ReplacementFile::Begin(temp.path() + "missing/x");
+  EXPECT_FALSE(inMissingFolder.IsOpen());
+  EXPECT_FALSE(inMissingFolder.Commit());
 }
 
 TEST(ByteReader, RefusesReadsPastTheEndWithoutMoving) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <map>
 
+#include "fixtures/child_process.h"
 #include "fixtures/database_lock.h"
 #include "fixtures/database_wait_watch.h"
 #include "fixtures/schematic_writer.h"
@@ -52,8 +56,107 @@ class SchematicInjectTest : public ::testing::Test {
     return path;
   }
 
+  // A world whose "chunkdata.sqlite" is there but does not open (breakDatabase makes it so): its
+  // chunks are not air. Injecting, writing a block and saving each stop, change no file and say
+  // once which file to check. They run in a child that file permissions hold back, also as root.
+  void ExpectNothingChangesWhileTheDatabaseDoesNotOpen(const std::function<void()>& breakDatabase,
+                                                       const std::function<void()>& mendDatabase) {
+    // A schematic over all four chunks.
+    const std::string schematic = Write(SchematicSpec::Filled(8, 8, 4, testing::kGlass));
+    ChunkRecordSpec glass;
+    glass.SetBlock(3, 3, 3, testing::kGlass);
+    test.PutCacheFile(1, glass);  // an older copy beside the row
+    const std::string meshes = test.settings.InstaLoadDir + "World/chunkmeshes.sqlite";
+    std::filesystem::create_directories(test.settings.InstaLoadDir + "World");
+    fixtures::WriteBytesToFile(meshes, std::vector<uint8_t>{1});
+    fixtures::OpenToEveryone(test.temp.path());
+    fixtures::OpenToEveryone(test.world.folder());
+    const std::map<std::string, std::string> filesBefore = FilesUnder(test.temp.path());
+
+    breakDatabase();
+    const std::optional<std::string> report = fixtures::RunInChild(
+        [&] {
+          std::string text =
+              "inject " + std::to_string(InjectSchematic(test.services, schematic, 7.75f, 1.75f, 7.75f));
+          test.writer.ClearFailure();
+          const bool set = test.writer.SetBlock(kStone, 0, 8.5f, 0.5f, -7.5f);  // one block of chunk 1
+          text += " set " + std::to_string(set) + " flush " + std::to_string(test.writer.Flush());
+          test.gui.QueueFileAnswer(test.SchematicPath("saved"));
+          text += " save " +
+                  std::to_string(SaveSelectionAsSchematic(test.services, 7.75f, 1.75f, 7.75f, 8, 4, 8));
+          for (const auto& box : test.gui.MessageBoxes()) text += "\n" + box.title + ": " + box.text;
+          return text;
+        },
+        fixtures::DropPrivileges);
+    mendDatabase();
+
+    ASSERT_TRUE(report);
+    const std::string what = "the world's database \"chunkdata.sqlite\" could not be opened or read.\n\r";
+    const std::string check =
+        "Check that \"chunkdata.sqlite\" in the world's folder is the game's database file and that you may "
+        "read and write it (a copy made as another user, with sudo for one, belongs to that user), then try "
+        "again.";
+    EXPECT_EQ(*report,
+              "inject 1 set 0 flush 0 save 0\nError: The schematic could not be written into the world: " +
+                  what + "Nothing in the world was changed.\n\r" + check +
+                  "\nError: The schematic was not saved: " + what + check);
+    EXPECT_EQ(FilesUnder(test.temp.path()), filesBefore) << "no cache file, no schematic, no temporary";
+  }
+
+  // Every file under a folder, by path, with its size and a hash of its bytes.
+  static std::map<std::string, std::string> FilesUnder(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+      if (!entry.is_regular_file()) continue;
+      const std::vector<uint8_t> bytes = fixtures::ReadFileBytes(entry.path().string());
+      const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      files[entry.path().string()] = std::to_string(bytes.size()) + " bytes, hash " +
+                                     std::to_string(std::hash<std::string_view>{}(text));
+    }
+    return files;
+  }
+
   testing::SchematicTestWorld test;
 };
+
+TEST_F(SchematicInjectTest, DatabaseThatIsAFolderChangesNoFile) {
+  const std::string database = test.world.DatabasePath();
+  const std::string aside = test.temp.path() + "database-aside";
+  ExpectNothingChangesWhileTheDatabaseDoesNotOpen(
+      [&] {
+        std::filesystem::rename(database, aside);
+        std::filesystem::create_directory(database);
+      },
+      [&] {
+        std::filesystem::remove(database);
+        std::filesystem::rename(aside, database);
+      });
+}
+
+TEST_F(SchematicInjectTest, DatabaseTheUserMayNotOpenChangesNoFile) {
+  const std::string database = test.world.DatabasePath();
+  ExpectNothingChangesWhileTheDatabaseDoesNotOpen([&] { ASSERT_EQ(chmod(database.c_str(), 0), 0); },
+                                                  [&] { ASSERT_EQ(chmod(database.c_str(), 0644), 0); });
+}
+
+// Cache files are replaced through a temporary that carries the program's mark: the user's own
+// files beside a chunk's cache file are never taken for one, a temporary a kill left behind is.
+TEST_F(SchematicInjectTest, UsersFilesBesideACacheFileSurviveAndOurStaleTemporaryGoes) {
+  test.ListChunk(-8, 24, 40);  // no row: the injection writes its cache file
+  const std::vector<uint8_t> backup = {1, 2, 3}, before = {4, 5, 6};
+  const std::string folder = test.world.folder();
+  fixtures::WriteBytesToFile(folder + "40.chunks.backup", backup);
+  fixtures::WriteBytesToFile(folder + "40.chunks.before", before);
+  fixtures::WriteBytesToFile(folder + "40.chunks.orelens-tmp-Ab12Z9", std::vector<uint8_t>{7});
+
+  InjectSchematic(test.services, Write(SchematicSpec::Filled(2, 2, 2, 9)), 0.25f, 0.25f, 24.25f);
+  EXPECT_EQ(BlockAt(0.0f, 0.0f, 24.0f), 9);
+  EXPECT_TRUE(std::filesystem::exists(test.world.CacheFilePath(40)));
+  EXPECT_EQ(fixtures::ReadFileBytes(folder + "40.chunks.backup"), backup);
+  EXPECT_EQ(fixtures::ReadFileBytes(folder + "40.chunks.before"), before);
+  EXPECT_FALSE(std::filesystem::exists(folder + "40.chunks.orelens-tmp-Ab12Z9"));
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+}
 
 TEST_F(SchematicInjectTest, AirSchematicClearsItsBox) {
   // Cells x 6.0 .. 9.5, z 6.0 .. 9.5, heights 1.0 .. 2.5: across all four chunks.

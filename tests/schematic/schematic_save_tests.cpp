@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <lz4.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
 #include <random>
 
+#include "fixtures/child_process.h"
 #include "fixtures/database_lock.h"
 #include "fixtures/database_wait_watch.h"
 #include "fixtures/schematic_writer.h"
@@ -160,6 +164,17 @@ TEST_F(SchematicSaveTest, CancelledRequesterSavesNothing) {
   EXPECT_TRUE(test.gui.WindowNumbers().empty());
 }
 
+TEST_F(SchematicSaveTest, FileThatCannotBeMadeEndsTheSaveWithoutAWord) {
+  test.gui.QueueFileAnswer(test.SchematicPath("missing/folder/a.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  std::filesystem::create_directory(test.SchematicPath("held.kvSch"));
+  test.gui.QueueFileAnswer(test.SchematicPath("held.kvSch"));
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+  EXPECT_TRUE(test.gui.WindowNumbers().empty());
+  EXPECT_TRUE(std::filesystem::is_directory(test.SchematicPath("held.kvSch")));
+}
+
 TEST_F(SchematicSaveTest, OneCellBoxHasANinePayload) {
   test.gui.QueueFileAnswer(test.SchematicPath("one.kvSch"));
   ASSERT_EQ(SaveSelectionAsSchematic(test.services, -7.5f, 0.0f, -8.0f, 1, 1, 1), 1);  // an ordinary block
@@ -188,7 +203,7 @@ TEST_F(SchematicSaveTest, BoxesTheFileCannotHoldAreRefused) {
   for (auto [x, y, z] : std::vector<std::array<int32_t, 3>>{{0, 1, 1}, {65536, 65536, 2}, {1, -3, 1}}) {
     test.gui.QueueFileAnswer(test.SchematicPath("huge.kvSch"));
     EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0, 0, 0, x, y, z), 0);
-    EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("huge.kvSch")).size(), 16u) << "header only";
+    EXPECT_FALSE(std::filesystem::exists(test.SchematicPath("huge.kvSch"))) << "a failed save makes no file";
   }
   for (const auto& box : test.gui.MessageBoxes()) {
     EXPECT_EQ(box.title, "Out of memory");
@@ -208,7 +223,7 @@ TEST_F(SchematicSaveTest, FailedCompressionLeavesNoSchematic) {
   test.libraries.SetLibraryFile(platform::kLz4LibraryName, "libz.so.1");
   test.gui.QueueFileAnswer(test.SchematicPath("z.kvSch"));
   EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 16.0f, 2, 3, 4), 0);
-  EXPECT_EQ(fixtures::ReadFileBytes(test.SchematicPath("z.kvSch")).size(), 16u) << "header only";
+  EXPECT_FALSE(std::filesystem::exists(test.SchematicPath("z.kvSch")));
   const auto boxes = test.gui.MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Out of memory");
@@ -264,16 +279,104 @@ TEST_F(SchematicSaveTest, HeldDatabaseIsWaitedForVisiblyAndTheSaveGoesOnWhenLetG
   EXPECT_EQ(ReadBack(path).BlockAt(0, 0, 0), PatternBlock(0, 28, 0, 0));
 }
 
-TEST_F(SchematicSaveTest, DamagedChunkIsReportedNotSavedAsAir) {
-  test.world.PutDatabaseRow(1, std::vector<uint8_t>{5, 5, 5, 5, 5, 5});
-  test.gui.QueueFileAnswer(test.SchematicPath("damaged.kvSch"));
-  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
-  EXPECT_FALSE(std::filesystem::exists(test.SchematicPath("damaged.kvSch")));
-  const auto boxes = test.gui.MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text,
-            "The schematic was not saved: chunk 1 of the world is damaged and cannot be decoded.\n\rThe "
-            "damaged chunk is left as it is; choose a box that does not reach into it.");
+// A damaged chunk is saved as the viewer draws it: air where nothing decoded, the blocks that
+// did decode where they did, without a message.
+TEST_F(SchematicSaveTest, DamagedChunksAreSavedAsTheyRead) {
+  test.world.PutDatabaseRow(1, std::vector<uint8_t>{5, 5, 5, 5, 5, 5});  // decodes to nothing
+  test.gui.QueueFileAnswer(test.SchematicPath("nothing.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
+  const SchematicContent nothing = ReadBack(test.SchematicPath("nothing.kvSch"));
+  for (int x = 0; x < 8; ++x) {
+    for (int z = 0; z < 4; ++z) {
+      for (int y = 0; y < 4; ++y) {
+        const int worldCol = 28 + x;
+        ASSERT_EQ(nothing.BlockAt(x, z, y),
+                  worldCol < 32 ? PatternBlock(0, worldCol, z, y) : world::kBlockAir);
+      }
+    }
+  }
+
+  // A row cut in the middle of its LZ4 block: the column (0, 0) of chunk 1 decodes from the
+  // bottom up to where the block was cut.
+  ChunkRecordSpec column;
+  for (int height = 0; height < world::kChunkHeight; ++height)
+    column.SetBlock(0, 0, height, static_cast<uint8_t>(100 + height % 100));
+  const std::vector<uint8_t> record = fixtures::MakeChunkRecord(column);
+  const world::ChunkBlob whole = fixtures::CompressChunkRecord(record);
+  const size_t cutAt = (whole.size() - 4) / 2;
+  world::ChunkBlob cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cutAt));
+  cut.insert(cut.end(), whole.end() - 4, whole.end());
+  test.world.PutDatabaseRow(1, cut);
+  // What the decoder makes of it, into a record prepared as the reader prepares its own.
+  std::vector<uint8_t> decoded(record.size(), 0);
+  std::fill_n(decoded.begin(), world::kChunkHeadAndPlaneSize, world::kBlockAir);
+  ASSERT_LT(
+      LZ4_decompress_safe(reinterpret_cast<const char*>(cut.data()), reinterpret_cast<char*>(decoded.data()),
+                          static_cast<int>(cutAt), static_cast<int>(decoded.size())),
+      0);
+  ASSERT_EQ(decoded[world::CellOffset(0, 0, 0)], 100) << "the bottom decodes";
+  ASSERT_EQ(decoded[world::CellOffset(0, 0, 799)], world::kBlockAir) << "the top does not";
+
+  test.reader.Forget();  // it keeps chunk 1 as the first save read it
+  test.gui.QueueFileAnswer(test.SchematicPath("part.kvSch"));
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 8.0f, 199.75f, -8.0f, 1, 800, 1), 1);
+  const SchematicContent part = ReadBack(test.SchematicPath("part.kvSch"));
+  for (int y = 0; y < world::kChunkHeight; ++y)
+    ASSERT_EQ(part.BlockAt(0, 0, y), decoded[world::CellOffset(0, 0, y)]) << "height " << y;
+  EXPECT_EQ(test.gui.MessageBoxCount(), 0u);
+}
+
+// A save that fails keeps the file it was to replace byte for byte and leaves nothing beside it;
+// one that succeeds replaces it.
+TEST_F(SchematicSaveTest, FailedSaveKeepsTheFileItWasToReplace) {
+  const std::string path = test.SchematicPath("keep.kvSch");
+  const std::vector<uint8_t> old =
+      fixtures::MakeSchematicFile(fixtures::SchematicSpec::Filled(2, 2, 2, kStone));
+  fixtures::WriteBytesToFile(path, old);
+  const auto folderHoldsOnlyTheOldFile = [&] {
+    return fixtures::ReadFileBytes(path) == old &&
+           std::distance(std::filesystem::directory_iterator(test.temp.path()), {}) == 3;  // World, InstaLoad
+  };
+  ASSERT_TRUE(folderHoldsOnlyTheOldFile());
+
+  {  // the game holds the database past the timeout
+    fixtures::DatabaseLockHolder otherProgram(test.world.DatabasePath());
+    ASSERT_TRUE(otherProgram.Hold());
+    test.gui.QueueFileAnswer(path);
+    EXPECT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 0);
+    ASSERT_TRUE(otherProgram.Release());
+    EXPECT_TRUE(folderHoldsOnlyTheOldFile()) << "busy database";
+  }
+  // A chunk whose cache file cannot be read.
+  test.ListChunk(-8, 8, 7);
+  std::filesystem::create_directory(test.world.CacheFilePath(7));
+  test.gui.QueueFileAnswer(path);
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0.0f, 1.0f, 16.0f, 2, 3, 4), 0);
+  EXPECT_TRUE(folderHoldsOnlyTheOldFile()) << "unreadable chunk";
+  // A box too large to keep.
+  test.gui.QueueFileAnswer(path);
+  EXPECT_EQ(SaveSelectionAsSchematic(test.services, 0, 0, 0, 65536, 65536, 2), 0);
+  EXPECT_TRUE(folderHoldsOnlyTheOldFile()) << "out of memory";
+  // A full disk: the file may grow by 20 bytes only, in a child.
+  const std::optional<std::string> diskFull = fixtures::RunInChild(
+      [&] {
+        test.gui.QueueFileAnswer(path);
+        const int result = SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4);
+        return std::to_string(result) + " " + test.gui.MessageBoxes().back().text;
+      },
+      [] {
+        signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+        const rlimit fileSize{20, 20};
+        return setrlimit(RLIMIT_FSIZE, &fileSize) == 0;
+      });
+  EXPECT_EQ(diskFull, "0 The schematic file could not be written.");
+  EXPECT_TRUE(folderHoldsOnlyTheOldFile()) << "disk full";
+  EXPECT_EQ(test.gui.MessageBoxCount(), 3u) << "busy, unreadable, out of memory";
+
+  test.gui.QueueFileAnswer(path);
+  ASSERT_EQ(SaveSelectionAsSchematic(test.services, 7.75f, 0.75f, -7.25f, 8, 4, 4), 1);
+  EXPECT_EQ(ReadBack(path).BlockAt(0, 0, 0), PatternBlock(0, 28, 0, 0));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(test.temp.path()), {}), 3);
 }
 
 TEST_F(SchematicSaveTest, ShowsProgressAndKeepsTheWindowsAlive) {

@@ -78,6 +78,36 @@ TEST_F(BlockWriterTest, CustomBlockRecordsFollowTheCellsAndTheRecordMovesWithThe
   EXPECT_EQ(StoredLists(kChunkA).customBlocks.size(), 2u);
 }
 
+// A record may end right after its custom-block list: the list is still rewritten in place, for
+// an empty list (the record ends with its count) as for a full one.
+TEST_F(BlockWriterTest, CustomBlockListAtTheVeryEndOfTheRecordIsRewritten) {
+  for (const std::vector<CustomBlockRecord>& stored :
+       {std::vector<CustomBlockRecord>{}, std::vector<CustomBlockRecord>{{4, 4, 4, 44}}}) {
+    ChunkRecordSpec spec = SpecWithLists();
+    spec.trailing.clear();
+    for (const CustomBlockRecord& custom : stored)
+      spec.SetBlock(custom.col, custom.row, custom.height, kBlockCustom);
+    spec.customBlocks = stored;
+    test.PutRow(kChunkA, spec);
+    ASSERT_EQ(test.StoredRecord(kChunkA).size(),
+              fixtures::CustomBlockCountOffset(spec) + 4 + 8 * stored.size());
+
+    Set(kBlockCustom, 31337, -8, 6, 7, 8);
+    ASSERT_TRUE(writer.FlushAndForget());
+    ChunkRecordSpec expected = spec;
+    expected.SetBlock(6, 7, 8, kBlockCustom);
+    expected.customBlocks.push_back({6, 7, 8, 31337});
+    const std::vector<uint8_t> wanted = fixtures::MakeChunkRecord(expected);
+    const ChunkData written = test.StoredRecord(kChunkA);
+    ASSERT_EQ(written.size(), wanted.size()) << stored.size();
+    const auto listAt = static_cast<std::ptrdiff_t>(fixtures::CustomBlockCountOffset(spec));
+    EXPECT_TRUE(std::equal(wanted.begin(), wanted.begin() + listAt, written.begin())) << stored.size();
+    CellValueMap customBlocks{{MakeCellKey(6, 7, 8), 31337}};
+    if (!stored.empty()) customBlocks.insert_or_assign(MakeCellKey(4, 4, 4), 44);
+    EXPECT_EQ(StoredLists(kChunkA).customBlocks, customBlocks) << stored.size();
+  }
+}
+
 TEST_F(BlockWriterTest, RotationRecordsFollowMeshBlocks) {
   ChunkRecordSpec spec = SpecWithLists();
   spec.SetBlock(3, 4, 50, kLantern);

@@ -1,8 +1,13 @@
 // Loader threads reading a fixture world from disk: database rows, cache files, damaged records.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "fixtures/chunk_record_writer.h"
@@ -187,8 +192,29 @@ TEST(LoaderThreadsThreaded, DamagedAndMissingRecordsReadAsAir) {
   for (const auto& band : published.at({-8, -24}).faces) EXPECT_TRUE(band.empty());
 }
 
-// The game holds the database while the loaders start: the chunk is not published as air, and
-// once the database is free a later pass reads it.
+// Runs the loaders while the chunk at (-8, -8) cannot be read: it is left for a later pass and
+// shown neither as air nor otherwise; once mend() has run, a later pass shows it. The chunk as
+// shown then.
+std::optional<PublishedChunk> LeftForLaterThenShown(FixtureWorldRig& rig, const std::function<void()>& mend) {
+  ChunkStreaming streaming(rig.Services());
+  streaming.StartChunkLoaderThreads();
+  FixtureWorldRig::Published published;
+  const auto triedAndLeft = [&] {
+    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
+    const auto found = streaming.LoadedChunks().find(ChunkOriginKey(-8, -8));
+    return found != streaming.LoadedChunks().end() && found->second.retryAtMs >= 0;
+  };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, triedAndLeft, 10s));
+  EXPECT_FALSE(published.contains({-8, -8})) << "a chunk that could not be read is not shown";
+  mend();
+  const auto shown = [&] { return published.contains({-8, -8}); };
+  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, shown, 20s));
+  streaming.StopChunkLoaders();
+  if (!shown()) return std::nullopt;
+  return published.at({-8, -8});
+}
+
+// The game holds the database while the loaders start: once it is free a later pass reads it.
 TEST(LoaderThreadsThreaded, ChunkThatCouldNotBeReadIsReadAgainLater) {
   FixtureWorldRig rig;
   rig.settings.ViewDistance = 9;
@@ -199,23 +225,37 @@ TEST(LoaderThreadsThreaded, ChunkThatCouldNotBeReadIsReadAgainLater) {
 
   fixtures::DatabaseLockHolder otherProgram(rig.world.DatabasePath());
   ASSERT_TRUE(otherProgram.Hold());
-  ChunkStreaming streaming(rig.Services());
-  streaming.StartChunkLoaderThreads();
-  FixtureWorldRig::Published published;
-  const auto triedAndLeft = [&] {
-    std::lock_guard lock(rig.store.LoadedChunkMapMutex);
-    const auto found = streaming.LoadedChunks().find(ChunkOriginKey(-8, -8));
-    return found != streaming.LoadedChunks().end() && found->second.retryAtMs >= 0;
-  };
-  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, triedAndLeft, 10s));
-  EXPECT_FALSE(published.contains({-8, -8})) << "a chunk that could not be read is not shown as air";
-  ASSERT_TRUE(otherProgram.Release());
+  const std::optional<PublishedChunk> chunk =
+      LeftForLaterThenShown(rig, [&] { ASSERT_TRUE(otherProgram.Release()); });
+  ASSERT_TRUE(chunk);
+  EXPECT_NE(Find(chunk->faces, 2, 3, 4), nullptr);
+}
 
-  const auto shown = [&] { return published.contains({-8, -8}); };
-  EXPECT_TRUE(FixtureWorldRig::TakePublished(streaming, published, shown, 20s));
-  streaming.StopChunkLoaders();
-  ASSERT_TRUE(published.contains({-8, -8}));
-  EXPECT_NE(Find(published.at({-8, -8}).faces, 2, 3, 4), nullptr);
+// A database that is there but does not open (a folder of its name) is no world without one: the
+// chunk is not shown from its cache file either, and once the database opens its row is read.
+TEST(LoaderThreadsThreaded, ChunkOfADatabaseThatDoesNotOpenIsReadOnceItOpens) {
+  FixtureWorldRig rig;
+  rig.settings.ViewDistance = 9;
+  fixtures::ChunkRecordSpec older;
+  older.SetBlock(1, 1, 1, kGlass);
+  rig.world.WriteCacheFile(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(older)));
+  rig.List(-8, -8, 10);
+  fixtures::ChunkRecordSpec stone;
+  stone.SetBlock(2, 3, 4, kStone);
+  const fixtures::WorldWriter mended(rig.saveDir.path(), "Mended");
+  mended.PutDatabaseRow(10, fixtures::CompressChunkRecord(fixtures::MakeChunkRecord(stone)));
+  std::filesystem::create_directory(rig.world.DatabasePath());
+
+  const std::optional<PublishedChunk> chunk = LeftForLaterThenShown(rig, [&] {
+    // The database takes the folder's place in one step: no loader sees the world without one.
+    ASSERT_EQ(renameat2(AT_FDCWD, mended.DatabasePath().c_str(), AT_FDCWD, rig.world.DatabasePath().c_str(),
+                        RENAME_EXCHANGE),
+              0);
+  });
+  ASSERT_TRUE(chunk);
+  EXPECT_NE(Find(chunk->faces, 2, 3, 4), nullptr);
+  EXPECT_EQ(Find(chunk->faces, 1, 1, 1), nullptr);
+  EXPECT_TRUE(rig.messages.empty());
 }
 
 // The game holds the database with the full 20 s busy timeout: stopping the loaders ends the

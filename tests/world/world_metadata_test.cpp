@@ -189,8 +189,10 @@ TEST(WorldMetadata, WriterLeavesAFileTooShortForThePositionAlone) {
   EXPECT_EQ(ReadFileBytes(world.folder() + "WorldMetadata1.important"), bytes);
 }
 
-// Counts that are damaged, or from a layout this program does not know, place the position over
-// the chunk list or past the end: nothing is written and nothing but the position is ever read.
+// Counts that are damaged, or from a layout this program does not know, may place the position
+// over the chunk list or past the end: nothing is written. The reader takes the position where
+// the counts place it (A entries, none for A below 1, then B and 12 B + 52 bytes, B with its
+// sign) when that lies inside the file, and nothing outside the file.
 TEST(WorldMetadata, CountsThatDoNotPlaceThePositionInsideTheFileRefuseTheWrite) {
   struct Case {
     const char* name;
@@ -214,12 +216,74 @@ TEST(WorldMetadata, CountsThatDoNotPlaceThePositionInsideTheFileRefuseTheWrite) 
 
     EXPECT_EQ(WritePlayerPosition(world.folder(), 7, 8, 9), PositionWriteResult::kUnknownLayout) << c.name;
     EXPECT_EQ(ReadFileBytes(path), bytes) << c.name;
+
+    const int64_t chunkCount = c.chunkCount.value_or(11);
+    const int64_t bAt = 12 + 8 * std::max<int64_t>(chunkCount, 0);
+    int32_t bCount = 0;
+    if (bAt + 4 <= static_cast<int64_t>(bytes.size())) std::memcpy(&bCount, bytes.data() + bAt, 4);
+    const int64_t at = bAt + 4 + 12 * int64_t{bCount} + 52;
+    double stored[3] = {0, 0, 0};
+    if (at >= 0 && at + 24 <= static_cast<int64_t>(bytes.size())) std::memcpy(stored, bytes.data() + at, 24);
     WorldChunkMap map;
     PlayerPosition position;
     ReadWorldMetadata(map, world.folder(), position);
-    EXPECT_FLOAT_EQ(position.x, 0) << c.name << ": the position is read only where it is written";
-    EXPECT_FLOAT_EQ(position.height, 2.0f) << c.name;
+    EXPECT_FLOAT_EQ(position.x, static_cast<float>(stored[0] / 100)) << c.name;
+    EXPECT_FLOAT_EQ(position.z, static_cast<float>(stored[1] / 100)) << c.name;
+    EXPECT_FLOAT_EQ(position.height, static_cast<float>(stored[2] / 100 + 2.0)) << c.name;
   }
+}
+
+// The reader follows the counts as the file holds them, also where the writer refuses them: with
+// A = -1 no chunk entry is read and B stands at offset 12; with B = -1 the position stands 12
+// bytes before its usual place, and B = -7 after two entries places it at the very start.
+TEST(WorldMetadata, PositionIsReadWhereNegativeCountsPlaceIt) {
+  TempFolder save;
+  WorldWriter world(save.path(), "W");
+  const std::string path = world.folder() + "WorldMetadata1.important";
+  MetadataSpec negativeA;
+  negativeA.chunkCountOverride = -1;
+  negativeA.headFill = 0;  // bytes 4..7 hold a B of 0 for a writer that steps back over A
+  negativeA.position = {1000, 2000, 300};
+  const std::vector<uint8_t> withNegativeA = fixtures::MakeMetadataFile(negativeA);
+  WriteBytesToFile(path, withNegativeA);
+  WorldChunkMap map;
+  PlayerPosition position;
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 0.0);
+  EXPECT_TRUE(map.empty());
+  EXPECT_FLOAT_EQ(position.x, 10);
+  EXPECT_FLOAT_EQ(position.z, 20);
+  EXPECT_FLOAT_EQ(position.height, 5);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
+  EXPECT_EQ(ReadFileBytes(path), withNegativeA) << "no byte changes";
+
+  MetadataSpec negativeB = fixtures::MetadataForEngineOrigins({{-8, -8}, {8, -8}});
+  negativeB.bCountOverride = -1;
+  std::vector<uint8_t> withNegativeB = fixtures::MakeMetadataFile(negativeB);
+  const double stored[3] = {1500, -2500, 700};
+  std::memcpy(withNegativeB.data() + 12 + 2 * 8 + 4 - 12 + 52, stored, sizeof(stored));
+  WriteBytesToFile(path, withNegativeB);
+  map.clear();
+  EXPECT_EQ(ReadWorldMetadata(map, world.folder(), position), 0.0);
+  EXPECT_EQ(map.size(), 2u);
+  EXPECT_FLOAT_EQ(position.x, 15);
+  EXPECT_FLOAT_EQ(position.z, -25);
+  EXPECT_FLOAT_EQ(position.height, 9);
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
+  EXPECT_EQ(ReadFileBytes(path), withNegativeB) << "no byte changes";
+
+  // With two chunk entries and B = -7 the counts place the position at offset 0.
+  MetadataSpec startSpec = fixtures::MetadataForEngineOrigins({{8, 8}, {24, 8}});  // no NaN in those bytes
+  startSpec.bCountOverride = -7;
+  const std::vector<uint8_t> atTheStart = fixtures::MakeMetadataFile(startSpec);
+  WriteBytesToFile(path, atTheStart);
+  double first[3];
+  std::memcpy(first, atTheStart.data(), sizeof(first));
+  ReadWorldMetadata(map, world.folder(), position);
+  EXPECT_FLOAT_EQ(position.x, static_cast<float>(first[0] / 100));
+  EXPECT_FLOAT_EQ(position.z, static_cast<float>(first[1] / 100));
+  EXPECT_FLOAT_EQ(position.height, static_cast<float>(first[2] / 100 + 2.0));
+  EXPECT_EQ(WritePlayerPosition(world.folder(), 1, 2, 3), PositionWriteResult::kUnknownLayout);
+  EXPECT_EQ(ReadFileBytes(path), atTheStart) << "no byte changes";
 }
 
 TEST(WorldMetadata, PositionAtTheVeryEndOrAfterNoChunksIsWritten) {

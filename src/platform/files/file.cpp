@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "platform/files/directory_listing.h"
 #include "platform/files/path_resolver.h"
@@ -16,8 +17,36 @@
 namespace orelens::platform {
 namespace {
 
-// What mkstemp fills in after the replaced file's name.
-constexpr char kReplacementSuffixPattern[] = ".XXXXXX";
+// What follows the replaced file's name in the name of its temporary: our mark, then the six
+// letters or digits that mkstemp fills in.
+constexpr std::string_view kTemporaryMark = ".orelens-tmp-";
+constexpr size_t kTemporaryUniqueLength = 6;
+
+// Removes the temporaries that replacements of target left when they were cut short: files named
+// as Begin names them that no live replacement holds locked.
+void RemoveStaleTemporaries(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string prefix = name + std::string(kTemporaryMark);
+  for (const DirectoryEntry& entry :
+       ListDirectory(folder, prefix + std::string(kTemporaryUniqueLength, '?'))) {
+    const std::string_view candidate = entry.name;
+    // The listing ignores case; our temporaries carry the exact name.
+    if (entry.isFolder || candidate.size() != prefix.size() + kTemporaryUniqueLength ||
+        candidate.substr(0, prefix.size()) != prefix ||
+        !std::all_of(candidate.begin() + static_cast<std::ptrdiff_t>(prefix.size()), candidate.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
+      continue;
+    }
+    const std::string leftover = folder + entry.name;
+    const int descriptor = open(leftover.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0) continue;
+    // A replacement still writing holds its temporary locked.
+    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) unlink(leftover.c_str());
+    close(descriptor);
+  }
+}
 
 }  // namespace
 
@@ -134,51 +163,51 @@ bool DeleteFile(std::string_view path) {
   return !resolved.empty() && unlink(resolved.c_str()) == 0;
 }
 
-bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes) {
+ReplacementFile ReplacementFile::Begin(std::string_view path) {
+  ReplacementFile replacement;
   std::string target = ResolvePath(path);
-  if (target.empty() || target.back() == '/') return false;
-  std::string temporary = target + kReplacementSuffixPattern;
-  int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) return false;
+  if (target.empty() || target.back() == '/') return replacement;
+  RemoveStaleTemporaries(target);
+  std::string temporary = target + std::string(kTemporaryMark) + std::string(kTemporaryUniqueLength, 'X');
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) return replacement;
   // Held while it is written, so that no cleaning takes it for a leftover.
   flock(descriptor, LOCK_EX);
-  File file(descriptor);
+  replacement.file_ = File(descriptor);
+  replacement.temporary_ = std::move(temporary);
+  replacement.target_ = std::move(target);
+  return replacement;
+}
+
+ReplacementFile::~ReplacementFile() { Abandon(); }
+
+ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
+    : file_(std::move(other.file_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      target_(std::move(other.target_)) {}
+
+void ReplacementFile::Abandon() {
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+bool ReplacementFile::Commit() {
+  if (!IsOpen()) return false;
   struct stat old;
-  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool written = file.Write(bytes) && file.Sync() && fchmod(descriptor, mode) == 0;
-  file.Close();
-  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
+  const mode_t mode = stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  const bool written = file_.Sync() && fchmod(file_.descriptor_, mode) == 0;
+  file_.Close();
+  if (!written || rename(temporary_.c_str(), target_.c_str()) != 0) {
+    Abandon();
     return false;
   }
+  temporary_.clear();
   return true;
 }
 
-int RemoveStaleReplacementTemporaries(std::string_view path) {
-  const std::string target = ResolvePath(path);
-  const size_t slash = target.rfind('/');
-  if (target.empty() || slash == target.size() - 1) return 0;
-  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  const size_t suffixLength = std::string_view(kReplacementSuffixPattern).size();
-  int removed = 0;
-  for (const DirectoryEntry& entry : ListDirectory(folder, name + ".??????")) {
-    const std::string_view candidate = entry.name;
-    // mkstemp's own names only: the exact name, a dot and six letters or digits.
-    if (entry.isFolder || candidate.size() != name.size() + suffixLength ||
-        candidate.substr(0, name.size()) != name ||
-        !std::all_of(candidate.begin() + static_cast<std::ptrdiff_t>(name.size() + 1), candidate.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
-      continue;
-    }
-    const std::string leftover = folder + entry.name;
-    const int descriptor = open(leftover.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (descriptor < 0) continue;
-    // A replacement still writing holds its temporary locked.
-    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0 && unlink(leftover.c_str()) == 0) ++removed;
-    close(descriptor);
-  }
-  return removed;
+bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes) {
+  ReplacementFile replacement = ReplacementFile::Begin(path);
+  return replacement.Write(bytes) && replacement.Commit();
 }
 
 }  // namespace orelens::platform

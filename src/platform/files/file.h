@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,7 +50,7 @@ class File {
   bool Sync();
 
  private:
-  friend bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes);
+  friend class ReplacementFile;
   explicit File(int descriptor) : descriptor_(descriptor) {}
   int descriptor_ = -1;
 };
@@ -60,15 +61,40 @@ int64_t FileSize(std::string_view path);
 // Deletes a file; false when it could not be deleted.
 bool DeleteFile(std::string_view path);
 
-// Replaces the content of a file so that readers see either the old or the new content whole:
-// the bytes go into a temporary file in the same folder (the path + "." + six letters or digits,
-// locked while it is written), which is then renamed over the old one. The new file keeps the
-// old one's permission bits; a new file gets 0644.
-bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes);
+// A new content for a file, written beside it under a temporary name and put in its place only
+// by Commit, so that readers see the old content or the new one whole, and a replacement that
+// fails or is given up leaves the old file as it was and no temporary behind. The temporary is
+// named after the file, then ".orelens-tmp-" and six letters or digits: a mark no user gives a
+// file of their own. It is held locked while it is written; temporaries of this path that a kill
+// or a crash left behind are removed when a new replacement of it begins, and nothing else is.
+// The new file keeps the old one's permission bits; a file that did not exist gets 0644.
+class ReplacementFile {
+ public:
+  ReplacementFile() = default;
+  // IsOpen() is false when no temporary can be made beside the path.
+  static ReplacementFile Begin(std::string_view path);
+  ~ReplacementFile();  // removes the temporary unless it was committed
+  ReplacementFile(ReplacementFile&& other) noexcept;
+  ReplacementFile& operator=(ReplacementFile&& other) = delete;
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-// Removes the temporaries that replacements of this path left when they were cut short (a kill,
-// a crash): files named as ReplaceFileAtomically names them that no live replacement holds
-// locked. Nothing else is touched. The number removed.
-int RemoveStaleReplacementTemporaries(std::string_view path);
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Appends the bytes to the new content; false when not all could be written.
+  bool Write(std::span<const uint8_t> bytes) { return file_.Write(bytes); }
+  // Forces the new content to the disk and puts it in place of the file. False when that fails;
+  // the temporary is then removed and the file left as it was.
+  bool Commit();
+
+ private:
+  void Abandon();
+
+  File file_;
+  std::string temporary_;  // empty once committed or removed
+  std::string target_;
+};
+
+// Replaces the whole content of a file as ReplacementFile does.
+bool ReplaceFileAtomically(std::string_view path, std::span<const uint8_t> bytes);
 
 }  // namespace orelens::platform
