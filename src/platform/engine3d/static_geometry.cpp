@@ -27,16 +27,15 @@ GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey)
   auto open = [materialKey](const GeometryBatch& batch) {
     return batch.materialKey == materialKey && batch.vertices.size() < kBatchVertexLimit;
   };
-  if (geometry.lastBatch < geometry.batches.size() && open(geometry.batches[geometry.lastBatch])) {
-    return geometry.batches[geometry.lastBatch];
-  }
+  size_t& recent = geometry.recentBatches[static_cast<size_t>(materialKey) % geometry.recentBatches.size()];
+  if (recent < geometry.batches.size() && open(geometry.batches[recent])) return geometry.batches[recent];
   for (size_t i = geometry.batches.size(); i-- > 0;) {
     if (geometry.batches[i].materialKey != materialKey) continue;
     if (!open(geometry.batches[i])) break;
-    geometry.lastBatch = i;
+    recent = i;
     return geometry.batches[i];
   }
-  geometry.lastBatch = geometry.batches.size();
+  recent = geometry.batches.size();
   GeometryBatch& added = geometry.batches.emplace_back(scene.spareBatches.Take());
   added.materialKey = materialKey;
   return added;
