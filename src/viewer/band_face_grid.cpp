@@ -47,9 +47,9 @@ bool BandFaceGrid::TakeNextPlane(std::vector<Rectangle>& rectangles) {
 
 // From the first free cell on: along its line as far as the cells are free, then over the next
 // lines while the whole stretch is free.
-int BandFaceGrid::Sweep(PlaneBits& free, int lines, bool turned, int limit, std::vector<Run>& runs) {
+int BandFaceGrid::Sweep(PlaneBits& free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs) {
   int made = 0;
-  for (int line = 0; line < lines; ++line) {
+  for (; line < endLine; ++line) {
     while (free[line] != 0) {
       if (made == limit) return made;
       const int first = std::countr_zero(free[line]);
@@ -57,7 +57,7 @@ int BandFaceGrid::Sweep(PlaneBits& free, int lines, bool turned, int limit, std:
       const uint64_t stretch = ((uint64_t{1} << cells) - 1) << first;
       free[line] &= ~stretch;
       int next = line + 1;
-      for (; next < lines && (free[next] & stretch) == stretch; ++next) free[next] &= ~stretch;
+      for (; next < endLine && (free[next] & stretch) == stretch; ++next) free[next] &= ~stretch;
       // In the plane as stored: from (line, cell), `cells` along the line and `lines` across.
       runs.push_back(turned ? Run{first, line, next - line, cells} : Run{line, first, cells, next - line});
       ++made;
@@ -75,7 +75,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
   const size_t firstLine = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines;
   uint64_t* stored = lines_.data() + firstLine;
   const uint16_t* slots = slots_.data() + firstLine * kLineCells;
-  planeSlots_.clear();
+  shown_.clear();
   for (int line = 0; line < lineCount; ++line) {
     const uint16_t* lineSlots = slots + static_cast<size_t>(line) * kLineCells;
     for (uint64_t cells = stored[line]; cells != 0; cells &= cells - 1) {
@@ -83,12 +83,15 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
       const uint16_t slot = lineSlots[cell];
       int& place = placeOf_[slot];
       if (place < 0) {
-        place = static_cast<int>(planeSlots_.size());
-        planeSlots_.push_back(slot);
-        if (cellsOf_.size() < planeSlots_.size()) cellsOf_.emplace_back();
-        std::fill_n(cellsOf_[static_cast<size_t>(place)].begin(), lineCount, uint64_t{0});
+        place = static_cast<int>(shown_.size());
+        shown_.push_back({slot, line, line, 0});
+        if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
       }
-      cellsOf_[static_cast<size_t>(place)][static_cast<size_t>(line)] |= uint64_t{1} << cell;
+      Shown& shown = shown_[static_cast<size_t>(place)];
+      PlaneBits& shownCells = cellsOf_[static_cast<size_t>(place)];
+      while (shown.endLine <= line) shownCells[static_cast<size_t>(shown.endLine++)] = 0;
+      shownCells[static_cast<size_t>(line)] |= uint64_t{1} << cell;
+      shown.cellsUsed |= uint64_t{1} << cell;
     }
     stored[line] = 0;
   }
@@ -112,23 +115,25 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     }
     rectangles.push_back(rectangle);
   };
-  for (size_t place = 0; place < planeSlots_.size(); ++place) {
-    const uint16_t slot = planeSlots_[place];
-    placeOf_[slot] = -1;
+  for (size_t place = 0; place < shown_.size(); ++place) {
+    const Shown& shown = shown_[place];
+    placeOf_[shown.slot] = -1;
     const PlaneBits& cells = cellsOf_[place];
-    std::copy_n(cells.begin(), lineCount, free_.begin());
+    std::copy(cells.begin() + shown.firstLine, cells.begin() + shown.endLine, free_.begin() + shown.firstLine);
     runsAlong_.clear();
-    const int along = Sweep(free_, lineCount, false, std::numeric_limits<int>::max(), runsAlong_);
+    const int along =
+        Sweep(free_, shown.firstLine, shown.endLine, false, std::numeric_limits<int>::max(), runsAlong_);
     const std::vector<Run>* runs = &runsAlong_;
     if (along > 1) {
-      std::fill_n(across_.begin(), kLineCells, uint64_t{0});
-      for (int line = 0; line < lineCount; ++line)
+      const int firstCell = std::countr_zero(shown.cellsUsed), endCell = 64 - std::countl_zero(shown.cellsUsed);
+      std::fill(across_.begin() + firstCell, across_.begin() + endCell, uint64_t{0});
+      for (int line = shown.firstLine; line < shown.endLine; ++line)
         for (uint64_t lineCells = cells[static_cast<size_t>(line)]; lineCells != 0; lineCells &= lineCells - 1)
           across_[static_cast<size_t>(std::countr_zero(lineCells))] |= uint64_t{1} << line;
       runsAcross_.clear();
-      if (Sweep(across_, kLineCells, true, along, runsAcross_) < along) runs = &runsAcross_;
+      if (Sweep(across_, firstCell, endCell, true, along, runsAcross_) < along) runs = &runsAcross_;
     }
-    for (const Run& run : *runs) take(run, materials_[slot]);
+    for (const Run& run : *runs) take(run, materials_[shown.slot]);
   }
 }
 

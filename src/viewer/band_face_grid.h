@@ -72,9 +72,9 @@ class BandFaceGrid {
 
   int NoteMaterial(int material);  // its slot, -1 when there is no room for another
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
-  // Rectangles over the cells of `free` (which it empties) in its first `lines` lines, appended
-  // to `runs`; stops once it has made `limit`. Returns how many it made.
-  static int Sweep(PlaneBits& free, int lines, bool turned, int limit, std::vector<Run>& runs);
+  // Rectangles over the cells of `free` (which it empties) in lines `line` up to `endLine`,
+  // appended to `runs`; stops once it has made `limit`. Returns how many it made.
+  static int Sweep(PlaneBits& free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs);
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
@@ -85,9 +85,14 @@ class BandFaceGrid {
   std::unordered_map<int, int> slotOf_;
   std::array<KnownMaterial, kRecentMaterials> recentMaterials_{};
   // Taking a plane: the cells of each material it shows, in the order the materials first come.
-  std::vector<int> placeOf_;  // by slot: where in planeSlots_ and cellsOf_, -1 not in the plane
-  std::vector<uint16_t> planeSlots_;
-  std::vector<PlaneBits> cellsOf_;
+  struct Shown {
+    uint16_t slot;
+    int firstLine, endLine;  // the lines that hold its cells
+    uint64_t cellsUsed;      // the cells it holds in any line
+  };
+  std::vector<int> placeOf_;  // by slot: where in shown_ and cellsOf_, -1 not in the plane
+  std::vector<Shown> shown_;
+  std::vector<PlaneBits> cellsOf_;  // valid from the first to the end line of its material
   PlaneBits free_{}, across_{};
   std::vector<Run> runsAlong_, runsAcross_;
 };

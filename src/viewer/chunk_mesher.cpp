@@ -326,6 +326,7 @@ bool ChunkMesher::AddMergedFaces(int32_t originX, int32_t originZ, int64_t start
       return false;
     }
   }
+  size_t rectanglesUntilClockRead = kFacesPerClockRead;
   while (bandGrid_.TakeNextPlane(rectangles_)) {
     tiles_.clear();
     for (const BandFaceGrid::Rectangle& r : rectangles_)
@@ -335,6 +336,12 @@ bool ChunkMesher::AddMergedFaces(int32_t originX, int32_t originZ, int64_t start
                         .copiesX = r.cols, .copiesY = r.heights, .copiesZ = r.rows,
                         .materialHandle = r.material});
     engine_.AddStaticGeometryTiles(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + rectangles_[0].face], tiles_);
+    // Most planes hold a few rectangles: the clock is read once some hundred have been added.
+    if (rectangles_.size() < rectanglesUntilClockRead) {
+      rectanglesUntilClockRead -= rectangles_.size();
+      continue;
+    }
+    rectanglesUntilClockRead = kFacesPerClockRead;
     if (clock_() - start >= kTimeSliceMs) return false;
   }
   blendedFaces_.clear();
