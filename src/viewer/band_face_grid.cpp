@@ -66,8 +66,8 @@ int BandFaceGrid::Sweep(PlaneBits& free, int line, int endLine, bool turned, int
   return made;
 }
 
-// Each material's cells apart, swept along the lines and, where that needs more than one
-// rectangle, across them (the plane turned, its lines becoming cells): the way that needs fewer
+// Each material's cells apart, swept along the lines and, where that needs more than two
+// rectangles, across them (the plane turned, its lines becoming cells): the way that needs fewer
 // rectangles, along on a tie.
 void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectangles) {
   const bool level = face < 2, alongRows = face == 2 || face == 3;
@@ -124,7 +124,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     const int along =
         Sweep(free_, shown.firstLine, shown.endLine, false, std::numeric_limits<int>::max(), runsAlong_);
     const std::vector<Run>* runs = &runsAlong_;
-    if (along > 1) {
+    if (along > 2) {  // cells that one rectangle covers make one run along: two are not beaten
       const int firstCell = std::countr_zero(shown.cellsUsed), endCell = 64 - std::countl_zero(shown.cellsUsed);
       std::fill(across_.begin() + firstCell, across_.begin() + endCell, uint64_t{0});
       for (int line = shown.firstLine; line < shown.endLine; ++line)
