@@ -261,7 +261,7 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
     return;
   }
   const bool wholeFaces = scaleX == 1.0f && scaleZ == 1.0f;
-  // Only the faces shown: testing each of the six mispredicts about every other time.
+  // Only the faces shown: a test of each of the six bits is mispredicted often.
   for (unsigned shown = record.faceMask & kCubeFaceBits; shown != 0; shown &= shown - 1) {
     const int face = std::countr_zero(shown);
     const int entity = kFirstFaceTemplateEntity + face;
