@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace orelens::viewer {
@@ -26,17 +26,21 @@ class BandFaceGrid {
 
   // Face 0..5 in face-mask order (top, bottom, -X, +X, +Z, -Z) of the cell at col and row 0..31
   // and height 0..49 within the band, showing `material` (nonzero). A cell holds one face per
-  // direction: false, and nothing put, when it holds one already.
+  // direction: false, and nothing put, when it holds one already (or when the band holds
+  // 65,535 materials and this one is new).
   bool Put(int face, int col, int row, int height, int material) {
     const bool level = face < 2;
     const int plane = level ? height : face < 4 ? col : row;
-    uint64_t& cells = lines_[(static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines +
-                             static_cast<size_t>(level ? row : height)];
-    const uint64_t bit = uint64_t{1} << (face == 2 || face == 3 ? row : col);
-    if ((cells & bit) != 0) return false;
-    cells |= bit;
-    // By cell in the walk's order (column, row, height), in which the faces come.
-    materials_[static_cast<size_t>(face) * kCells + CellIndex(col, row, height)] = material;
+    const size_t line = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines +
+                        static_cast<size_t>(level ? row : height);
+    const int cell = face == 2 || face == 3 ? row : col;
+    const uint64_t bit = uint64_t{1} << cell;
+    if ((lines_[line] & bit) != 0) return false;
+    const KnownMaterial& known = recentMaterials_[RecentIndex(material)];
+    const int slot = known.material == material ? known.slot : NoteMaterial(material);
+    if (slot < 0) return false;
+    lines_[line] |= bit;
+    slots_[line * kLineCells + static_cast<size_t>(cell)] = static_cast<uint16_t>(slot);
     touchedPlanes_[face] |= uint64_t{1} << plane;
     return true;
   }
@@ -44,28 +48,53 @@ class BandFaceGrid {
   // and that plane emptied; false when the grid is empty. A plane is at most 32 x 50 faces, so
   // a caller can stop between planes and go on later.
   bool TakeNextPlane(std::vector<Rectangle>& rectangles);
+  // Empties the grid and forgets its materials.
   void Clear();
 
  private:
   // Per direction the cells lie in planes across it, each plane in lines of up to 32 cells (top
   // and bottom: a line per row, sides: a line per height).
-  static constexpr int kPlanes = 50, kLines = 50, kLineCells = 32, kHeights = 50;
-  static constexpr size_t kCells = size_t{32} * 32 * kHeights;
-  static size_t CellIndex(int col, int row, int height) {
-    return (static_cast<size_t>(col) * 32 + static_cast<size_t>(row)) * kHeights + static_cast<size_t>(height);
+  static constexpr int kPlanes = 50, kLines = 50, kLineCells = 32;
+  static constexpr size_t kMaxMaterials = 0xFFFF;
+  static constexpr size_t kRecentMaterials = 64;
+  static size_t RecentIndex(int material) {
+    const auto bits = static_cast<uint32_t>(material);
+    return (bits ^ (bits >> 6) ^ (bits >> 24)) % kRecentMaterials;
   }
+  using PlaneBits = std::array<uint64_t, kLines>;  // a bit per cell of each line
+  struct KnownMaterial {
+    int material = 0;  // 0: none
+    int slot = 0;
+  };
   struct Run {  // a rectangle in a plane as stored: from (line, cell), `cells` along and `lines` across
     int line, cell, cells, lines;
-    int32_t material;
   };
+
+  int NoteMaterial(int material);  // its slot, -1 when there is no room for another
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
+  // Rectangles over the cells of `free` (which it empties) in lines `line` up to `endLine`,
+  // appended to `runs`; stops once it has made `limit`. Returns how many it made.
+  static int Sweep(PlaneBits& free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs);
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
-  std::vector<int32_t> materials_;           // per direction and cell
-  std::array<uint64_t, kLines> along_{}, across_{};  // one plane's lines, and the plane turned
+  std::vector<uint16_t> slots_;              // per direction, plane, line and cell: its material's slot
+  // The band's materials by slot; a material is looked up in the map only when it is not the
+  // one last seen at its place in recentMaterials_.
+  std::vector<int> materials_;
+  std::unordered_map<int, int> slotOf_;
+  std::array<KnownMaterial, kRecentMaterials> recentMaterials_{};
+  // Taking a plane: the cells of each material it shows, in the order the materials first come.
+  struct Shown {
+    uint16_t slot;
+    int firstLine, endLine;  // the lines that hold its cells
+    uint64_t cellsUsed;      // the cells it holds in any line
+  };
+  std::vector<int> placeOf_;  // by slot: where in shown_ and cellsOf_, -1 not in the plane
+  std::vector<Shown> shown_;
+  std::vector<PlaneBits> cellsOf_;  // valid from the first to the end line of its material
+  PlaneBits free_{}, across_{};
   std::vector<Run> runsAlong_, runsAcross_;
-  std::vector<std::pair<int32_t, int>> counts_;  // per material of a plane
 };
 
 }  // namespace orelens::viewer

@@ -285,6 +285,15 @@ TEST_F(Tiles, EachTileTakesItsOwnMaterial) {
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry + 99, tiling->PBO_EntityID(kTop), tiles), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, 999, tiles), 0);
   EXPECT_EQ(Triangles(Tiled()), 6u);
+  // Faces of materials that come mixed, two of them remembered in one place (material 17 beside
+  // stone, 1), each go on in their material's one batch.
+  const int moss = MakeColourMaterial(*tiling, 17, PackRgba(0, 90, 0));
+  for (int face = 0; face < 6; ++face) {
+    const StaticGeometryTile single{float(face), 2, 0, 1, 1, 1, 1, 1, 1, face % 3 == 0 ? stone : face % 3 == 1 ? moss : grass};
+    ASSERT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&single, 1}), 1);
+  }
+  ASSERT_EQ(Tiled().batches.size(), 3u);
+  EXPECT_EQ(Triangles(Tiled()), 18u);
 }
 
 TEST_F(Tiles, AMaterialPastTheBatchLimitGoesOnInABatchOfItsOwn) {

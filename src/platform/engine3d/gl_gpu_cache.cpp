@@ -132,7 +132,7 @@ const GlGeometryCopy* GlGpuCache::GeometryOf(StaticGeometry& geometry, SpareBatc
   copy.parts.push_back(std::move(part));
   // The GPU holds the faces now; the CPU lists go to the next geometries.
   spares.Give(geometry.batches);
-  geometry.lastBatch = 0;
+  geometry.recentBatches.fill(0);
   return &copy;
 }
 

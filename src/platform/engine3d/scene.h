@@ -155,7 +155,9 @@ struct StaticGeometry {
   glm::vec3 size{0.0f};
   bool castsShadows = false;
   std::vector<GeometryBatch> batches;  // faces added and not yet handed to the GPU
-  size_t lastBatch = 0;                // the batch the previous add went to
+  // By material key modulo 16: the batch that key's previous add went to (faces of a few
+  // materials come mixed, so one remembered batch would miss at almost every add).
+  std::array<size_t, 16> recentBatches{};
   uint64_t builtRevision = 0;          // 0: never built; bumped by each build
   uint64_t faceCount = 0;              // every face added, uploaded or not
   glm::vec3 boundsMin{1e30f};

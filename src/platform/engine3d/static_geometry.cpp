@@ -27,19 +27,27 @@ GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey)
   auto open = [materialKey](const GeometryBatch& batch) {
     return batch.materialKey == materialKey && batch.vertices.size() < kBatchVertexLimit;
   };
-  if (geometry.lastBatch < geometry.batches.size() && open(geometry.batches[geometry.lastBatch])) {
-    return geometry.batches[geometry.lastBatch];
-  }
+  size_t& recent = geometry.recentBatches[static_cast<size_t>(materialKey) % geometry.recentBatches.size()];
+  if (recent < geometry.batches.size() && open(geometry.batches[recent])) return geometry.batches[recent];
   for (size_t i = geometry.batches.size(); i-- > 0;) {
     if (geometry.batches[i].materialKey != materialKey) continue;
     if (!open(geometry.batches[i])) break;
-    geometry.lastBatch = i;
+    recent = i;
     return geometry.batches[i];
   }
-  geometry.lastBatch = geometry.batches.size();
+  recent = geometry.batches.size();
   GeometryBatch& added = geometry.batches.emplace_back(scene.spareBatches.Take());
   added.materialKey = materialKey;
   return added;
+}
+
+// `count` elements more at the end of `list`, left unwritten, and the first of them: growing by
+// resize goes through a call that costs more than writing a face's few vertices.
+template <class List>
+auto* Extend(List& list, size_t count) {
+  if (list.capacity() - list.size() < count) list.reserve(std::max(list.size() + count, list.capacity() * 2));
+  for (size_t i = 0; i < count; ++i) list.emplace_back();  // constructs nothing (UninitialisedAllocator)
+  return list.data() + (list.size() - count);
 }
 
 // value in -1..1; rounds half away from zero without a library call.
@@ -97,10 +105,16 @@ void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, 
   const glm::vec3 far = position + glm::vec3(copies - 1) * step;
   const glm::vec3 repeats(copies - 1);
   const auto base = static_cast<uint32_t>(batch.vertices.size());
-  batch.vertices.resize(base + 4);
-  GeometryVertex* out = batch.vertices.data() + base;
+  GeometryVertex* out = Extend(batch.vertices, 4);
   const GeometryVertex* in = mesh.packed.data();
-  for (int i = 0; i < 4; ++i) {
+  const bool single = copies == glm::ivec3(1);  // most adds: no corner moves, no texture steps
+  for (int i = 0; i < 4 && single; ++i) {
+    out[i].x = in[i].x * scale.x + position.x;
+    out[i].y = in[i].y * scale.y + position.y;
+    out[i].z = in[i].z * scale.z + position.z;
+    std::memcpy(&out[i].u, &in[i].u, kTexturedTailBytes);
+  }
+  for (int i = 0; i < 4 && !single; ++i) {
     const auto& high = mesh.tile.atHigh[i];
     out[i].x = in[i].x * scale.x + (high[0] ? far.x : position.x);
     out[i].y = in[i].y * scale.y + (high[1] ? far.y : position.y);
@@ -115,9 +129,7 @@ void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, 
   const glm::vec3 a = mesh.packedMin * scale + position, b = mesh.packedMax * scale + far;
   target.boundsMin = glm::min(target.boundsMin, glm::min(a, b));
   target.boundsMax = glm::max(target.boundsMax, glm::max(a, b));
-  const size_t indexBase = batch.indices.size();
-  batch.indices.resize(indexBase + 6);
-  uint32_t* indexOut = batch.indices.data() + indexBase;
+  uint32_t* indexOut = Extend(batch.indices, 6);
   for (int k = 0; k < 6; ++k) indexOut[k] = base + mesh.indices[k];
 }
 
