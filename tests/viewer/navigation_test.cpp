@@ -366,6 +366,73 @@ TEST_F(NavigationTest, AReturnLetGoWhileNobodyAsksIsNotKeptForLater) {
   EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
 }
 
+// A box acts on a key's press, so the key that answered it is still down when it closes; let go
+// in the mode underneath, it must not act there. Here the count box of "Delete all marked chunks"
+// closes in a pass with Return down, held on for a pass as a real keypress is.
+TEST_F(NavigationTest, AReturnThatAnsweredABoxDoesNotActInTheModeUnderneath) {
+  using platform::DIK_RETURN;
+  const auto answerCountBoxWithReturn = [&] {
+    rig.gui.QueueMenuEvent(kMenuCountMarkedChunks);
+    rig.input.QueuePass(PassWith().KeysHeld({DIK_RETURN}));
+    rig.input.QueuePass(PassWith().KeysHeld({DIK_RETURN}));
+    rig.input.QueuePass(PassWith());
+    rig.Pass(3);
+    ASSERT_EQ(rig.LastMessage().title, "AffectedChunk");
+  };
+  // W held as the box comes up and through it: the camera stands still from the box's pass on,
+  // until W is pressed anew.
+  rig.gui.QueueNoEvent();
+  rig.gui.QueueMenuEvent(kMenuCountMarkedChunks);
+  const float x = engine().PBO_CameraX(0);
+  for (int pass = 0; pass < 3; ++pass) rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_W}));
+  rig.Pass(3);
+  EXPECT_NEAR(engine().PBO_CameraX(0), x + 0.15f, 1e-4) << "W flew on after the box";
+  ExpectStep(CameraStep(rig, {}), {0, 0, 0}, "W let go");
+  ExpectStep(CameraStep(rig, {platform::DIK_W}), {0.15f, 0, 0}, "W pressed anew");
+
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  answerCountBoxWithReturn();
+  EXPECT_TRUE(rig.gui.Requesters().empty()) << "the save requester opened by itself";
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  rig.gui.QueueFileAnswer("");
+  Tap({DIK_RETURN});  // pressed anew, Return is the mode's again
+  EXPECT_EQ(rig.gui.Requesters().size(), 1u);
+
+  HandleMenuEvent(rig.ctx(), kMenuAddMarker);
+  answerCountBoxWithReturn();
+  EXPECT_TRUE(rig.ctx().nav.MarkerList.empty()) << "the marker was placed by the box's Return";
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeMarker);
+  Tap({DIK_RETURN});
+  EXPECT_EQ(rig.ctx().nav.MarkerList.size(), 1u);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+}
+
+// The save requester, opened by Return in the save-box mode and cancelled with Escape: the
+// Escape, still down when the requester has gone, does not leave the mode when it is let go.
+TEST_F(NavigationTest, AnEscapeThatCancelledTheSaveRequesterKeepsTheMode) {
+  using platform::DIK_ESCAPE;
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_RETURN}));
+  rig.Pass();
+  // Return let go: the save drops the pending events (the second poll of the pass) and opens the
+  // requester, which the person cancels with Escape.
+  int polls = 0;
+  rig.gui.SetPollHook([&](platform::ScriptedGui&) {
+    if (++polls == 2) rig.input.HoldKey(DIK_ESCAPE);
+  });
+  rig.input.QueuePass(PassWith());
+  rig.Pass();
+  rig.gui.SetPollHook(nullptr);
+  ASSERT_EQ(rig.gui.Requesters().size(), 1u);
+  rig.input.QueuePass(PassWith().KeysHeld({DIK_ESCAPE}));
+  rig.input.QueuePass(PassWith());
+  rig.Pass(2);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  EXPECT_FALSE(engine().GetScene().entities.Find(1003)->hidden);
+  Tap({DIK_ESCAPE});
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+}
+
 TEST_F(NavigationTest, SaveLoadPlaceAndInjectASchematic) {
   // Save a 3 x 3 x 3 box: Return, then the file requester.
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
