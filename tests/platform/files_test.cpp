@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "fixtures/unprivileged_child.h"
 #include "fixtures/world_writer.h"
 #include "platform/files/byte_reader.h"
 #include "platform/files/directory_listing.h"
@@ -40,6 +41,23 @@ TEST(FileSize, GivesSizeOrMissingOrFolder) {
   EXPECT_EQ(FileSize(temp.path() + "none"), -1);
   EXPECT_EQ(FileSize(temp.path()), -2);
   EXPECT_EQ(FileSize(""), -1);
+}
+
+TEST(FileSize, IsWritableFileAsksPermissionWithoutWritingOrWaiting) {
+  TempFolder temp;
+  const std::string file = temp.path() + "prefs.ini";
+  WriteBytesToFile(file, Bytes("kept"));
+  ASSERT_EQ(mkfifo((temp.path() + "pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(IsWritableFile(temp.path() + "PREFS.INI"));
+  EXPECT_FALSE(IsWritableFile(temp.path() + "none"));
+  EXPECT_FALSE(IsWritableFile(temp.path()));
+  EXPECT_FALSE(IsWritableFile(temp.path() + "pipe"));  // nobody reads it: answered at once
+  EXPECT_EQ(ReadFileBytes(file), Bytes("kept"));
+  EXPECT_FALSE(std::filesystem::exists(temp.path() + "none"));
+
+  fixtures::HandToUnprivilegedUser(temp.path());
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+  EXPECT_EQ(fixtures::RunUnprivileged([&] { return IsWritableFile(file) ? 1 : 0; }), 0);
 }
 
 TEST(DirectoryListing, MatchesPatternsWithoutRegardToCase) {
