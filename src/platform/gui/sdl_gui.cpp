@@ -389,7 +389,7 @@ void SdlGui::AnswerWorkerMessageBoxesLocked() {
 MessageBoxAnswer SdlGui::MainThreadMessageBox(std::string_view title, std::string_view text,
                                               MessageBoxButtons buttons) {
   if (TerminationRequested()) return HarmlessAnswer(buttons);
-  MessageBoxAnswer answer = HarmlessAnswer(buttons);
+  MessageBoxAnswer answer;
   if (window_ == nullptr && videoStarted_) answer = MessageBoxInItsOwnWindow(title, text, buttons);
   else if (!CanDrawFrames() || messageBox_ || requester_) answer = NativeMessageBox(title, text, buttons);
   else answer = MessageBoxOverTheView(title, text, buttons);
