@@ -23,9 +23,9 @@ std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test
 TEST(BoxesKeysAndSignalsTest, ATerminationSignalEndsTheStartUpBoxDisplay) {
   const PrivateDesktop desktop;
   ASSERT_TRUE(desktop.Running()) << "Xvfb could not be started";
+  const DemoFolder folder = PrepareDemoFolder(TestName(), "No Such World");
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
-    const DemoFolder folder = PrepareDemoFolder(TestName() + std::to_string(signal), "No Such World");
     RunningProgram program(folder.root, &desktop);
     // The box: something drawn in the middle of the screen before the main window shows.
     const fs::path shotFile = folder.root / "start-up-box.ppm";
