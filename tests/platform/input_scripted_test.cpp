@@ -74,6 +74,12 @@ TEST(KeyboardStateTest, AKeyHeldAcrossPassesIsReleasedOnlyWhenLetGo) {
   keyboard.Examine(Held({}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
 
+  // A release not asked for yet is forgotten with a lost keyboard.
+  keyboard.Examine(Held({DIK_RETURN}));
+  keyboard.Examine(Held({}));
+  keyboard.Clear();
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+
   // A kept release does not outlive a lost keyboard either.
   keyboard.Examine(Held({DIK_P}));
   keyboard.Examine(Held({}));

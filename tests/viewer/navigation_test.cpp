@@ -88,7 +88,7 @@ TEST_F(NavigationTest, BrowsingDragTurnsTheCameraAndThePointerReturnsOnRelease) 
 }
 
 TEST_F(NavigationTest, PressOnTheFirstPixelRowOrColumnDoesNotCapture) {
-  for (const auto at : {std::make_pair(0, 150), std::make_pair(150, 0), std::make_pair(-1, -1)}) {
+  for (const auto& at : {std::make_pair(0, 150), std::make_pair(150, 0), std::make_pair(-1, -1)}) {
     rig.input.QueuePass(PassWith().LeftButton(true).Pointer(at));
     rig.Pass();
     EXPECT_FALSE(rig.input.IsCaptured()) << at.first << "," << at.second;
@@ -122,6 +122,23 @@ TEST_F(NavigationTest, HeldSideFaceMovesTheBoxInWholeStepsAndDropsTheRemainder) 
   rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
   rig.Pass();
   EXPECT_FLOAT_EQ(NodeX(), x + 0.5f);  // along the held face's normal, away from it
+}
+
+// A held +Z face: a horizontal drag moves the box along X, the wheel along Z.
+TEST_F(NavigationTest, AHeldZFaceMovesTheBoxAlongX) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  engine().PBO_MoveCamera2(0, NodeX(), NodeY(), NodeZ() + 4.0f, 0);
+  engine().PBO_CameraLookAt(0, NodeX(), NodeY(), NodeZ());
+  PressAtCentre();
+  EXPECT_EQ(rig.ctx().nav.DragAxisX, 0);
+  EXPECT_EQ(rig.ctx().nav.DragAxisZ, 1);
+  const float x = NodeX(), z = NodeZ();
+  DragBy(120, 0);
+  EXPECT_FLOAT_EQ(NodeX(), x + 1.0f);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
+  rig.Pass();
+  EXPECT_FLOAT_EQ(NodeZ(), z - 0.5f);
 }
 
 // Slow drags move the box too: the counts of several passes gather until they make a whole
@@ -316,12 +333,14 @@ TEST_F(NavigationTest, ShiftWheelResizesAlongTheHeldFacesNormal) {
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
   LookAtMinusXFace(4.0f);
   PressAtCentre();
-  const float x = NodeX();
+  const float x = NodeX(), y = NodeY(), z = NodeZ();
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(1));
   rig.Pass();
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 4.01f);
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 3.01f);
   EXPECT_FLOAT_EQ(NodeX(), x + 0.25f);  // the -X face stays where it was
+  EXPECT_FLOAT_EQ(NodeY(), y);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(-3));
   rig.Pass();
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 1.01f);
