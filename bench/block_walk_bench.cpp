@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "block_walk_before.h"
+#include "terrain_decode.h"
 #include "fixtures/chunk_record_writer.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "platform/dynlib/lz4_library.h"
@@ -106,35 +107,11 @@ void BM_BlockWalkCheckerboardBefore(benchmark::State& state) {
 }
 BENCHMARK(BM_BlockWalkCheckerboardBefore)->Unit(benchmark::kMicrosecond);
 
-// What a loader does before the walk for the same chunk: LZ4 of the record and its four
-// neighbours' planes, and the record lists.
-class Decoder {
- public:
-  explicit Decoder(const WalkInput& input)
-      : lz4_(platform::Lz4Library::Load(locator_)),
-        blob_(fixtures::CompressChunkRecord(input.chunk)),
-        neighbourBlob_(fixtures::CompressChunkRecord(input.neighbours[0])),
-        record_(input.chunk.size()),
-        neighbour_(world::kNeighbourPlaneBufferSize) {}
-  bool loaded() const { return lz4_ != nullptr; }
-  void Decode() {
-    lz4_->DecompressSafe(std::span(blob_).first(blob_.size() - 4), record_);
-    world::DecodeChunkRecordLists(record_, lists_);
-    for (int i = 0; i < 4; ++i)
-      lz4_->DecompressSafe(std::span(neighbourBlob_).first(neighbourBlob_.size() - 4), neighbour_);
-    benchmark::DoNotOptimize(lists_.rotations.size());
-  }
-
- private:
-  platform::LibraryLocator locator_;
-  std::unique_ptr<platform::Lz4Library> lz4_;
-  world::ChunkBlob blob_, neighbourBlob_;
-  std::vector<uint8_t> record_, neighbour_;
-  world::ChunkRecordLists lists_;
-};
+using bench_decode::Decoder;
+using bench_decode::ThreadCpuClock;
 
 void Decode(benchmark::State& state, const WalkInput& input) {
-  Decoder decoder(input);
+  Decoder decoder(input.chunk, input.neighbours[0]);
   if (!decoder.loaded()) {
     state.SkipWithError("liblz4 not found");
     return;
@@ -152,27 +129,12 @@ void BM_DecodeCheckerboardRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeCheckerboardRecord)->Unit(benchmark::kMicrosecond);
 
-// The processor time of the calling thread: on a machine shared with other work it leaves out the
-// time the thread waited for a core.
-struct ThreadCpuClock {
-  using duration = std::chrono::nanoseconds;
-  using rep = duration::rep;
-  using period = duration::period;
-  using time_point = std::chrono::time_point<ThreadCpuClock>;
-  static constexpr bool is_steady = true;
-  static time_point now() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return time_point(duration(now.tv_sec * 1'000'000'000LL + now.tv_nsec));
-  }
-};
-
 // Today's walk and the walk before, each right after a decoding of the same chunk, so that both
 // start from the caches a loader leaves them in and see the same state of a busy machine. Times
 // are the thread's processor time; the time shown is today's walk, the decoding time the mean of
 // the two decodings.
 void SideBySide(benchmark::State& state, const WalkInput& input) {
-  Decoder decoder(input);
+  Decoder decoder(input.chunk, input.neighbours[0]);
   if (!decoder.loaded()) {
     state.SkipWithError("liblz4 not found");
     return;
@@ -183,9 +145,7 @@ void SideBySide(benchmark::State& state, const WalkInput& input) {
   const world::ChunkPlanes planes = PlanesOf(input);
   const world::HeightRange range = RangeOf(input);
   using Clock = ThreadCpuClock;
-  auto seconds = [](Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-  };
+  const auto seconds = bench_decode::Seconds;
   double walkSeconds = 0, beforeSeconds = 0, decodeSeconds = 0;
   for (auto _ : state) {
     const auto start = Clock::now();

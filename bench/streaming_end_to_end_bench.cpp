@@ -80,13 +80,13 @@ void BM_StreamAndMeshViewDistance150(benchmark::State& state) {
   for (auto _ : state) {
     auto engine = platform::MakeHeadlessEngine();
     engine->PBO_InitEngine3D(2);
-    engine->SetStaticGeometryMerging(state.range(0) != 0);
     MakeTemplates(*engine, definitions);
     viewer::CustomBlockMap customBlocks;
     const auto start = Clock::now();
     viewer::ChunkMesher mesher(*engine, definitions, customBlocks, fonts, settings, [start] {
       return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     });
+    mesher.SetFaceMerging(state.range(0) != 0);
 
     world::StreamingServices services;
     services.loadedChunkMapMutex = &store.LoadedChunkMapMutex;

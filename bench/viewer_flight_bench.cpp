@@ -153,7 +153,7 @@ void BM_FlyingFrames(benchmark::State& state) {
   const int viewDistance = static_cast<int>(state.range(0));
   const BenchWorld world;
   Viewer viewer(world);
-  viewer.engine->SetStaticGeometryMerging(state.range(1) != 0);
+  viewer.ctx->Mesher().SetFaceMerging(state.range(1) != 0);
   if (!viewer.Start(viewDistance)) {
     state.SkipWithError("no display for the OpenGL engine");
     return;

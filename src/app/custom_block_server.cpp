@@ -23,24 +23,37 @@ std::string_view TrimBlanks(std::string_view text) {
 struct ServerKey {
   std::string_view fileKey;
   std::string_view variable;
-  std::string customblocks::CustomBlockDatabaseSettings::*text;  // null for the port
+  std::string platform::MySqlLogin::*text;  // null for the port
 };
 
 const std::array<ServerKey, 5> kKeys{{
-    {"Host", kServerHostVariable, &customblocks::CustomBlockDatabaseSettings::host},
+    {"Host", kServerHostVariable, &platform::MySqlLogin::host},
     {"Port", kServerPortVariable, nullptr},
-    {"Database", kServerDatabaseVariable, &customblocks::CustomBlockDatabaseSettings::database},
-    {"User", kServerUserVariable, &customblocks::CustomBlockDatabaseSettings::user},
-    {"Password", kServerPasswordVariable, &customblocks::CustomBlockDatabaseSettings::password},
+    {"Database", kServerDatabaseVariable, &platform::MySqlLogin::database},
+    {"User", kServerUserVariable, &platform::MySqlLogin::user},
+    {"Password", kServerPasswordVariable, &platform::MySqlLogin::password},
 }};
 
-// The "key = value" lines of the file (keys as written), or none when it cannot be read.
-std::vector<std::pair<std::string, std::string>> ReadKeyLines(const std::string& path) {
+struct KeyLines {
+  // As written, in file order.
   std::vector<std::pair<std::string, std::string>> keys;
+  // Why an existing file could not be read.
+  std::string problem;
+};
+
+// The "key = value" lines of the file; none when it is missing.
+KeyLines ReadKeyLines(const std::string& path) {
   const int64_t size = platform::FileSize(path);
-  if (size <= 0 || size > kLargestSettingsFile) return keys;
+  if (size == -1) return {};
+  const auto notRead = [&path](std::string_view why) {
+    return KeyLines{{}, path + " was not read: " + std::string(why)};
+  };
+  if (size == -2) return notRead("it is a folder.");
+  if (size > kLargestSettingsFile) return notRead("it is larger than 64 KiB, too large for a settings file.");
   platform::File file = platform::File::Open(path, platform::FileMode::kRead);
-  if (!file.IsOpen()) return keys;
+  if (!file.IsOpen()) return notRead("it cannot be opened.");
+
+  KeyLines lines;
   const std::vector<uint8_t> bytes = file.ReadAll();
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
@@ -51,44 +64,61 @@ std::vector<std::pair<std::string, std::string>> ReadKeyLines(const std::string&
     if (line.empty() || line.front() == '#' || line.front() == ';') continue;
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    keys.emplace_back(TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1)));
+    lines.keys.emplace_back(TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1)));
   }
-  return keys;
+  return lines;
 }
 
-// 1..65535 written in decimal, else 0.
-unsigned PortOf(std::string_view text) {
-  if (text.empty() || text.size() > 5) return 0;
+// 1..65535 written in decimal digits alone, else nullopt.
+std::optional<unsigned> PortOf(std::string_view text) {
+  if (text.empty()) return std::nullopt;
   unsigned port = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') return 0;
+    if (c < '0' || c > '9') return std::nullopt;
     port = port * 10 + static_cast<unsigned>(c - '0');
+    if (port > 65535) return std::nullopt;
   }
-  return port <= 65535 ? port : 0;
+  if (port == 0) return std::nullopt;
+  return port;
 }
 
 }  // namespace
 
-std::optional<customblocks::CustomBlockDatabaseSettings> ReadCustomBlockServer(
-    const platform::Environment& environment, const std::string& settingsFile) {
+CustomBlockServerChoice ReadCustomBlockServer(const platform::Environment& environment,
+                                              const std::string& settingsFile) {
+  const KeyLines file = ReadKeyLines(settingsFile);
+  if (!file.problem.empty()) return {std::nullopt, file.problem};
+
   customblocks::CustomBlockDatabaseSettings settings;
-  const auto apply = [&settings](const ServerKey& key, std::string_view value) {
-    if (key.text)
-      settings.*key.text = value;
-    else
-      settings.port = PortOf(value);
+  std::optional<std::string> port;  // as written
+  std::string portSource;
+  const auto apply = [&](const ServerKey& key, std::string_view value, std::string source) {
+    if (key.text) {
+      settings.login.*key.text = value;
+    } else {
+      port = value;
+      portSource = std::move(source);
+    }
   };
   // Later lines win, as do the variables over the file.
-  for (const auto& [name, value] : ReadKeyLines(settingsFile)) {
+  for (const auto& [name, value] : file.keys) {
     for (const ServerKey& key : kKeys) {
-      if (platform::EqualsIgnoringCase(name, key.fileKey)) apply(key, value);
+      if (platform::EqualsIgnoringCase(name, key.fileKey)) apply(key, value, name + " in " + settingsFile);
     }
   }
   for (const ServerKey& key : kKeys) {
-    if (const std::optional<std::string> value = environment.Variable(key.variable)) apply(key, *value);
+    if (const std::optional<std::string> value = environment.Variable(key.variable))
+      apply(key, *value, "variable " + std::string(key.variable));
   }
-  if (settings.host.empty()) return std::nullopt;
-  return settings;
+  if (settings.login.host.empty()) return {};
+  if (port) {
+    const std::optional<unsigned> number = PortOf(*port);
+    if (!number)
+      return {std::nullopt,
+              "the port \"" + *port + "\" (" + portSource + ") is not a number from 1 to 65535."};
+    settings.login.port = *number;
+  }
+  return {settings, {}};
 }
 
 }  // namespace orelens::app

@@ -38,8 +38,10 @@ schematic::SchematicServices SchematicServicesOf(ProgramContext& ctx) {
 void ImportCustomBlocks(ProgramContext& ctx) {
   customblocks::CustomBlockImportSettings importSettings;
   importSettings.preview.previewFolder = ctx.PathInWorkingFolder("Textures/Block_prev/");
-  importSettings.database = ReadCustomBlockServer(
+  CustomBlockServerChoice server = ReadCustomBlockServer(
       ctx.platformBundle().environment, ctx.PathInWorkingFolder(std::string(kCustomBlockServerFile)));
+  importSettings.database = std::move(server.server);
+  importSettings.databaseSettingsProblem = std::move(server.problem);
   // The client library is only needed, and loaded, when there is a server to publish to.
   std::shared_ptr<const platform::MySqlDriver> driver;
   if (importSettings.database) driver = platform::LoadMySqlDriver(ctx.platformBundle().libraries);

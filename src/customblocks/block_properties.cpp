@@ -101,11 +101,13 @@ std::optional<BlockProperties> ReadBlockProperties(const std::string& path,
   BlockProperties properties;
   std::string line;
   bool lineOpen = false;  // characters read since the last line end
+  bool tooLong = false;   // the line outgrew kLongestPropertiesLine: its characters are dropped
   bool afterCr = false;   // a CR ended the last line: a LF right after it belongs to it
   const auto endLine = [&] {
-    ApplyPropertiesLine(line, properties);
+    if (!tooLong) ApplyPropertiesLine(line, properties);
     line.clear();
     lineOpen = false;
+    tooLong = false;
     if (afterLine) afterLine();
   };
   std::array<uint8_t, 4096> chunk{};
@@ -120,8 +122,11 @@ std::optional<BlockProperties> ReadBlockProperties(const std::string& path,
       if (c == '\n' || c == '\r') {
         endLine();
       } else {
-        line.push_back(c);
         lineOpen = true;
+        if (line.size() < kLongestPropertiesLine)
+          line.push_back(c);
+        else
+          tooLong = true;
       }
     }
   }

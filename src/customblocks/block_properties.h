@@ -29,8 +29,13 @@ std::string_view TextBetweenLastQuotes(std::string_view line);
 // 64 bits stop at the limit.
 int64_t IntegerAfterLastColon(std::string_view line);
 
-// Reads the file line by line (LF, CR or CR LF end a line); afterLine runs after every line.
-// nullopt when the file cannot be opened.
+// The longest line that is read for a key, in bytes without its line end. The keys and their
+// values are short; a longer line is skipped as a line without a key, so that a huge line
+// cannot take the memory.
+inline constexpr size_t kLongestPropertiesLine = 4096;
+
+// Reads the file line by line (LF, CR or CR LF end a line); afterLine runs after every line,
+// skipped ones included. nullopt when the file cannot be opened.
 std::optional<BlockProperties> ReadBlockProperties(const std::string& path,
                                                    const std::function<void()>& afterLine);
 

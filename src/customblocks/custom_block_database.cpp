@@ -9,30 +9,17 @@
 
 namespace orelens::customblocks {
 
-std::string CustomBlockDatabaseSettings::ConnectionText() const {
-  return "host=" + host + " port=" + std::to_string(port) + " dbname=" + database;
-}
-
 CustomBlockDatabaseConnector::CustomBlockDatabaseConnector(
     platform::Gui& gui, std::shared_ptr<const platform::MySqlDriver> driver,
     CustomBlockDatabaseSettings settings)
     : gui_(gui), driver_(std::move(driver)), settings_(std::move(settings)) {}
 
-void CustomBlockDatabaseConnector::OpenCustomBlockDatabase() {
-  connection_.reset();
-  if (!driver_) return;
-  connection_ = driver_->Open(settings_.ConnectionText(), settings_.user, settings_.password,
-                              settings_.connectTimeoutSeconds);
-  // This thread ends here; the client library keeps state for each thread that used it.
-  driver_->EndThread();
-}
-
-std::unique_ptr<platform::MySqlDatabase> CustomBlockDatabaseConnector::ConnectCustomBlockDatabase() {
-  gui_.SetGadgetText(kImportStatusText, "Trying to connect to custom block database,\n\rplease stand by...");
+void CustomBlockDatabaseConnector::RunKeepingWindowsAlive(const std::function<void()>& work) {
   // Set by the worker as its last step; the main thread only polls it.
   std::atomic<bool> finished{false};
-  std::thread worker([this, &finished] {
-    OpenCustomBlockDatabase();
+  std::thread worker([this, &work, &finished] {
+    // The client library keeps state for each thread that uses it; this thread ends here.
+    driver_->RunAsClientThread(work);
     finished.store(true, std::memory_order_release);
   });
   while (!finished.load(std::memory_order_acquire)) {
@@ -40,7 +27,28 @@ std::unique_ptr<platform::MySqlDatabase> CustomBlockDatabaseConnector::ConnectCu
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   worker.join();
-  return std::move(connection_);
+}
+
+std::unique_ptr<platform::MySqlDatabase> CustomBlockDatabaseConnector::ConnectCustomBlockDatabase() {
+  gui_.SetGadgetText(kImportStatusText, "Trying to connect to custom block database,\n\rplease stand by...");
+  if (!driver_) return nullptr;
+  // Written by the worker only; read here after it has ended.
+  std::unique_ptr<platform::MySqlDatabase> connection;
+  RunKeepingWindowsAlive([this, &connection] { connection = OpenCustomBlockDatabase(); });
+  return connection;
+}
+
+std::unique_ptr<platform::MySqlDatabase> CustomBlockDatabaseConnector::OpenCustomBlockDatabase() const {
+  return driver_->Open(settings_.login, settings_.timeouts);
+}
+
+bool CustomBlockDatabaseConnector::PublishCustomBlock(platform::MySqlDatabase& connection,
+                                                      const PublishedBlock& block) {
+  RunKeepingWindowsAlive([&connection, &block] {
+    if (!RemoteBlockHasPreview(&connection, block.id, block.name))
+      UploadCustomBlockRecord(&connection, block.id, block.type, block.name, block.author, block.previewFile);
+  });
+  return !connection.ConnectionLost();
 }
 
 bool RemoteBlockHasPreview(platform::MySqlDatabase* connection, int32_t id, std::string_view name) {

@@ -35,9 +35,15 @@ CustomBlockImporter::CustomBlockImporter(platform::Gui& gui, platform::Engine3D&
 }
 
 std::unique_ptr<platform::MySqlDatabase> CustomBlockImporter::ConnectForPublishing() {
+  if (!settings_.databaseSettingsProblem.empty()) {
+    if (!toldWhyNotPublished_)
+      gui_.MessageBox("", std::string(kUnusableSettingsMessage) + settings_.databaseSettingsProblem);
+    toldWhyNotPublished_ = true;
+    return nullptr;
+  }
   if (!connector_) {
-    if (!toldNoServer_) gui_.SetGadgetText(kImportStatusText, kNoServerStatus);
-    toldNoServer_ = true;
+    if (!toldWhyNotPublished_) gui_.SetGadgetText(kImportStatusText, kNoServerStatus);
+    toldWhyNotPublished_ = true;
     return nullptr;
   }
   std::unique_ptr<platform::MySqlDatabase> connection = connector_->ConnectCustomBlockDatabase();
@@ -49,14 +55,14 @@ void CustomBlockImporter::ImportCustomBlocksFromFolder(const std::string& folder
   std::unique_ptr<platform::MySqlDatabase> connection;
   if (doNotShare == 0) connection = ConnectForPublishing();
   for (const platform::DirectoryEntry& entry : platform::ListDirectory(folder, "*.*")) {
-    if (IsBlockFolder(folder, entry)) ImportBlockFolder(folder + entry.name, connection.get());
+    if (IsBlockFolder(folder, entry)) ImportBlockFolder(folder + entry.name, connection);
     gui_.WindowEventNoWait();
   }
   // The connection closes here, at the end of the call.
 }
 
 void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
-                                            platform::MySqlDatabase* connection) {
+                                            std::unique_ptr<platform::MySqlDatabase>& connection) {
   const std::optional<BlockProperties> properties =
       ReadBlockProperties(blockFolder + "\\properties.json", [this] { gui_.WindowEventNoWait(); });
   if (!properties) return;
@@ -90,15 +96,23 @@ void CustomBlockImporter::ImportBlockFolder(const std::string& blockFolder,
       return materialOf(texture);
     });
     previews_.MakeBlockPreview(*entry);
-    if (connection && !RemoteBlockHasPreview(connection, entry->id, entry->name)) {
-      UploadCustomBlockRecord(connection, entry->id, entry->kind, entry->name, properties->CreatorName,
-                              PreviewFilePath(settings_.preview.previewFolder, entry->id));
-    }
+    PublishBlock(connection, *entry, properties->CreatorName);
   }
   gui_.SetGadgetText(kImportStatusText, "Last Added '" + properties->Name + "' from " +
                                             properties->CreatorName + "\n\rFound " +
                                             std::to_string(blocks_.Size()) + " custom blocks so far.");
   gui_.WindowEventNoWait();
+}
+
+void CustomBlockImporter::PublishBlock(std::unique_ptr<platform::MySqlDatabase>& connection,
+                                       const viewer::CustomBlockDefinition& entry,
+                                       const std::string& author) {
+  if (!connection) return;
+  const PublishedBlock block{entry.id, entry.kind, entry.name, author,
+                             PreviewFilePath(settings_.preview.previewFolder, entry.id)};
+  if (connector_->PublishCustomBlock(*connection, block)) return;
+  connection.reset();
+  gui_.MessageBox("", kConnectionFailedMessage);
 }
 
 }  // namespace orelens::customblocks

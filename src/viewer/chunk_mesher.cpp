@@ -1,5 +1,7 @@
 #include "viewer/chunk_mesher.h"
 
+#include <algorithm>
+
 #include "platform/engine3d/engine3d.h"
 #include "viewer/face_layouts.h"
 #include "viewer/face_templates.h"
@@ -57,6 +59,24 @@ int ChunkMesher::CreateBandGeometry() {
   return engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 1);
 }
 
+void ChunkMesher::OpenBandGeometry(int band) {
+  meshGeometry_ = CreateBandGeometry();
+  bandMerging_ = faceMerging_;
+  bandFirstHeight_ = band * world::kHeightBandSize;
+  bandGrid_.Clear();
+  blendedFaces_.clear();
+  blendedSorted_ = false;
+  if (bandMerging_) NoteTemplateMaterials();
+}
+
+// What the entities that band faces are copied from carry now, for the faces that wait.
+void ChunkMesher::NoteTemplateMaterials() {
+  for (int entity = 0; entity < kCrossedQuadEntity; ++entity) {
+    entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
+    entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
+  }
+}
+
 const BlockRecord* ChunkMesher::NextRecord(int slot, int band, const world::HeightBandLists& faceLists) {
   const auto& list = faceLists[band];
   size_t& cursor = listCursor_[slot][band];
@@ -78,7 +98,7 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
     section = 0;
     state = kMeshSlotBuilding;
     listCursor_[slot].fill(0);
-    meshGeometry_ = CreateBandGeometry();
+    OpenBandGeometry(0);
     meshExtraGeometry_ =
         engine_.PBO_CreateStaticGeometry(-1, kGeometrySizeX, kGeometrySizeY, kGeometrySizeZ, 0);
     ChunkRenderEntry& entry = EntryOf(chunkId);
@@ -114,7 +134,7 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
         continue;
       }
       state = kMeshSlotBuilding;
-      meshGeometry_ = CreateBandGeometry();
+      OpenBandGeometry(section);
       geometriesExist = BothGeometriesExist();
       ChunkRenderEntry& entry = EntryOf(chunkId);
       entry.geometries[section] = meshGeometry_;
@@ -139,6 +159,10 @@ int ChunkMesher::BuildChunkMeshStep(int32_t chunkId, int slot, const world::Heig
       return 1;
     }
     if (!addedRecord) {
+      if (bandMerging_ && !AddMergedFaces(originX, originZ, start)) {
+        state = kMeshSlotBandDue;
+        return 0;
+      }
       engine_.PBO_BuildStaticGeometry(meshGeometry_);
       meshGeometry_ = 0;
       continue;
@@ -170,6 +194,10 @@ void ChunkMesher::PlaceRecord(const BlockRecord& record, int32_t originX, int32_
 
 void ChunkMesher::SetTemplateMaterial(int entity, int material) {
   engine_.PBO_SetEntityMaterial(entity, engine_.PBO_MaterialID(material));
+  if (bandMerging_) {
+    entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
+    entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
+  }
 }
 
 void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {
@@ -213,16 +241,14 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
       at.x -= 0.025f;
       for (int face = 0; face < 6; ++face)
         if (record.faceMask & kFaceBits[face])
-          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesX[face]],
-                                               at.x + 0.25f, at.y, at.z, 0.1f, 1.0f, 1.0f);
+          AddBandFace(kBorderSlabEntitiesX[face], record, -1, {at.x + 0.25f, at.y, at.z}, 0.1f, 1.0f);
     }
     if (record.row == world::kChunkRows - 1) {
       scaleZ = 0.9f;
       at.z -= 0.025f;
       for (int face = 0; face < 6; ++face)
         if (record.faceMask & kFaceBits[face])
-          engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kBorderSlabEntitiesZ[face]],
-                                               at.x, at.y, at.z + 0.25f, 1.0f, 1.0f, 0.1f);
+          AddBandFace(kBorderSlabEntitiesZ[face], record, -1, {at.x, at.y, at.z + 0.25f}, 1.0f, 0.1f);
     }
   }
   if (wholeBlock) {
@@ -230,10 +256,90 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
                                          at.z, scaleX, 1.0f, scaleZ);
     return;
   }
-  for (int face = 0; face < 6; ++face)
-    if (record.faceMask & kFaceBits[face])
-      engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + face],
-                                           at.x, at.y, at.z, scaleX, 1.0f, scaleZ);
+  const bool wholeFaces = scaleX == 1.0f && scaleZ == 1.0f;
+  for (int face = 0; face < 6; ++face) {
+    if ((record.faceMask & kFaceBits[face]) == 0) continue;
+    const int entity = kFirstFaceTemplateEntity + face;
+    // Merging, an opaque whole face waits in the grid.
+    if (bandMerging_ && wholeFaces && !entityBlended_[entity] && entityMaterials_[entity] != 0 &&
+        bandGrid_.Put(face, record.col, record.row, record.height - bandFirstHeight_, entityMaterials_[entity]))
+      continue;
+    AddBandFace(entity, record, wholeFaces ? face : -1, at, scaleX, scaleZ);
+  }
+}
+
+// A face for the open band geometry that does not wait in the grid: added at once, or (merging,
+// a blended material) left to wait for the band's build in the order placed. `face`: which face
+// of the record's cell it is, or -1 for a face that never merges.
+void ChunkMesher::AddBandFace(int entity, const BlockRecord& record, int face, Position at, float scaleX,
+                              float scaleZ) {
+  if (bandMerging_ && entityBlended_[entity]) {
+    blendedFaces_.push_back({entity, entityMaterials_[entity], at, scaleX, scaleZ, face, record.col, record.row,
+                             record.height - bandFirstHeight_});
+    return;
+  }
+  engine_.PBO_AddStaticGeometryEntity2(meshGeometry_, entityHandles_[entity], at.x, at.y, at.z, scaleX, 1.0f, scaleZ);
+}
+
+// The band's waiting faces into its geometry, before it is built: blended ones of a material that
+// shows in one plane facing one way join the grid, the other blended ones follow in the order
+// they were placed, then the grid's rectangles plane by plane. False when the slice that began at
+// `start` ran out first; the next call goes on where this one stopped.
+bool ChunkMesher::AddMergedFaces(int32_t originX, int32_t originZ, int64_t start) {
+  if (!blendedSorted_) {
+    struct BlendedMaterial {
+      int material, face, plane;
+      bool onePlane;
+    };
+    std::vector<BlendedMaterial> materials;
+    auto planeOf = [](const WaitingFace& f) { return f.face < 2 ? f.height : f.face < 4 ? f.col : f.row; };
+    auto materialOf = [&materials](const WaitingFace& f) {
+      return std::find_if(materials.begin(), materials.end(),
+                          [&f](const BlendedMaterial& m) { return m.material == f.material; });
+    };
+    for (const WaitingFace& waiting : blendedFaces_) {
+      const auto known = materialOf(waiting);
+      if (known == materials.end()) {
+        materials.push_back({waiting.material, waiting.face, planeOf(waiting), waiting.face >= 0});
+      } else if (waiting.face != known->face || planeOf(waiting) != known->plane) {
+        known->onePlane = false;
+      }
+    }
+    for (WaitingFace& waiting : blendedFaces_) {
+      if (materialOf(waiting)->onePlane &&
+          bandGrid_.Put(waiting.face, waiting.col, waiting.row, waiting.height, waiting.material))
+        waiting.entity = -1;  // in the grid now
+    }
+    blendedSorted_ = true;
+    blendedNext_ = 0;
+  }
+  constexpr size_t kFacesPerClockRead = 256;
+  for (; blendedNext_ < blendedFaces_.size(); ++blendedNext_) {
+    const WaitingFace& waiting = blendedFaces_[blendedNext_];
+    if (waiting.entity < 0) continue;
+    const platform::StaticGeometryTile tile{.x = waiting.at.x, .y = waiting.at.y, .z = waiting.at.z,
+                                            .scaleX = waiting.scaleX, .scaleZ = waiting.scaleZ,
+                                            .materialHandle = waiting.material};
+    engine_.AddStaticGeometryTiles(meshGeometry_, entityHandles_[waiting.entity], {&tile, 1});
+    if ((blendedNext_ + 1) % kFacesPerClockRead == 0 && clock_() - start >= kTimeSliceMs) {
+      ++blendedNext_;
+      return false;
+    }
+  }
+  while (bandGrid_.TakeNextPlane(rectangles_)) {
+    tiles_.clear();
+    for (const BandFaceGrid::Rectangle& r : rectangles_)
+      tiles_.push_back({.x = static_cast<float>(originX) + static_cast<float>(r.col) * 0.5f,
+                        .y = static_cast<float>(bandFirstHeight_ + r.height) * 0.5f,
+                        .z = static_cast<float>(originZ) + static_cast<float>(r.row) * 0.5f,
+                        .copiesX = r.cols, .copiesY = r.heights, .copiesZ = r.rows,
+                        .materialHandle = r.material});
+    engine_.AddStaticGeometryTiles(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + rectangles_[0].face], tiles_);
+    if (clock_() - start >= kTimeSliceMs) return false;
+  }
+  blendedFaces_.clear();
+  blendedSorted_ = false;
+  return true;
 }
 
 void ChunkMesher::AddMeshBlock(const BlockRecord& record, Position at) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/engine3d/engine3d.h"
+#include "viewer/band_face_grid.h"
 #include "viewer/block_definitions.h"
 #include "viewer/custom_block_map.h"
 #include "world/block_walk.h"
@@ -63,6 +65,11 @@ class ChunkMesher {
   // every slot back to its start, so the next chunk of a slot that was half-way starts afresh.
   void FreeAllChunkGeometry();
 
+  // On (the default), side-by-side cube faces of one material in a band are drawn as rectangles
+  // whose texture repeats once per block; off, every face is added as it is placed. Takes effect
+  // from the next band geometry on.
+  void SetFaceMerging(bool enabled) { faceMerging_ = enabled; }
+
   const ChunkRenderMap& RenderMap() const { return chunkRenderMap_; }
   int MeshSlotState(int slot) const { return meshSlotState_[slot]; }
   int MeshSection(int slot) const { return meshSection_[slot]; }
@@ -82,7 +89,11 @@ class ChunkMesher {
   void SetTemplateMaterial(int entity, int material);
   void AddCubeFaces(const world::BlockRecord& record, Position at);
   void AddMeshBlock(const world::BlockRecord& record, Position at);
+  void AddBandFace(int entity, const world::BlockRecord& record, int face, Position at, float scaleX, float scaleZ);
+  bool AddMergedFaces(int32_t originX, int32_t originZ, int64_t start);
+  void OpenBandGeometry(int band);
   void LookUpTemplateEntities();
+  void NoteTemplateMaterials();
 
   platform::Engine3D& engine_;
   const BlockDefinitionTable& definitions_;
@@ -103,6 +114,28 @@ class ChunkMesher {
   bool drewPlaceholder_ = false;  // the record just placed drew a placeholder texture
   ChunkRenderMap chunkRenderMap_;
   std::array<int, 17> entityHandles_{};  // template and border entities 0..16 by number
+
+  // Merging the open band's faces: opaque cube faces wait in the grid; faces of blended materials
+  // wait in the order they were placed, since the order they are drawn in shows where they
+  // overlap; those of a material whose faces all lie in one plane, facing one way, cannot
+  // overlap and join the grid when the band is built.
+  struct WaitingFace {
+    int entity, material;  // entity -1: taken into the grid
+    Position at;
+    float scaleX, scaleZ;
+    int face, col, row, height;  // face -1: not a whole block face, never merged
+  };
+  bool faceMerging_ = true;
+  bool bandMerging_ = false;    // the open band geometry merges
+  int bandFirstHeight_ = 0;
+  std::array<int, 17> entityMaterials_{};  // the material handle each template entity carries
+  std::array<bool, 17> entityBlended_{};
+  BandFaceGrid bandGrid_;
+  std::vector<WaitingFace> blendedFaces_;
+  bool blendedSorted_ = false;  // the blended faces are sorted into the grid and the rest
+  size_t blendedNext_ = 0;      // the next blended face to add
+  std::vector<BandFaceGrid::Rectangle> rectangles_;
+  std::vector<platform::StaticGeometryTile> tiles_;
 };
 
 }  // namespace orelens::viewer

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -43,6 +44,8 @@ struct Moment {
   bool importWindowHidden = false;
   size_t customBlocks = 0;
   std::string status;
+  size_t messageBoxes = 0;
+  std::chrono::steady_clock::time_point when;
 };
 
 class StartupImportTest : public ::testing::Test {
@@ -72,7 +75,9 @@ class StartupImportTest : public ::testing::Test {
                     scene.cameras[0].backRgb,
                     gui.IsWindowHidden(customblocks::kImportProgressWindow),
                     ctx_->customBlocks.Size(),
-                    gui.GetGadgetText(customblocks::kImportStatusText)};
+                    gui.GetGadgetText(customblocks::kImportStatusText),
+                    gui.MessageBoxCount(),
+                    std::chrono::steady_clock::now()};
       for (int light = 0; light < 2; ++light) {
         if (const platform::Light* found = scene.lights.Find(light)) {
           moment.lights[light] = found->position;
@@ -102,11 +107,16 @@ class StartupImportTest : public ::testing::Test {
           << "\r\nDo not share custom Blocks in mods directory = " << doNotShareMods << "\r\n";
   }
   void NameServer(const std::string& host, unsigned port, const std::string& user,
-                  const std::string& password) {
+                  const std::string& password, const std::string& database = "tessdb42") {
     bundle_.environment.variables = {{"ORELENS_BLOCKDB_HOST", host},
                                      {"ORELENS_BLOCKDB_PORT", std::to_string(port)},
                                      {"ORELENS_BLOCKDB_USER", user},
-                                     {"ORELENS_BLOCKDB_PASSWORD", password}};
+                                     {"ORELENS_BLOCKDB_PASSWORD", password},
+                                     {"ORELENS_BLOCKDB_NAME", database}};
+  }
+  void WriteServerSettings(const std::string& text) {
+    std::ofstream settings(working_ + "customblock-server.ini", std::ios::binary);
+    settings << text;
   }
   // Start-up with the chunk loaders paused: there is no world to stream.
   void Start() {
@@ -229,6 +239,37 @@ TEST_F(StartupImportTest, AServerThatCannotBeReachedIsReportedForEachSharedFolde
   EXPECT_TRUE(Block(601) && Block(602));
 }
 
+TEST_F(StartupImportTest, ServerSettingsThatCannotBeUsedAreSaidOnceAndNoConnectionIsTried) {
+  AddBlock(workshop_, "a", "Crate", 1, 611);
+  AddBlock(mods_, "b", "Door", 1, 612);
+  WriteServerSettings("Host = 127.0.0.1\nPort = 3306 # default\n");
+  WritePreferences(0);
+  Start();
+  const auto boxes = ImportMessages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "");
+  EXPECT_EQ(boxes[0].text, "Your custom blocks are not published: the port \"3306 # default\" (Port in " +
+                               working_ + "customblock-server.ini) is not a number from 1 to 65535.");
+  EXPECT_EQ(MomentsShowing(kConnecting), 0u);
+  EXPECT_TRUE(Block(611) && Block(612));
+}
+
+TEST_F(StartupImportTest, ASettingsFileTooLargeToReadIsSaid) {
+  AddBlock(workshop_, "a", "Crate", 1, 613);
+  WriteServerSettings("Host = 127.0.0.1\n" + std::string(70000, '#'));
+  bundle_.environment.variables = {{"ORELENS_BLOCKDB_HOST", "127.0.0.1"}};
+  WritePreferences(0);
+  Start();
+  const auto boxes = ImportMessages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "Your custom blocks are not published: " + working_ +
+                "customblock-server.ini was not read: it is larger than 64 KiB, too large for a "
+                "settings file.");
+  EXPECT_EQ(MomentsShowing(kConnecting), 0u);
+  EXPECT_TRUE(Block(613));
+}
+
 // Publishing through the server the environment names, with the test account.
 class StartupPublishingTest : public StartupImportTest {
  protected:
@@ -287,6 +328,82 @@ TEST_F(StartupPublishingTest, BothFoldersArePublishedWhenTheModsFolderIsShared) 
   EXPECT_EQ(PublishedRows(ids_[0], "Workshop Crate", 1), 1);
   EXPECT_EQ(PublishedRows(ids_[1], "Mods Door", 2), 1);
   EXPECT_EQ(MomentsShowing(kConnecting), 2u);
+}
+
+TEST_F(StartupPublishingTest, ALatin1NameIsPublishedAsValidUtf8) {
+  AddBlock(workshop_, "w", "Caf\xe9 Cr\xeate", 1, ids_[0]);
+  WritePreferences(0);
+  Start();
+  EXPECT_TRUE(ImportMessages().empty());
+  EXPECT_EQ(PublishedRows(ids_[0], "Caf\xEF\xBF\xBD Cr\xEF\xBF\xBDte", 1), 1);
+  EXPECT_EQ(PublishedRows(ids_[1], "Mods Door", 2), 1);
+}
+
+TEST_F(StartupPublishingTest, AVariableSetToNothingWinsOverTheSettingsFile) {
+  WriteServerSettings("Host = " + server_->host + "\nPort = " + std::to_string(server_->port) +
+                      "\nUser = " + server_->user + "\nPassword = " + server_->password + "\n");
+  // The file's password cleared: the server refuses the login, once for each folder.
+  bundle_.environment.variables = {{"ORELENS_BLOCKDB_PASSWORD", ""}};
+  WritePreferences(0);
+  Start();
+  EXPECT_EQ(ImportMessages().size(), 2u);
+  EXPECT_EQ(MomentsShowing(kConnecting), 2u);
+  EXPECT_EQ(platform::testing::CountRows(
+                *database_, "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(ids_[0])),
+            0);
+}
+
+TEST_F(StartupPublishingTest, ADatabaseNameWithBlanksIsTheDatabaseUsed) {
+  platform::testing::ScratchBlockDatabase scratch(*driver_, *server_, 43, " of blocks dbname=tessdb42");
+  NameServer(server_->host, server_->port, server_->user, server_->password, scratch.Name());
+  WritePreferences(0);
+  Start();
+  EXPECT_TRUE(ImportMessages().empty());
+  EXPECT_EQ(platform::testing::CountRows(*scratch.Session(), "SELECT id FROM CustomBlocks2"), 2);
+  EXPECT_EQ(platform::testing::CountRows(
+                *database_, "SELECT id FROM CustomBlocks2 WHERE id = " + std::to_string(ids_[0])),
+            0);
+}
+
+TEST_F(StartupPublishingTest, AStalledServerIsReportedOnceForEachFolderWhileTheWindowsStayDrawn) {
+  platform::testing::ScratchBlockDatabase stalled(*driver_, *server_, 44);
+  NameServer(server_->host, server_->port, server_->user, server_->password, stalled.Name());
+  AddBlock(workshop_, "w2", "Second Crate", 1, ids_[0] + 50);
+  WritePreferences(0);
+  // The server takes the logins, but another client holds the table.
+  stalled.LockTable();
+  Start();
+  stalled.UnlockTable();
+
+  const auto boxes = ImportMessages();
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const auto& box : boxes) EXPECT_EQ(box.text, customblocks::kConnectionFailedMessage);
+  EXPECT_EQ(MomentsShowing(kConnecting), 2u);
+  // The import went on without the server.
+  EXPECT_TRUE(Block(ids_[0]) && Block(ids_[0] + 50) && Block(ids_[1]));
+  EXPECT_EQ(platform::testing::CountRows(*stalled.Session(), "SELECT id FROM CustomBlocks2"), 0);
+
+  // Each folder's box came within the statement timeout of its connection (one stalled statement,
+  // not one per block), and the windows were taken care of all along: the longest pause between
+  // two window events stayed far below that timeout.
+  const auto statementTimeout =
+      std::chrono::seconds(customblocks::CustomBlockDatabaseSettings{}.timeouts.statementSeconds);
+  std::chrono::steady_clock::time_point connecting;
+  std::chrono::steady_clock::duration longestPause{};
+  size_t boxesSeen = 0;
+  for (size_t i = 0; i < moments_.size(); ++i) {
+    const Moment& moment = moments_[i];
+    const Moment* before = i > 0 ? &moments_[i - 1] : nullptr;
+    if (moment.status == kConnecting && (!before || before->status != kConnecting)) connecting = moment.when;
+    if (connecting == std::chrono::steady_clock::time_point{} || !before) continue;
+    longestPause = std::max(longestPause, moment.when - before->when);
+    if (moment.messageBoxes > before->messageBoxes) {
+      ++boxesSeen;
+      EXPECT_LT(moment.when - connecting, statementTimeout + std::chrono::seconds(3)) << "box " << boxesSeen;
+    }
+  }
+  EXPECT_EQ(boxesSeen, 2u);
+  EXPECT_LT(longestPause, statementTimeout / 2);
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include "customblocks/block_properties.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <limits>
 
 #include "customblocks/scratch_folder.h"
@@ -95,6 +100,64 @@ TEST(ReadBlockProperties, GarbageAndMissingFiles) {
   ASSERT_TRUE(p);
   EXPECT_EQ(p->Mode, 0);
   EXPECT_EQ(p->Name, "");
+}
+
+TEST(ReadBlockProperties, ALineLongerThanTheBoundIsSkippedAsALineWithoutAKey) {
+  testing::ScratchFolder scratch;
+  const std::string path = scratch.File("properties.json");
+  // "Name": "nnn...n" exactly as long as the bound, then a "Mode" line one byte longer.
+  const std::string atBound = "\"Name\": \"" + std::string(kLongestPropertiesLine - 10, 'n') + "\"";
+  const std::string beyond = "\"Mode\": 3" + std::string(kLongestPropertiesLine - 8, ' ');
+  ASSERT_EQ(atBound.size(), kLongestPropertiesLine);
+  ASSERT_EQ(beyond.size(), kLongestPropertiesLine + 1);
+  const std::string text = "\"Mode\": 1\r" + atBound + "\n" + beyond + "\r\n\"UniqueID\": 7";
+  ASSERT_TRUE(fixtures::WriteBytesFile(path, std::vector<uint8_t>(text.begin(), text.end())));
+  int lines = 0;
+  const auto p = ReadBlockProperties(path, [&] { ++lines; });
+  ASSERT_TRUE(p);
+  EXPECT_EQ(lines, 4);
+  EXPECT_EQ(p->Name, std::string(kLongestPropertiesLine - 10, 'n'));
+  EXPECT_EQ(p->Mode, 1);
+  EXPECT_EQ(p->UniqueID, 7);
+}
+
+// The address space the process has mapped now, in bytes.
+rlim_t AddressSpaceInUse() {
+  std::ifstream statm("/proc/self/statm");
+  rlim_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST(ReadBlockProperties, AHugeLineTakesNoMoreMemoryThanTheBound) {
+  testing::ScratchFolder scratch;
+  const std::string path = scratch.File("properties.json");
+  // A sparse file: a "Name" line that runs on through 256 MiB of zero bytes, then the lines
+  // that count.
+  constexpr off_t kHugeLine = off_t{256} << 20;
+  const std::string head = "\"Name\": \"Huge";
+  const std::string tail = "\"\n\"Name\": \"After\"\n\"Mode\": 2\n";
+  const int file = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(::pwrite(file, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+  ASSERT_EQ(::pwrite(file, tail.data(), tail.size(), kHugeLine), static_cast<ssize_t>(tail.size()));
+  ::close(file);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Room for the reader's own needs, a fraction of what the line would take.
+    const rlim_t limit = AddressSpaceInUse() + (rlim_t{64} << 20);
+    const rlimit bound{limit, limit};
+    if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(3);
+    int lines = 0;
+    const auto p = ReadBlockProperties(path, [&] { ++lines; });
+    _exit(p && p->Name == "After" && p->Mode == 2 && lines == 3 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the reader died under the memory bound";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

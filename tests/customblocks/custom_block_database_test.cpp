@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -97,19 +98,23 @@ TEST_F(CustomBlockDatabaseTest, ConnectsOnAWorkerThreadThreaded) {
   platform::ScriptedGui gui;
   OpenImportProgressWindow(gui);
   CustomBlockDatabaseSettings settings;
-  settings.host = server_->host;
-  settings.port = server_->port;
-  settings.user = server_->user;
-  settings.password = server_->password;
+  settings.login = server_->Login("tessdb42");
   CustomBlockDatabaseConnector connector(gui, driver_, settings);
   std::unique_ptr<platform::MySqlDatabase> connection = connector.ConnectCustomBlockDatabase();
   ASSERT_TRUE(connection);
   EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
             "Trying to connect to custom block database,\n\rplease stand by...");
-  UploadCustomBlockRecord(connection.get(), id_, 1, "Threaded", "T", scratch_.File("none.png"));
-  EXPECT_EQ(Rows("name = 'Threaded'"), 1);
+  EXPECT_TRUE(
+      connector.PublishCustomBlock(*connection, {id_, 1, "Threaded", "T", scratch_.File("none.png")}));
+  EXPECT_EQ(Rows("name = 'Threaded' and author = 'T' and type = 1 and hasPrev = 0"), 1);
+  // Found with its preview: left alone.
+  ASSERT_TRUE(database_->Update("UPDATE CustomBlocks2 SET hasPrev = 1, author = 'kept' WHERE id = " +
+                                std::to_string(id_)));
+  EXPECT_TRUE(
+      connector.PublishCustomBlock(*connection, {id_, 2, "Threaded", "T", scratch_.File("none.png")}));
+  EXPECT_EQ(Rows("author = 'kept' and type = 1"), 1);
 
-  settings.port = 1;  // refused
+  settings.login.port = 1;  // refused
   CustomBlockDatabaseConnector refused(gui, driver_, settings);
   EXPECT_FALSE(refused.ConnectCustomBlockDatabase());
   CustomBlockDatabaseConnector withoutClient(gui, nullptr, settings);
@@ -147,9 +152,9 @@ TEST(CustomBlockDatabaseConnector, KeepsTheWindowsAliveWhileAServerStallsThreade
   platform::ScriptedGui gui;
   OpenImportProgressWindow(gui);
   CustomBlockDatabaseSettings settings;
-  settings.host = "127.0.0.1";
-  settings.port = server.Port();
-  settings.connectTimeoutSeconds = 1;
+  settings.login.host = "127.0.0.1";
+  settings.login.port = server.Port();
+  settings.timeouts.connectSeconds = 1;
   CustomBlockDatabaseConnector connector(gui, driver, settings);
   EXPECT_FALSE(connector.ConnectCustomBlockDatabase());
   // Polled every 10 ms while the attempt ran out its second: not in a busy loop.
@@ -157,6 +162,26 @@ TEST(CustomBlockDatabaseConnector, KeepsTheWindowsAliveWhileAServerStallsThreade
   EXPECT_LE(gui.NoWaitCalls(), 1000);
   EXPECT_EQ(gui.GetGadgetText(kImportStatusText),
             "Trying to connect to custom block database,\n\rplease stand by...");
+}
+
+TEST_F(CustomBlockDatabaseTest, PublishingKeepsTheWindowsAliveWhileTheTableIsLockedThreaded) {
+  platform::testing::ScratchBlockDatabase locked(*driver_, *server_, 2);
+  platform::ScriptedGui gui;
+  OpenImportProgressWindow(gui);
+  CustomBlockDatabaseSettings settings;
+  settings.login = server_->Login(locked.Name());
+  settings.timeouts.statementSeconds = 1;
+  CustomBlockDatabaseConnector connector(gui, driver_, settings);
+  std::unique_ptr<platform::MySqlDatabase> connection = connector.ConnectCustomBlockDatabase();
+  ASSERT_TRUE(connection);
+  locked.LockTable();
+  const int before = gui.NoWaitCalls();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(connector.PublishCustomBlock(*connection, {id_, 1, "Stalled", "S", PreviewFile(10)}));
+  // Given up after the statement timeout, the windows taken care of every 10 ms meanwhile.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_GE(gui.NoWaitCalls() - before, 20);
+  EXPECT_TRUE(connection->ConnectionLost());
 }
 
 // The client library's own functions, but the thread ends are counted by the thread that made them.
@@ -187,8 +212,8 @@ TEST(CustomBlockDatabaseConnector, TheConnectingThreadEndsItsClientStateThreaded
   platform::ScriptedGui gui;
   OpenImportProgressWindow(gui);
   CustomBlockDatabaseSettings settings;
-  settings.host = "127.0.0.1";
-  settings.port = 1;  // refused at once
+  settings.login.host = "127.0.0.1";
+  settings.login.port = 1;  // refused at once
   CustomBlockDatabaseConnector connector(gui, driver, settings);
   EXPECT_FALSE(connector.ConnectCustomBlockDatabase());
   std::lock_guard lock(ThreadEndLog::mutex);
@@ -198,12 +223,14 @@ TEST(CustomBlockDatabaseConnector, TheConnectingThreadEndsItsClientStateThreaded
 
 TEST(CustomBlockDatabaseSettings, NothingIsBuiltInButTheTableNames) {
   CustomBlockDatabaseSettings settings;
-  EXPECT_EQ(settings.host, "");
-  EXPECT_EQ(settings.password, "");
-  settings.host = "blocks.example.org";
-  settings.port = 3307;
-  EXPECT_EQ(settings.ConnectionText(), "host=blocks.example.org port=3307 dbname=tessdb42");
-  EXPECT_EQ(settings.user, "tessdb42");
+  EXPECT_EQ(settings.login.host, "");
+  EXPECT_EQ(settings.login.password, "");
+  EXPECT_EQ(settings.login.port, 3306u);
+  EXPECT_EQ(settings.login.database, "tessdb42");
+  EXPECT_EQ(settings.login.user, "tessdb42");
+  // Neither a connection attempt nor a statement holds the import up for long.
+  EXPECT_EQ(settings.timeouts.connectSeconds, 5u);
+  EXPECT_EQ(settings.timeouts.statementSeconds, 5u);
 }
 
 }  // namespace

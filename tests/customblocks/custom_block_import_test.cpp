@@ -42,8 +42,8 @@ class CustomBlockImportTest : public ::testing::Test {
     settings.preview.optimiserProgram = "/nonexistent/pingo";
     settings.preview.pauseAfterPreviewMs = 0;
     settings.database.emplace();
-    settings.database->host = "127.0.0.1";
-    settings.database->port = 1;  // nothing listens: offline at once
+    settings.database->login.host = "127.0.0.1";
+    settings.database->login.port = 1;  // nothing listens: offline at once
     return settings;
   }
   void Add(const fixtures::CustomBlockFolder& folder, const ScratchFolder& root) {
@@ -237,6 +237,27 @@ TEST_F(CustomBlockImportTest, SharingOfflineShowsOneMessageAndGoesOn) {
   EXPECT_EQ(scene_.gui.MessageBoxCount(), 1u);
 }
 
+TEST_F(CustomBlockImportTest, SettingsThatCannotBeUsedAreSaidOnceAndNothingIsTried) {
+  Add({"a",
+       fixtures::MakeBlockPropertiesText("Crate", 1, 13, "Ada"),
+       "textures",
+       {{"all.dds", Texture(kRed)}}},
+      workshop_);
+  CustomBlockImportSettings settings = Settings();
+  settings.database.reset();
+  settings.databaseSettingsProblem = "the port \"x\" (variable P) is not a number from 1 to 65535.";
+  CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, nullptr, settings);
+  importer.ImportCustomBlocksFromFolder(workshop_.WithSeparator(), 0);
+  importer.ImportCustomBlocksFromFolder(mods_.WithSeparator(), 0);
+  ASSERT_EQ(scene_.gui.MessageBoxCount(), 1u);
+  EXPECT_EQ(scene_.gui.MessageBoxes()[0].title, "");
+  EXPECT_EQ(
+      scene_.gui.MessageBoxes()[0].text,
+      "Your custom blocks are not published: the port \"x\" (variable P) is not a number from 1 to 65535.");
+  EXPECT_TRUE(Block(13));
+  EXPECT_EQ(Status(), "Last Added 'Crate' from Ada\n\rFound 1 custom blocks so far.");
+}
+
 TEST_F(CustomBlockImportTest, WithoutAServerBlocksAreImportedAndTheStatusSaysOnceTheyAreNotPublished) {
   Add({"a",
        fixtures::MakeBlockPropertiesText("Crate", 1, 12, "Ada"),
@@ -283,10 +304,7 @@ TEST_F(CustomBlockImportTest, SharedBlocksReachTheTableOnce) {
        {{"sides.dds", Texture(kRed)}, {"up.dds", Texture(kGreen)}, {"down.dds", Texture(kBlue)}}},
       workshop_);
   CustomBlockImportSettings settings = Settings();
-  settings.database->host = server->host;
-  settings.database->port = server->port;
-  settings.database->user = server->user;
-  settings.database->password = server->password;
+  settings.database->login = server->Login("tessdb42");
   {
     CustomBlockImporter importer(scene_.gui, *scene_.engine, blocks_, driver, settings);
     importer.ImportCustomBlocksFromFolder(workshop_.WithSeparator(), 0);

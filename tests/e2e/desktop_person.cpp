@@ -20,6 +20,7 @@ std::string FileNameFor(const std::string& name) {
 using Pixel = Screenshot::Pixel;
 
 constexpr int kMenuRowHeight = 19;
+constexpr int kMenuBarHeight = 21;
 // Software rendering on a machine shared with builds draws a view full of terrain in seconds:
 // a sign waits for a few such frames before a step is tried again (a second click on a menu
 // title would close the menu the first one opened), and a chosen command (a world switch
@@ -220,8 +221,22 @@ bool DesktopPerson::Alive(const std::string& step) {
 }
 
 bool DesktopPerson::PopupOpen(const Screenshot& shot, const MenuPlace& popup) {
-  return shot.Share(popup.padX, popup.firstRow - 6, popup.padX + 3, popup.firstRow + 6,
-                    [](Pixel p) { return Dark(p, 150); }) > 0.8;
+  // The pop-up's background, a near black grey with a little of the scene showing through, told
+  // apart from a dark scene (the ground seen from inside, a fogged wall) by its lack of colour.
+  const auto background = [&](int top) {
+    return shot.Share(popup.padX, top, popup.padX + 3, top + 12, [](Pixel p) {
+      return std::max({p.r, p.g, p.b}) <= 40 && std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) <= 8;
+    }) > 0.8;
+  };
+  if (!background(popup.firstRow - 6)) return false;
+  // A menu of the bar also has its title highlighted while it is open.
+  if (popup.x > 0)
+    return shot.Share(popup.x - 6, 2, popup.x + 6, 5, [](Pixel p) { return p.b > p.r + 60 && p.b > 150; }) >
+           0.8;
+  // A sub-menu starts level with its entry: a sub-menu opened from an entry above covers the
+  // rows above this one's top too (the menu bar stands above those of the first entry).
+  const int aboveTop = popup.firstRow - 30;
+  return aboveTop < kMenuBarHeight || !background(aboveTop);
 }
 
 int DesktopPerson::ModalTitleRow(const Screenshot& shot) {

@@ -38,10 +38,12 @@ inline constexpr MenuPlace kFile{22, 36, 5};
 inline constexpr MenuPlace kWorld{70, 36, 45};
 inline constexpr MenuPlace kVisuals{127, 36, 99};
 inline constexpr MenuPlace kHelp{181, 36, 160};
-inline constexpr MenuPlace kClearChunks{0, 74, 560};    // File > "Clear all chunks except"
+// A sub-menu's padding column lies right of its parent pop-up, so that the parent is not taken
+// for it.
+inline constexpr MenuPlace kClearChunks{0, 74, 564};    // File > "Clear all chunks except"
 inline constexpr MenuPlace kActiveWorld{0, 36, 199};    // World > "Active World"
-inline constexpr MenuPlace kShadows{0, 74, 431};        // Visuals > "Shadows"
-inline constexpr MenuPlace kDrawDistance{0, 112, 431};  // Visuals > "Draw distance"
+inline constexpr MenuPlace kShadows{0, 74, 435};        // Visuals > "Shadows"
+inline constexpr MenuPlace kDrawDistance{0, 112, 435};  // Visuals > "Draw distance"
 inline constexpr int kRow = 19;
 inline constexpr int kVisualsCheckX = 419, kShadowsCheckX = 520, kDistanceCheckX = 510, kFileCheckX = 548;
 

@@ -2,7 +2,8 @@
 //
 // Input: the file. Properties:
 //  - the file, read in pieces from disk, gives what its lines give one by one: lines end at LF,
-//    CR or CR LF wherever the pieces break, and the hook runs once per line;
+//    CR or CR LF wherever the pieces break, the hook runs once per line, and a line longer than
+//    the bound counts as a line without a key;
 //  - integers after the last colon read as the decimal number they spell, held at the 64-bit
 //    limits when they spell a larger one;
 //  - round trip: a properties file written by the fixture writer, with a name and creator taken
@@ -100,16 +101,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                 std::to_string(lines.size()) + " lines");
   BlockProperties lineByLine;
   for (const std::string_view line : lines) {
-    customblocks::ApplyPropertiesLine(line, lineByLine);
+    if (line.size() <= customblocks::kLongestPropertiesLine)
+      customblocks::ApplyPropertiesLine(line, lineByLine);
     FUZZ_CHECK(customblocks::IntegerAfterLastColon(line) == ExpectedInteger(line));
     FUZZ_CHECK(customblocks::TextBetweenLastQuotes(line).find('"') == std::string_view::npos);
   }
   FUZZ_CHECK_MSG(SameProperties(*read, lineByLine), "the file reads otherwise than its lines");
 
-  // Round trip through the fixture writer: name and creator from the two halves of the input.
+  // Round trip through the fixture writer: name and creator from the two halves of the input,
+  // short enough for their lines to be read.
+  const size_t longestValue = customblocks::kLongestPropertiesLine - 32;
   BlockProperties written;
-  written.Name = QuotableText(text.substr(0, size / 2));
-  written.CreatorName = QuotableText(text.substr(size / 2));
+  written.Name = QuotableText(text.substr(0, std::min(size / 2, longestValue)));
+  written.CreatorName = QuotableText(text.substr(size / 2, longestValue));
   // A creator named like a key ("Mode", "UniqueID", any case) makes its quoted value that key's
   // text, and the line then counts as that key: the file is not read as JSON. Such a name does not
   // come back, so it gets a word in front.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "customblocks/block_properties.h"
 #include "fixtures/chunk_record_writer.h"
 #include "fixtures/custom_block_folder.h"
 #include "fixtures/dds_writer.h"
@@ -292,6 +293,15 @@ void WriteBlockPropertiesSeeds(const fs::path& root) {
   std::string longFile(4095, ' ');
   longFile += "\r\n\"Name\": \"after the break\",\r\n";
   seeds.Put("line-end-across-pieces", longFile);
+  // Key lines as long as the longest line that is read, and one byte longer.
+  const size_t bound = customblocks::kLongestPropertiesLine;
+  const auto padded = [](std::string line, size_t length) {
+    line.resize(length, ' ');
+    return line;
+  };
+  seeds.Put("lines-at-the-bound", padded("\"Mode\": 2", bound) + "\n" + padded("\"Mode\": 3", bound + 1) +
+                                      "\r\n\"Name\": \"" + std::string(bound - 10, 'n') + "\"\n\"Name\": \"" +
+                                      std::string(bound - 9, 'm') + "\"\n");
 }
 
 void WriteDdsThumbnailSeeds(const fs::path& root) {

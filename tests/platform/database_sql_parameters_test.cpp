@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "platform/database/mysql_connection_text.h"
 #include "platform/database/sql_parameters.h"
 
 namespace orelens::platform {
@@ -48,19 +47,44 @@ TEST(SqlPlaceholders, GapsBelowTheHighestIndexBecomeNull) {
   EXPECT_EQ(ExpandQueryParameters("VALUES (?, ?, ?)", parameters, Doubled), "VALUES (NULL, NULL, 'c')");
 }
 
-TEST(MySqlConnectionText, NeedsHostPortAndDatabaseInAnyOrder) {
-  const auto endpoint = ParseMySqlConnectionText("dbname=tessdb42 port=3306 host=db.example.invalid");
-  ASSERT_TRUE(endpoint);
-  EXPECT_EQ(endpoint->host, "db.example.invalid");
-  EXPECT_EQ(endpoint->port, 3306u);
-  EXPECT_EQ(endpoint->database, "tessdb42");
+TEST(SqlParameters, BoundTextIsMadeValidUtf8AndBlobsStayAsTheyAre) {
+  const auto bound = [](std::string_view text) {
+    SqlParameterList parameters;
+    parameters.BindText(0, text);
+    return parameters.Parameters()[0].bytes;
+  };
+  const std::string replacement = "\xEF\xBF\xBD";
+  // Valid text of one to four bytes a character comes through unchanged, zero bytes included.
+  const std::string valid = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\x7F\xF4\x8F\xBF\xBF";
+  EXPECT_EQ(bound(valid), valid);
+  EXPECT_EQ(bound(std::string("\0x", 2)), std::string("\0x", 2));
+  // Latin-1 as the game's files may hold it.
+  EXPECT_EQ(bound("Caf\xe9!"), "Caf" + replacement + "!");
+  // Every byte that belongs to no valid sequence becomes one replacement: stray continuations,
+  // bytes that start nothing, overlong forms, surrogates, code points above U+10FFFF and
+  // sequences cut short.
+  const auto replacements = [&](int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += replacement;
+    return text;
+  };
+  EXPECT_EQ(bound("\x80\xBF"), replacements(2));
+  EXPECT_EQ(bound("\xC0\xAF"), replacements(2));
+  EXPECT_EQ(bound("\xF5\xFF"), replacements(2));
+  EXPECT_EQ(bound("\xE0\x80\xAF"), replacements(3));
+  EXPECT_EQ(bound("\xED\xA0\x80"), replacements(3));
+  EXPECT_EQ(bound("\xF0\x8F\xBF\xBF"), replacements(4));
+  EXPECT_EQ(bound("\xF4\x90\x80\x80"), replacements(4));
+  EXPECT_EQ(bound("\xE2\x82"), replacements(2));
+  EXPECT_EQ(bound("\xE2\x82"
+                  "A"),
+            replacements(2) + "A");
+  EXPECT_EQ(bound("\xF0\x9F\x98\xF0\x9F\x98\x80"), replacements(3) + "\xF0\x9F\x98\x80");
+  EXPECT_EQ(bound("\xC3\xC3\xA9"), replacement + "\xC3\xA9");
 
-  EXPECT_FALSE(ParseMySqlConnectionText("host=a port=3306"));
-  EXPECT_FALSE(ParseMySqlConnectionText("host=a dbname=b"));
-  EXPECT_FALSE(ParseMySqlConnectionText("port=3306 dbname=b"));
-  EXPECT_FALSE(ParseMySqlConnectionText("host=a port=none dbname=b"));
-  EXPECT_FALSE(ParseMySqlConnectionText("host=a port=99999999999 dbname=b"));
-  EXPECT_EQ(ParseMySqlConnectionText("host=a port=33061x dbname=b")->port, 33061u);
+  SqlParameterList parameters;
+  parameters.BindBlob(0, "\xE9\xFF");
+  EXPECT_EQ(parameters.Parameters()[0].bytes, "\xE9\xFF");
 }
 
 }  // namespace

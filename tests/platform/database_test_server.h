@@ -34,9 +34,7 @@ struct TestDatabaseServer {
     return server;
   }
 
-  std::string ConnectionText(const std::string& database) const {
-    return "host=" + host + " port=" + std::to_string(port) + " dbname=" + database;
-  }
+  MySqlLogin Login(const std::string& database) const { return {host, port, database, user, password}; }
 };
 
 inline constexpr char kNoTestServer[] =
@@ -47,7 +45,7 @@ inline constexpr char kNoTestServer[] =
 inline std::unique_ptr<MySqlDatabase> OpenCustomBlockTestDatabase(const MySqlDriver& driver,
                                                                   const TestDatabaseServer& server) {
   std::string error;
-  auto database = driver.Open(server.ConnectionText("tessdb42"), server.user, server.password, 5, &error);
+  auto database = driver.Open(server.Login("tessdb42"), {}, &error);
   if (!database) ADD_FAILURE() << "test server unreachable: " << error;
   return database;
 }
@@ -56,6 +54,51 @@ inline std::unique_ptr<MySqlDatabase> OpenCustomBlockTestDatabase(const MySqlDri
 inline int32_t UniqueTestId(int n) {
   return static_cast<int32_t>((getpid() % 100000) * 100 + n);
 }
+
+// A database of the test's own, "tessdb42_scratch_" + a name unique to the process + suffix,
+// with a CustomBlocks2 table made like tessdb42's; dropped when the object goes. A test that
+// locks its table this way stalls no other test. Its session waits for the server for as long
+// as a test may take.
+class ScratchBlockDatabase {
+ public:
+  ScratchBlockDatabase(const MySqlDriver& driver, const TestDatabaseServer& server, int n,
+                       const std::string& suffix = "")
+      : name_("tessdb42_scratch_" + std::to_string(getpid()) + "_" + std::to_string(n) + suffix) {
+    session_ = driver.Open(server.Login("tessdb42"), {.connectSeconds = 5, .statementSeconds = 300});
+    if (!session_) {
+      ADD_FAILURE() << "test server unreachable";
+      return;
+    }
+    Run("DROP DATABASE IF EXISTS `" + name_ + "`");
+    Run("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
+    Run("CREATE TABLE `" + name_ + "`.CustomBlocks2 LIKE tessdb42.CustomBlocks2");
+    Run("USE `" + name_ + "`");
+  }
+  ~ScratchBlockDatabase() {
+    if (!session_) return;
+    Run("UNLOCK TABLES");
+    Run("DROP DATABASE `" + name_ + "`");
+  }
+  ScratchBlockDatabase(const ScratchBlockDatabase&) = delete;
+  ScratchBlockDatabase& operator=(const ScratchBlockDatabase&) = delete;
+
+  const std::string& Name() const { return name_; }
+  // A connection to the database; its statements run while the table is locked.
+  MySqlDatabase* Session() { return session_.get(); }
+  // Runs a statement in the session (an update, or a query whose rows are dropped).
+  void Run(const std::string& statement) {
+    if (!session_->Query(statement)) ADD_FAILURE() << statement << ": " << session_->LastError();
+    session_->FinishQuery();
+  }
+  // Holds the table locked for writing, as another client may, until UnlockTable or the end:
+  // every other session's statement on it then waits.
+  void LockTable() { Run("LOCK TABLES CustomBlocks2 WRITE"); }
+  void UnlockTable() { Run("UNLOCK TABLES"); }
+
+ private:
+  std::string name_;
+  std::unique_ptr<MySqlDatabase> session_;
+};
 
 // Counts the rows a query returns.
 inline int CountRows(MySqlDatabase& database, const std::string& query) {

@@ -4,6 +4,7 @@
 
 #include "platform/draw2d/drawing_session.h"
 #include "platform/draw2d/font_library.h"
+#include "platform/text/utf8_text.h"
 
 namespace orelens::platform {
 namespace {

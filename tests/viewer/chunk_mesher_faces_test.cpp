@@ -10,6 +10,8 @@ namespace {
 using mesher_test::Box;
 using mesher_test::CellBox;
 using mesher_test::CellCentre;
+using mesher_test::CellFacesOf;
+using mesher_test::TrianglesOf;
 using mesher_test::Joined;
 using mesher_test::kBorder;
 using mesher_test::Sorted;
@@ -231,6 +233,145 @@ TEST_F(MesherFaces, MeshBlocksStandByTheirRotation) {
       EXPECT_EQ(vertex.v, uvs[k][1]);
     }
   }
+}
+
+// Merging: the same records meshed with faces added as placed and merged into rectangles must
+// cover the same cells with the same materials, normals and texels, band by band.
+struct MesherMerging : MesherFaces {
+  struct Meshed {
+    std::array<std::vector<mesher_test::AddedFace>, 17> cells;
+    std::array<size_t, 17> triangles{};
+    int calls = 0;
+  };
+  Meshed MeshAs(bool merging, int32_t chunkId = 7) {
+    mesher->SetFaceMerging(merging);
+    Meshed meshed;
+    meshed.calls = MeshToEnd(chunkId);
+    const auto& entry = Entry(std::to_string(chunkId));
+    for (int index = 0; index < 17; ++index) {
+      if (entry.geometries[index] == 0) continue;
+      meshed.cells[index] = CellFacesOf(Geometry(entry.geometries[index]));
+      meshed.triangles[index] = TrianglesOf(Geometry(entry.geometries[index]));
+    }
+    mesher->FreeChunkGeometry(chunkId);
+    return meshed;
+  }
+  // Meshes the records both ways and compares; returns the triangles as added and merged.
+  std::pair<size_t, size_t> ExpectSameCells() {
+    const Meshed asPlaced = MeshAs(false), merged = MeshAs(true);
+    size_t placed = 0, joined = 0;
+    for (int index = 0; index < 17; ++index) {
+      EXPECT_EQ(merged.cells[index], asPlaced.cells[index]) << "geometry " << index;
+      placed += asPlaced.triangles[index];
+      joined += merged.triangles[index];
+    }
+    return {placed, joined};
+  }
+  // Ground of a few types and layouts over two bands, with steps, holes and a custom block.
+  void AddGround() {
+    DefineCustomBlock(77, 4, 50);
+    for (int col = 0; col < 32; ++col)
+      for (int row = 0; row < 32; ++row) {
+        if ((col * 7 + row * 3) % 11 == 0) continue;
+        const int top = 45 + (col / 6 + row / 9) % 9;
+        const uint8_t type = col < 12 ? kLayout3 : col < 24 ? kLayout4 : kLayout0;
+        uint8_t mask = kFaceTop;
+        if (col == 0) mask |= kFaceMinusX;
+        if (col == 31) mask |= kFacePlusX;
+        if (row == 0) mask |= kFaceMinusZ;
+        if (row == 31) mask |= kFacePlusZ;
+        for (int height = top - 3; height <= top; ++height) {
+          const uint8_t faces = height == top ? mask : mask & ~kFaceTop;
+          if (height == top - 3) {
+            Add(col, row, height, type, faces | kFaceBottom);
+          } else if ((col + row + height) % 13 == 0) {
+            Add(col, row, height, kBlockCustom, faces, 77);
+          } else {
+            Add(col, row, height, type, faces);
+          }
+        }
+      }
+    for (auto& band : lists)  // as the loader leaves them: by type, walk order within
+      std::stable_sort(band.begin(), band.end(), [](const world::BlockRecord& a, const world::BlockRecord& b) {
+        return a.extra != b.extra ? a.extra < b.extra : a.type < b.type;
+      });
+  }
+};
+
+TEST_F(MesherMerging, MergedRectanglesShowEveryFaceWithItsOwnTexels) {
+  AddGround();
+  settings.VisibleChunkBorders = 0;
+  const auto [placed, merged] = ExpectSameCells();
+  EXPECT_LT(merged * 2, placed);
+  // With the chunk borders drawn the edge blocks shrink: their faces and slabs stay as placed.
+  settings.VisibleChunkBorders = 1;
+  const auto [placedWithBorders, mergedWithBorders] = ExpectSameCells();
+  EXPECT_LT(mergedWithBorders * 2, placedWithBorders);
+  EXPECT_GT(mergedWithBorders, merged);
+}
+
+TEST_F(MesherMerging, ABandCutIntoSlicesMergesAsAWhole) {
+  // Every reading of the test clock is a millisecond: the bands are placed and merged over many
+  // calls, and the faces of a band placed in different calls still join.
+  AddGround();
+  settings.VisibleChunkBorders = 0;
+  for (int row = 0; row < 32; ++row)
+    for (int col = 0; col < 32; ++col) Add(col, row, 120, kLayout1, kFaceTop | kFaceBottom);
+  const Meshed asPlaced = MeshAs(false), merged = MeshAs(true);
+  EXPECT_GT(merged.calls, 10);
+  for (int index = 0; index < 17; ++index) EXPECT_EQ(merged.cells[index], asPlaced.cells[index]) << "geometry " << index;
+  EXPECT_EQ(merged.triangles[2], 4u);  // one rectangle above, one below
+
+}
+
+TEST_F(MesherMerging, ABandBuiltAgainHoldsOnlyItsNewFaces) {
+  // A chunk given up half-way through a layer of tops (its geometry freed between two calls),
+  // then another chunk with four tops in that plane: nothing of the first one shows.
+  settings.VisibleChunkBorders = 0;
+  for (int col = 0; col < 32; ++col)
+    for (int row = 0; row < 32; ++row) Add(col, row, 47, kLayout0, kFaceTop);
+  mesher->SetFaceMerging(true);
+  ASSERT_EQ(Step(), 0);
+  mesher->FreeChunkGeometry(7);
+  EXPECT_EQ(Step(), 1);
+  EXPECT_EQ(mesher->MeshSlotState(0), kMeshSlotAbandoned);
+  lists = {};
+  for (int col = 10; col < 14; ++col) Add(col, 5, 47, kLayout1, kFaceTop);
+  const Meshed asPlaced = MeshAs(false), merged = MeshAs(true);
+  ASSERT_EQ(asPlaced.cells[0].size(), 4u);
+  EXPECT_EQ(merged.cells[0], asPlaced.cells[0]);
+  EXPECT_EQ(merged.triangles[0], 2u);
+}
+
+TEST_F(MesherMerging, SeeThroughFacesMergeOnlyWhereNoneCanShowThroughAnother) {
+  // Water (blended) alone in one plane merges; glass (blended) in several planes keeps every
+  // face in the order placed, which is the order it is drawn in.
+  engine->PBO_MaterialBlendingMode(engine->PBO_MaterialID(10), 3);
+  engine->PBO_MaterialBlendingMode(engine->PBO_MaterialID(20), 3);
+  engine->PBO_MaterialBlendingMode(engine->PBO_MaterialID(22), 3);
+  for (int col = 0; col < 6; ++col)
+    for (int row = 0; row < 3; ++row) Add(col, row, 20, kLayout1, kFaceTop);
+  for (int col = 10; col < 14; ++col) Add(col, 5, 20, kLayout2, kFaceTop | kFacePlusX | kFaceMinusZ);
+  const auto [placed, merged] = ExpectSameCells();
+  EXPECT_EQ(placed - merged, (18u - 1) * 2 + (4 - 1) * 2);  // the water, and the glass's tops alone in their plane
+
+  auto glassSidesOrder = [this](bool merging) {
+    mesher->SetFaceMerging(merging);
+    MeshToEnd();
+    std::vector<std::array<long, 3>> order;
+    for (const auto& batch : Geometry(Entry("7").geometries[0]).batches) {
+      if (batch.materialKey != 22) continue;
+      for (size_t first = 0; first + 6 <= batch.indices.size(); first += 6)
+        order.push_back(mesher_test::Thousandths(glm::vec3(batch.vertices[batch.indices[first]].x,
+                                                           batch.vertices[batch.indices[first]].y,
+                                                           batch.vertices[batch.indices[first]].z)));
+    }
+    mesher->FreeChunkGeometry(7);
+    return order;
+  };
+  const auto sides = glassSidesOrder(false);
+  EXPECT_EQ(sides.size(), 8u);
+  EXPECT_EQ(glassSidesOrder(true), sides);
 }
 
 }  // namespace

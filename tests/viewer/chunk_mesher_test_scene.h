@@ -13,6 +13,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -49,6 +50,17 @@ inline std::ostream& operator<<(std::ostream& out, const AddedFace& face) {
 inline long Thousandths(float value) { return std::lround(static_cast<double>(value) * 1000.0); }
 inline std::array<long, 3> Thousandths(glm::vec3 p) { return {Thousandths(p.x), Thousandths(p.y), Thousandths(p.z)}; }
 
+// The lowest and highest corner of the quad whose six indices start at `first`.
+inline std::pair<glm::vec3, glm::vec3> QuadBounds(const platform::GeometryBatch& batch, size_t first) {
+  glm::vec3 low(1e30f), high(-1e30f);
+  for (size_t i = first; i < first + 6; ++i) {
+    const auto& v = batch.vertices[batch.indices[i]];
+    low = glm::min(low, glm::vec3(v.x, v.y, v.z));
+    high = glm::max(high, glm::vec3(v.x, v.y, v.z));
+  }
+  return {low, high};
+}
+
 // Every add of a quad template appends its four corners and six indices to the batch of the
 // entity's material, so six indices in a row are one quad.
 inline std::vector<AddedFace> FacesOf(const platform::StaticGeometry& geometry) {
@@ -56,12 +68,7 @@ inline std::vector<AddedFace> FacesOf(const platform::StaticGeometry& geometry) 
   for (const auto& batch : geometry.batches) {
     EXPECT_EQ(batch.indices.size() % 6, 0u);
     for (size_t first = 0; first + 6 <= batch.indices.size(); first += 6) {
-      glm::vec3 low(1e30f), high(-1e30f);
-      for (size_t i = first; i < first + 6; ++i) {
-        const auto& v = batch.vertices[batch.indices[i]];
-        low = glm::min(low, glm::vec3(v.x, v.y, v.z));
-        high = glm::max(high, glm::vec3(v.x, v.y, v.z));
-      }
+      const auto [low, high] = QuadBounds(batch, first);
       AddedFace face;
       face.material = batch.materialKey;
       face.min = Thousandths(low);
@@ -79,6 +86,60 @@ inline std::vector<AddedFace> FacesOf(const platform::StaticGeometry& geometry) 
   }
   std::sort(faces.begin(), faces.end());
   return faces;
+}
+
+// The quads of a geometry cut into block-sized cells (a face narrower than a block is one cell),
+// each with the texture corners it shows reduced by whole repeats: a rectangle whose texture
+// repeats once per block gives the same cells as the faces it stands for, texel for texel.
+inline std::vector<AddedFace> CellFacesOf(const platform::StaticGeometry& geometry) {
+  std::vector<AddedFace> cells;
+  for (const auto& batch : geometry.batches) {
+    for (size_t first = 0; first + 6 <= batch.indices.size(); first += 6) {
+      const auto [low, high] = QuadBounds(batch, first);
+      int flat = 0;
+      for (int axis = 0; axis < 3; ++axis)
+        if (low[axis] == high[axis]) flat = axis;
+      const int p = (flat + 1) % 3, q = (flat + 2) % 3;
+      // The texture corners at (low, low), (high, low) and (low, high) along p and q.
+      glm::vec2 uv[3]{};
+      for (size_t i = first; i < first + 6; ++i) {
+        const auto& v = batch.vertices[batch.indices[i]];
+        const glm::vec3 at(v.x, v.y, v.z);
+        if (at[q] == low[q]) uv[at[p] == low[p] ? 0 : 1] = {v.u, v.v};
+        if (at[p] == low[p] && at[q] == high[q]) uv[2] = {v.u, v.v};
+      }
+      const int cellsP = std::max(1, static_cast<int>(std::lround((high[p] - low[p]) / 0.5f)));
+      const int cellsQ = std::max(1, static_cast<int>(std::lround((high[q] - low[q]) / 0.5f)));
+      const auto& corner = batch.vertices[batch.indices[first]];
+      for (int i = 0; i < cellsP; ++i)
+        for (int j = 0; j < cellsQ; ++j) {
+          glm::vec3 cellLow = low, cellHigh = high;
+          cellLow[p] = low[p] + (high[p] - low[p]) * float(i) / float(cellsP);
+          cellHigh[p] = low[p] + (high[p] - low[p]) * float(i + 1) / float(cellsP);
+          cellLow[q] = low[q] + (high[q] - low[q]) * float(j) / float(cellsQ);
+          cellHigh[q] = low[q] + (high[q] - low[q]) * float(j + 1) / float(cellsQ);
+          auto uvAt = [&](int a, int b) {
+            return uv[0] + (uv[1] - uv[0]) * (float(a) / float(cellsP)) + (uv[2] - uv[0]) * (float(b) / float(cellsQ));
+          };
+          const glm::vec2 atLow = uvAt(i, j), atHigh = uvAt(i + 1, j + 1);
+          const glm::vec2 repeats = glm::floor(atLow + glm::vec2(1e-4f));
+          auto rounded = [](glm::vec2 t) {
+            return std::array<float, 2>{std::round(t.x * 1000.0f) / 1000.0f, std::round(t.y * 1000.0f) / 1000.0f};
+          };
+          cells.push_back({batch.materialKey, Thousandths(cellLow), Thousandths(cellHigh),
+                           {corner.nx, corner.ny, corner.nz}, rounded(atLow - repeats), rounded(atHigh - repeats)});
+        }
+    }
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
+}
+
+// Triangles a geometry draws.
+inline size_t TrianglesOf(const platform::StaticGeometry& geometry) {
+  size_t triangles = 0;
+  for (const auto& batch : geometry.batches) triangles += batch.indices.size() / 3;
+  return triangles;
 }
 
 struct Box {
@@ -109,7 +170,6 @@ class MesherScene : public ::testing::Test {
 
   void SetUp() override {
     engine->PBO_InitEngine3D(2);
-    engine->SetStaticGeometryMerging(false);  // the geometry holds exactly the faces added
     for (int material = 0; material < 64; ++material) {
       engine->PBO_CreateTexture(material, 1, 1);
       engine->PBO_CreateMaterial(material, engine->PBO_TextureID(material));
@@ -118,6 +178,7 @@ class MesherScene : public ::testing::Test {
     CreateFaceTemplateMeshes(*engine, definitions);
     mesher = std::make_unique<ChunkMesher>(*engine, definitions, customBlocks, fonts, settings,
                                            [this] { return clock(); });
+    mesher->SetFaceMerging(false);  // the geometry holds exactly the faces placed
   }
 
   void Add(int col, int row, int height, uint8_t type, uint8_t mask, int32_t extra = 0) {

@@ -86,7 +86,7 @@ TEST(DemoViewMergingDisplay, MergedFacesShowTheSamePictureWithHalfTheTriangles) 
 
   const std::optional<Pictures> asAdded = StreamAndRender(run, poses, start);
   ASSERT_TRUE(asAdded);
-  run.engine->SetStaticGeometryMerging(true);
+  run.ctx->Mesher().SetFaceMerging(true);
   const std::optional<Pictures> merged = StreamAndRender(run, poses, start);
   ASSERT_TRUE(merged);
 

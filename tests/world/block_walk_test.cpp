@@ -182,6 +182,14 @@ TEST_F(WalkFixture, RangeEndsShowTopAndBottomAndDamagedRangesStayInThePlane) {
   EXPECT_EQ(bands[15].size(), 1024u);
   Walk({500, 100});
   EXPECT_EQ(Total(), 0u);
+  // An empty range whose ends lie in one band empties that band too.
+  chunk.FillLayer(57, kStone);
+  for (const HeightRange empty : {HeightRange{9, 4}, HeightRange{799, 760}, HeightRange{60, 55}}) {
+    Walk({-5000, 32000});
+    ASSERT_FALSE(bands[empty.lo / 50].empty());
+    Walk(empty);
+    EXPECT_EQ(Total(), 0u) << empty.lo << ".." << empty.hi;
+  }
 
   std::vector<uint8_t> truncated(1000, kStone);
   walker.Walk({truncated, truncated, truncated, truncated, truncated}, {}, rotations, customIds, bands);

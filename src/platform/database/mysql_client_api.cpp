@@ -24,6 +24,7 @@ bool MySqlClientApi::Resolve(const std::function<void*(std::string_view)>& resol
   all &= ResolveOne(resolve, "mysql_real_connect", real_connect);
   all &= ResolveOne(resolve, "mysql_close", close);
   all &= ResolveOne(resolve, "mysql_error", error);
+  all &= ResolveOne(resolve, "mysql_errno", error_number);
   all &= ResolveOne(resolve, "mysql_real_escape_string", real_escape_string);
   all &= ResolveOne(resolve, "mysql_real_query", real_query);
   all &= ResolveOne(resolve, "mysql_use_result", use_result);
@@ -36,6 +37,7 @@ bool MySqlClientApi::Resolve(const std::function<void*(std::string_view)>& resol
   all &= ResolveOne(resolve, "mysql_stmt_bind_param", stmt_bind_param);
   all &= ResolveOne(resolve, "mysql_stmt_execute", stmt_execute);
   all &= ResolveOne(resolve, "mysql_stmt_error", stmt_error);
+  all &= ResolveOne(resolve, "mysql_stmt_errno", stmt_error_number);
   all &= ResolveOne(resolve, "mysql_stmt_close", stmt_close);
   return all;
 }

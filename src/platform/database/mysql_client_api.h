@@ -20,6 +20,7 @@ struct MySqlClientApi {
   decltype(&::mysql_real_connect) real_connect = nullptr;
   decltype(&::mysql_close) close = nullptr;
   decltype(&::mysql_error) error = nullptr;
+  decltype(&::mysql_errno) error_number = nullptr;
   decltype(&::mysql_real_escape_string) real_escape_string = nullptr;
   decltype(&::mysql_real_query) real_query = nullptr;
   decltype(&::mysql_use_result) use_result = nullptr;
@@ -32,6 +33,7 @@ struct MySqlClientApi {
   decltype(&::mysql_stmt_bind_param) stmt_bind_param = nullptr;
   decltype(&::mysql_stmt_execute) stmt_execute = nullptr;
   decltype(&::mysql_stmt_error) stmt_error = nullptr;
+  decltype(&::mysql_stmt_errno) stmt_error_number = nullptr;
   decltype(&::mysql_stmt_close) stmt_close = nullptr;
 
   // Fills every function from resolve(name); false when any one is missing.

@@ -1,5 +1,7 @@
 #include "platform/database/mysql_database.h"
 
+#include <mariadb/errmsg.h>
+
 #include <vector>
 
 namespace orelens::platform {
@@ -11,6 +13,18 @@ MySqlDatabase::~MySqlDatabase() {
 
 void MySqlDatabase::RememberClientError() {
   lastError_ = api_.error(connection_);
+  NoteLostConnection(api_.error_number(connection_));
+}
+
+void MySqlDatabase::RememberStatementError(MYSQL_STMT* statement) {
+  lastError_ = api_.stmt_error(statement);
+  NoteLostConnection(api_.stmt_error_number(statement));
+}
+
+void MySqlDatabase::NoteLostConnection(unsigned errorNumber) {
+  // The client ends a connection whose server went silent past the read timeout (lost) or
+  // closed it (gone); it does not reconnect.
+  if (errorNumber == CR_SERVER_LOST || errorNumber == CR_SERVER_GONE_ERROR) connectionLost_ = true;
 }
 
 bool MySqlDatabase::Query(std::string_view statement) {
@@ -42,7 +56,11 @@ bool MySqlDatabase::Query(std::string_view statement) {
 }
 
 bool MySqlDatabase::NextRow() {
-  return result_ && api_.fetch_row(result_) != nullptr;
+  if (!result_) return false;
+  if (api_.fetch_row(result_)) return true;
+  // The rows come while they are read: the server may stall or go in the middle of them.
+  NoteLostConnection(api_.error_number(connection_));
+  return false;
 }
 
 void MySqlDatabase::FinishQuery() {
@@ -69,7 +87,7 @@ bool MySqlDatabase::Update(std::string_view statement) {
   } closer{api_, prepared};
 
   if (api_.stmt_prepare(prepared, statement.data(), static_cast<unsigned long>(statement.size())) != 0) {
-    lastError_ = api_.stmt_error(prepared);
+    RememberStatementError(prepared);
     return false;
   }
   const unsigned long placeholders = api_.stmt_param_count(prepared);
@@ -100,11 +118,11 @@ bool MySqlDatabase::Update(std::string_view statement) {
     binding.length = &lengths[i];
   }
   if (!bindings.empty() && api_.stmt_bind_param(prepared, bindings.data()) != 0) {
-    lastError_ = api_.stmt_error(prepared);
+    RememberStatementError(prepared);
     return false;
   }
   if (api_.stmt_execute(prepared) != 0) {
-    lastError_ = api_.stmt_error(prepared);
+    RememberStatementError(prepared);
     return false;
   }
   return true;

@@ -12,8 +12,8 @@
 namespace orelens::platform {
 
 // One open connection of the database front end to a MySQL server. Parameters are bound by
-// 0-based index before a query or an update and cleared after it. Not shared between threads:
-// the thread that uses it is the only one touching it.
+// 0-based index before a query or an update and cleared after it. One thread at a time uses it:
+// a thread hands it over by ending before the next one starts using it.
 class MySqlDatabase {
  public:
   MySqlDatabase(std::shared_ptr<const MySqlClientSession> client, MYSQL* connection)
@@ -37,9 +37,14 @@ class MySqlDatabase {
   bool Update(std::string_view statement);
 
   const std::string& LastError() const { return lastError_; }
+  // True once a statement found the server gone: it stopped answering within the statement
+  // timeout, or closed the connection. Every later statement fails at once.
+  bool ConnectionLost() const { return connectionLost_; }
 
  private:
   void RememberClientError();
+  void RememberStatementError(MYSQL_STMT* statement);
+  void NoteLostConnection(unsigned errorNumber);
 
   std::shared_ptr<const MySqlClientSession> client_;
   const MySqlClientApi& api_;  // client_'s functions
@@ -47,6 +52,7 @@ class MySqlDatabase {
   MYSQL_RES* result_ = nullptr;  // rows of the current query, read one by one
   SqlParameterList parameters_;
   std::string lastError_;
+  bool connectionLost_ = false;
 };
 
 }  // namespace orelens::platform

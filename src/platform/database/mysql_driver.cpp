@@ -1,37 +1,30 @@
 #include "platform/database/mysql_driver.h"
 
-#include "platform/database/mysql_connection_text.h"
 #include "platform/dynlib/dynamic_library.h"
 
 namespace orelens::platform {
 
-std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText, std::string_view user,
-                                                 std::string_view password, unsigned connectTimeoutSeconds,
+std::unique_ptr<MySqlDatabase> MySqlDriver::Open(const MySqlLogin& login, const MySqlTimeouts& timeouts,
                                                  std::string* error) const {
   const auto fail = [&](std::string_view why) -> std::unique_ptr<MySqlDatabase> {
     if (error) *error = why;
     return nullptr;
   };
-  const std::optional<MySqlEndpoint> endpoint = ParseMySqlConnectionText(connectionText);
-  if (!endpoint) return fail("The connection text needs host=, port= and dbname=");
+  // The client would take port 0 for its default port and cut larger ones.
+  if (login.port == 0 || login.port > 65535) return fail("The port is not a number from 1 to 65535");
   const MySqlClientApi& api = client_->Api();
 
-  api.thread_init();
   MYSQL* connection = api.init(nullptr);
   if (!connection) return fail("Out of memory");
 
-  const unsigned connectTimeout = connectTimeoutSeconds;
-  const unsigned readWriteTimeout = kDefaultReadWriteTimeoutSeconds;
-  api.options(connection, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
-  api.options(connection, MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
-  api.options(connection, MYSQL_OPT_WRITE_TIMEOUT, &readWriteTimeout);
+  api.options(connection, MYSQL_OPT_CONNECT_TIMEOUT, &timeouts.connectSeconds);
+  api.options(connection, MYSQL_OPT_READ_TIMEOUT, &timeouts.statementSeconds);
+  api.options(connection, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.statementSeconds);
   // Statement texts and text parameters are UTF-8.
   api.options(connection, MYSQL_SET_CHARSET_NAME, "utf8mb4");
 
-  const std::string userText(user);
-  const std::string passwordText(password);
-  if (!api.real_connect(connection, endpoint->host.c_str(), userText.c_str(), passwordText.c_str(),
-                        endpoint->database.c_str(), endpoint->port, nullptr, 0)) {
+  if (!api.real_connect(connection, login.host.c_str(), login.user.c_str(), login.password.c_str(),
+                        login.database.c_str(), login.port, nullptr, 0)) {
     std::string why = api.error(connection);
     api.close(connection);
     return fail(why);
@@ -39,8 +32,11 @@ std::unique_ptr<MySqlDatabase> MySqlDriver::Open(std::string_view connectionText
   return std::make_unique<MySqlDatabase>(client_, connection);
 }
 
-void MySqlDriver::EndThread() const {
-  client_->Api().thread_end();
+void MySqlDriver::RunAsClientThread(const std::function<void()>& work) const {
+  const MySqlClientApi& api = client_->Api();
+  api.thread_init();
+  work();
+  api.thread_end();
 }
 
 std::shared_ptr<const MySqlDriver> LoadMySqlDriver(const LibraryLocator& locator) {

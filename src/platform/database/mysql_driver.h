@@ -10,34 +10,43 @@
 
 namespace orelens::platform {
 
+// Where and as whom a connection logs in. Each value reaches the client library as it is,
+// blanks and all.
+struct MySqlLogin {
+  std::string host;
+  unsigned port = 0;  // 1 to 65535
+  std::string database;
+  std::string user;
+  std::string password;
+};
+
+// How long a connection waits for its server.
+struct MySqlTimeouts {
+  // An unreachable host fails after this long rather than holding up the caller for minutes.
+  unsigned connectSeconds = 5;
+  // A server that stops answering in the middle of a statement (a table another client keeps
+  // locked, an overloaded server) fails the statement after this long; the connection is lost.
+  unsigned statementSeconds = 5;
+};
+
 // The database front end's MySQL driver: the client library loaded at run time and the way
 // connections are opened through it. After construction it is only read, so any thread may
-// open connections; each connection then belongs to the thread that uses it.
+// open connections.
 class MySqlDriver {
  public:
-  // How long a connection attempt may take before it fails: an unreachable server must not
-  // keep the import waiting for minutes.
-  static constexpr unsigned kDefaultConnectTimeoutSeconds = 5;
-  // A statement that hangs on a stalled server fails after this long instead of freezing the
-  // main thread.
-  static constexpr unsigned kDefaultReadWriteTimeoutSeconds = 30;
-
   explicit MySqlDriver(std::shared_ptr<const MySqlClientSession> client) : client_(std::move(client)) {}
   MySqlDriver(const MySqlDriver&) = delete;
   MySqlDriver& operator=(const MySqlDriver&) = delete;
 
-  // Opens a connection from the front end's connection text ("host=... port=... dbname=...",
-  // see ParseMySqlConnectionText), waiting at most connectTimeoutSeconds for the server.
-  // nullptr when the text lacks a key or the server refuses; *error then says why.
-  std::unique_ptr<MySqlDatabase> Open(std::string_view connectionText, std::string_view user,
-                                      std::string_view password,
-                                      unsigned connectTimeoutSeconds = kDefaultConnectTimeoutSeconds,
+  // Opens a connection. nullptr when the port is not 1 to 65535 or the server cannot be reached
+  // or refuses; *error then says why.
+  std::unique_ptr<MySqlDatabase> Open(const MySqlLogin& login, const MySqlTimeouts& timeouts = {},
                                       std::string* error = nullptr) const;
 
-  // Releases the client library's state of the calling thread. A thread started to open a
-  // connection calls it as its last step; the connection it opened stays usable by the thread
-  // that takes it over.
-  void EndThread() const;
+  // Runs work, which uses the client library, with the library's state of the calling thread
+  // set up before and released after. A thread started to open or use connections does its
+  // work through this; a connection it opened stays usable by the thread that takes it over.
+  void RunAsClientThread(const std::function<void()>& work) const;
 
  private:
   std::shared_ptr<const MySqlClientSession> client_;

@@ -1,6 +1,12 @@
 #include "platform/database/sql_parameters.h"
 
+#include "platform/text/utf8_text.h"
+
 namespace orelens::platform {
+
+void SqlParameterList::BindText(size_t index, std::string_view text) {
+  Set(index, SqlParameter::Kind::kText, ValidUtf8(text));
+}
 
 void SqlParameterList::Set(size_t index, SqlParameter::Kind kind, std::string_view bytes) {
   if (index >= parameters_.size()) parameters_.resize(index + 1);

@@ -13,13 +13,14 @@ namespace orelens::platform {
 struct SqlParameter {
   enum class Kind { kUnbound, kText, kBlob };
   Kind kind = Kind::kUnbound;
-  std::string bytes;  // UTF-8 text, or the blob's bytes
+  std::string bytes;  // valid UTF-8 text, or the blob's bytes
 };
 
 // The parameters bound since the last statement ran, indexed from 0.
 class SqlParameterList {
  public:
-  void BindText(size_t index, std::string_view text) { Set(index, SqlParameter::Kind::kText, text); }
+  // The server takes text as UTF-8 and refuses what is not: invalid sequences become U+FFFD.
+  void BindText(size_t index, std::string_view text);
   void BindBlob(size_t index, std::string_view bytes) { Set(index, SqlParameter::Kind::kBlob, bytes); }
   void Clear() { parameters_.clear(); }
   // Highest bound index + 1 (0 when nothing is bound). Gaps below it stay unbound (SQL NULL).

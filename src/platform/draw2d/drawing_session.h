@@ -74,7 +74,4 @@ class DrawingSession {
   cairo_t* measureContext_ = nullptr;
 };
 
-// Text made safe for the text renderer: every byte sequence that is not UTF-8 becomes U+FFFD.
-std::string ValidUtf8(std::string_view text);
-
 }  // namespace orelens::platform

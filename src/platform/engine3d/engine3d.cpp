@@ -7,7 +7,6 @@
 #include "platform/engine3d/renderer.h"
 #include "platform/engine3d/resource_folders.h"
 #include "platform/engine3d/scene.h"
-#include "platform/engine3d/static_face_merging.h"
 
 namespace orelens::platform {
 
@@ -22,8 +21,7 @@ Scene::Scene(std::function<void(uint64_t)> releaseGpuCopy)
 
 Engine3D::Engine3D(std::unique_ptr<Renderer> renderer)
     : renderer_(std::move(renderer)),
-      scene_(std::make_unique<Scene>([this](uint64_t serial) { renderer_->Release(serial); })),
-      faceMerger_(std::make_unique<StaticFaceMerger>()) {}
+      scene_(std::make_unique<Scene>([this](uint64_t serial) { renderer_->Release(serial); })) {}
 
 Engine3D::~Engine3D() {
   // Objects go before the renderer that holds their GPU copies.

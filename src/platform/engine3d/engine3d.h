@@ -18,7 +18,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+
+#include <glm/glm.hpp>
 
 #include "platform/image/image.h"
 
@@ -28,8 +31,17 @@ class ScreenHost;
 class Renderer;
 struct Scene;
 struct StaticGeometry;
+struct GeometryBatch;
+struct Mesh;
 struct Entity;
-class StaticFaceMerger;
+
+// Copies of a mesh side by side (Engine3D::AddStaticGeometryTiles).
+struct StaticGeometryTile {
+  float x = 0, y = 0, z = 0;  // where the first copy stands
+  float scaleX = 1, scaleY = 1, scaleZ = 1;
+  int copiesX = 1, copiesY = 1, copiesZ = 1;
+  int materialHandle = 0;
+};
 
 class Engine3D {
  public:
@@ -199,7 +211,15 @@ class Engine3D {
   int PBO_AddStaticGeometryEntity3(int geometry, int entityHandle, float x, float y, float z,
                                    float scaleX, float scaleY, float scaleZ, float angleX,
                                    float angleY, float angleZ);
-  // Makes what was added so far drawable: one draw call per material the geometry holds.
+  // For each tile, copies of the entity's mesh side by side, scaled, the first at the tile's
+  // place, each next one a scaled mesh size further along its axis, all with the tile's material
+  // instead of the entity's. A mesh that copies can stand in for as one rectangle (a flat
+  // rectangle, TileShape) becomes one rectangle whose texture repeats once per copy; any other
+  // mesh is copied that many times. 0 when the geometry, the entity or a tile's material does
+  // not exist, or a tile has fewer than one copy along an axis (the tiles before it are added).
+  int AddStaticGeometryTiles(int geometry, int entityHandle, std::span<const StaticGeometryTile> tiles);
+  // Makes what was added so far drawable: one draw call per material the geometry holds (more
+  // for a material past 16,384 vertices).
   int PBO_BuildStaticGeometry(int geometry);
   // -1 frees every static geometry.
   int PBO_FreeStaticGeometry(int geometry);
@@ -231,8 +251,10 @@ class Engine3D {
   int DisplaySprite(int sprite, int x, int y, int alpha);
 
   // --- Inspection (tests and tools) ----------------------------------------------------------
-  // Off, the build step keeps every added face as it came: the unmerged picture to compare with.
-  void SetStaticGeometryMerging(bool enabled);
+  // The material an entity carries (its handle), 0 when none.
+  int EntityMaterial(int entity) const;
+  // Whether the material is alpha-blended, so that the order its faces are drawn in shows.
+  bool IsMaterialBlended(int materialHandle) const;
   const Scene& GetScene() const { return *scene_; }
   const StaticGeometry* FindStaticGeometry(int geometry) const;
   int StaticGeometryCount() const;
@@ -241,12 +263,21 @@ class Engine3D {
  private:
   Entity* FindEntity(int entity);
   const Entity* FindEntity(int entity) const;
-  int AddToStaticGeometry(int geometry, int entityHandle, float x, float y, float z, float sx,
-                          float sy, float sz, const float* angles);
+  struct StaticAdd {
+    glm::vec3 position{0.0f}, scale{1.0f};
+    const float* angles = nullptr;  // degrees about x, y, z, or none
+    int materialKey = -1;
+    glm::ivec3 copies{1};
+  };
+  int AddToStaticGeometry(int geometry, int entityHandle, StaticAdd add);
+  void AddCopies(StaticGeometry& target, Mesh& mesh, const StaticAdd& add);
+  void AppendCopy(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, glm::vec3 position,
+                  glm::vec3 scale, const float* angles, bool rotated, glm::vec3 step, glm::ivec3 tiles);
 
   std::unique_ptr<Renderer> renderer_;
   std::unique_ptr<Scene> scene_;
-  std::unique_ptr<StaticFaceMerger> faceMerger_;
+  glm::vec3 lastTurn_{0.0f};  // the angles of the last turned add, and their rotation
+  glm::mat3 lastTurnRotation_{1.0f};
 };
 
 // An engine drawing nothing on screen: every object stays on the CPU for inspection.

@@ -74,6 +74,11 @@ int Engine3D::PBO_SetEntityMaterial(int entity, int materialHandle) {
   return 1;
 }
 
+int Engine3D::EntityMaterial(int entity) const {
+  const Entity* found = FindEntity(entity);
+  return found && scene_->materials.FindKey(found->materialKey) ? object_ref::HandleOf(found->materialKey) : 0;
+}
+
 int Engine3D::PBO_MoveEntity2(int entity, float x, float y, float z, int mode) {
   Entity* found = FindEntity(entity);
   if (!found) return 0;

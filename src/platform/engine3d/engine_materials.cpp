@@ -82,6 +82,11 @@ int Engine3D::PBO_MaterialBlendingMode(int material, int mode) {
   return 1;
 }
 
+bool Engine3D::IsMaterialBlended(int materialHandle) const {
+  const Material* found = scene_->materials.Find(materialHandle);
+  return found && found->blending == kBlendAlpha;
+}
+
 int Engine3D::PBO_MaterialCullingMode(int material, int mode) {
   Material* found = scene_->materials.Find(material);
   if (!found) return 0;

@@ -111,8 +111,6 @@ struct GeometryBatch {
   int materialKey = kNoObject;
   std::vector<GeometryVertex, UninitialisedAllocator<GeometryVertex>> vertices;
   std::vector<uint32_t, UninitialisedAllocator<uint32_t>> indices;
-  // How much of the lists a build has settled (merged or kept): later builds leave it alone.
-  size_t mergedVertexCount = 0, mergedIndexCount = 0;
 };
 
 // Emptied batches keep their memory for the next geometry: the mesher makes and frees band
@@ -128,6 +126,16 @@ class SpareBatches {
   size_t spareBytes_ = 0;  // capacity held by spares_
 };
 
+// A mesh that copies laid side by side can stand in for as one rectangle: a flat rectangle across
+// an axis, two triangles covering it once and facing one way, one normal and colour at every
+// corner, and a texture that moves by whole repeats from one edge to the other (the samplers
+// wrap, so the larger rectangle shows every copy's texels).
+struct TileShape {
+  bool tileable = false;
+  std::array<std::array<bool, 3>, 4> atHigh{};  // per vertex: on the high side along x, y, z
+  std::array<glm::vec2, 3> uvStep{};          // texture change from the low to the high side, per axis
+};
+
 struct Mesh {
   uint64_t serial = 0;
   uint64_t revision = 1;
@@ -139,6 +147,7 @@ struct Mesh {
   uint64_t packedRevision = 0;
   bool normalsAxisAligned = false;  // every normal lies along an axis (or is zero)
   glm::vec3 packedMin{0.0f}, packedMax{0.0f};  // the vertices' bounding box
+  TileShape tile;                              // made with `packed`
 };
 
 struct StaticGeometry {
@@ -210,7 +219,6 @@ struct Scene {
   uint64_t nextSerial = 1;
   WorldSettings world;
   std::vector<std::filesystem::path> resourceFolders;
-  bool mergeStaticFaces = true;  // the build step merges adjacent coplanar unit faces
   SpareBatches spareBatches;  // declared before the tables whose release hooks fill it
   std::array<Camera, 16> cameras;
   ObjectTable<Texture> textures;

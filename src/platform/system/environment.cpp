@@ -8,7 +8,7 @@ namespace orelens::platform {
 
 std::optional<std::string> Environment::Variable(std::string_view name) const {
   const auto found = variables.find(name);
-  if (found == variables.end() || found->second.empty()) return std::nullopt;
+  if (found == variables.end()) return std::nullopt;
   return found->second;
 }
 

@@ -17,7 +17,7 @@ struct Environment {
   // Every variable of the process by name (tests set only those they need).
   std::map<std::string, std::string, std::less<>> variables = {};
 
-  // The value of a variable; nullopt when it is not set or empty.
+  // The value of a variable; nullopt when it is not set. A variable set to nothing is set.
   std::optional<std::string> Variable(std::string_view name) const;
 
   static Environment FromProcess();
