@@ -41,8 +41,8 @@ TEST(BoxesKeysAndSignalsTest, ATerminationSignalEndsTheStartUpBoxDisplay) {
     const int exitCode = program.WaitForExit(60s);
     EXPECT_EQ(exitCode, 0) << (exitCode == -1 ? program.Backtraces() : "");
     const std::vector<std::string> prefs = PreferenceLines(folder.root / "prefs.ini");
-    EXPECT_EQ(prefs.size(), 10u) << "the preferences were not saved";
-    if (!prefs.empty()) EXPECT_EQ(prefs[0], "LastWorld = No Such World");
+    ASSERT_EQ(prefs.size(), 10u) << "the preferences were not saved";
+    EXPECT_EQ(prefs[0], "LastWorld = No Such World");
   }
 }
 
