@@ -169,10 +169,20 @@ TEST_F(NavigationTest, SmallMovesGatherIntoStepsUntilAPressOnNothing) {
   rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(5, 5)));  // beside the box
   rig.Pass();
   EXPECT_EQ(rig.ctx().nav.PickedEntity, 0);
+  const glm::vec3 camera(engine().PBO_CameraX(0), engine().PBO_CameraY(0), engine().PBO_CameraZ(0));
+  DragBy(100, 0);  // shifts the camera: the face held before is let go
+  const glm::vec3 shifted(engine().PBO_CameraX(0), engine().PBO_CameraY(0), engine().PBO_CameraZ(0));
+  EXPECT_GT(glm::length(shifted - camera), 10.0f);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
   Release();
+  LookAtMinusXFace(4.0f);
   PressAtCentre();
+  ASSERT_GT(rig.ctx().nav.PickedEntity, 0);
+  ASSERT_EQ(rig.ctx().nav.DragSpeed, 50);
   DragBy(20, 0);  // 20, not 60: no step
   EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  DragBy(31, 0);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.5f);
 }
 
 // While browsing, a drag turns the camera even when it starts on the box (shown here, as no
