@@ -180,8 +180,9 @@ TEST_F(NavigationTest, SmallMovesGatherIntoStepsUntilAPressOnNothing) {
   ASSERT_GT(rig.ctx().nav.PickedEntity, 0);
   ASSERT_EQ(rig.ctx().nav.DragSpeed, 50);
   DragBy(20, 0);  // 20, not 60: no step
+  DragBy(30, 0);  // 50 counts from zero: no step yet either
   EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
-  DragBy(31, 0);
+  DragBy(1, 0);
   EXPECT_FLOAT_EQ(NodeZ(), z + 1.5f);
 }
 
