@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "fixtures/bounded_wait.h"
+#include "fixtures/world_writer.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
@@ -110,6 +112,27 @@ TEST(ProgramEndTest, WithoutAbandonedLoadersTheProgramEndsNormally) {
         std::_Exit(7);  // came back, so the program goes on to its normal end
       },
       ::testing::ExitedWithCode(7), "");
+}
+
+// One loader still running is enough to end the process, and what the program had written but
+// not yet handed to the system reaches its file first.
+TEST(ProgramEndTest, OneLoaderStillRunningEndsTheProcessWithItsOutputWritten) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string output = ORELENS_BINARY_DIR "/program_end_output.txt";
+  std::remove(output.c_str());
+  EXPECT_EXIT(
+      {
+        std::FILE* file = std::fopen(output.c_str(), "w");
+        if (file == nullptr || std::setvbuf(file, nullptr, _IOFBF, 4096) != 0) std::_Exit(2);
+        std::fputs("the last line", file);
+        std::atomic<int> one{1};
+        EndProcessIfLoadersRemain(one, 0);
+        std::_Exit(7);  // came back although a loader still runs
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::vector<uint8_t> written = fixtures::ReadFileBytes(output);
+  EXPECT_EQ(std::string(written.begin(), written.end()), "the last line");
+  std::remove(output.c_str());
 }
 
 }  // namespace
