@@ -48,7 +48,13 @@ TEST(FileSize, IsWritableFileAsksPermissionWithoutWritingOrWaiting) {
   const std::string file = temp.path() + "prefs.ini";
   WriteBytesToFile(file, Bytes("kept"));
   ASSERT_EQ(mkfifo((temp.path() + "pipe").c_str(), 0600), 0);
+  const auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto descriptorsBefore = openDescriptors();
   EXPECT_TRUE(IsWritableFile(temp.path() + "PREFS.INI"));
+  EXPECT_EQ(openDescriptors(), descriptorsBefore);  // the file was let go again
+  EXPECT_FALSE(IsWritableFile(""));
   EXPECT_FALSE(IsWritableFile(temp.path() + "none"));
   EXPECT_FALSE(IsWritableFile(temp.path()));
   EXPECT_FALSE(IsWritableFile(temp.path() + "pipe"));  // nobody reads it: answered at once
