@@ -55,54 +55,21 @@ class HeldKeysTest : public ::testing::Test {
     person_ = std::make_unique<DesktopPerson>(desktop_, *program_,
                                               fs::path(ORELENS_BINARY_DIR) / "e2e" / (TestName() + "-shots"));
     ASSERT_FALSE(program_->WaitForMainWindow(60s).empty()) << "the main window never showed";
-    ASSERT_TRUE(person_->SeeWithin(
-        90s,
-        [](const Screenshot& shot) {
-          const HudSign sign = ReadHud(shot);
-          return sign == HudSign::kStartHint || sign == HudSign::kBrowse;
-        },
-        "start"))
-        << "no overlay on the screen\n"
-        << person_->Stacks();
+    ASSERT_TRUE(person_->SeeOverlayAfterStart()) << "no overlay on the screen\n" << person_->Stacks();
   }
 
-  bool SeeHud(HudSign sign, const std::string& name, std::chrono::milliseconds limit = 20s) {
-    return person_->SeeWithin(limit, [sign](const Screenshot& shot) { return ReadHud(shot) == sign; }, name);
-  }
-
-  // A key that acts when it is let go, tapped again, should a pass have missed it, until the sign shows.
-  bool TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
-                const std::string& name) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      person_->Tap(keys);
-      if (person_->SeeWithin(20s, sign, name)) return true;
-    }
-    return false;
-  }
+  bool SeeHud(HudSign sign, const std::string& name) { return person_->SeeHud(sign, name, 20s); }
 
   // The main loop has gone through passes since the keys before: P, which the loop reads in
   // every pass after the others, has switched the overlay's pause sign.
   bool PassesWentBy(const std::string& name) {
     const bool paused = HudShowsPaused(person_->Shoot(name));
-    return TapUntil("p", [paused](const Screenshot& shot) { return HudShowsPaused(shot) != paused; }, name);
+    return person_->TapUntil("p", [paused](const Screenshot& shot) { return HudShowsPaused(shot) != paused; }, name);
   }
 
   // Turns the view to the sky by a drag: software rendering draws the sky many times faster than
   // terrain, so the passes read the keys often, as on a person's machine.
-  bool LookUp() {
-    const Screenshot before = person_->Shoot("before-look");
-    person_->PointAt(640, 500);
-    desktop_.Run("xdotool mousedown 1");
-    const bool turned = person_->SeeWithin(
-        30s,
-        [&](const Screenshot& shot) {
-          desktop_.Run("xdotool mousemove_relative -- 0 -40");
-          return DesktopPerson::ViewDifference(before, shot) > 8.0;
-        },
-        "look");
-    desktop_.Run("xdotool mouseup 1");
-    return turned;
-  }
+  bool LookUp() { return person_->LookUpFrom(person_->Shoot("before-look"), 30s); }
 
   // The count box of "Delete all marked chunks", answered with Return held as a real keypress
   // is held; then the passes after it.
@@ -140,7 +107,7 @@ TEST_F(HeldKeysTest, AReturnHeldToAnswerABoxDoesNotActUnderneathAndRequestersTak
   EXPECT_EQ(ReadHud(afterBox), HudSign::kBoxSelection);
 
   // A Return pressed anew opens it; the name is typed without a click into its field.
-  STEP("save requester", TapUntil("Return", DesktopPerson::RequesterShown, "requester"));
+  STEP("save requester", person_->TapUntil("Return", DesktopPerson::RequesterShown, "requester"));
   person_->Type("heldkeys");
   person_->Tap("Return");
   STEP("saved", DesktopPerson::WithinTime(30s, [&] { return fs::exists(folder_.root / "heldkeys.kvSch"); }));
@@ -152,7 +119,7 @@ TEST_F(HeldKeysTest, AReturnHeldToAnswerABoxDoesNotActUnderneathAndRequestersTak
   STEP("count box answered with a held Return", AnswerCountBoxWithAHeldReturn());
   EXPECT_EQ(ReadHud(person_->Keep("marker after the count box")), HudSign::kBoxSelection)
       << "the box's Return confirmed the marker";
-  STEP("confirm the marker", TapUntil("Return", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
+  STEP("confirm the marker", person_->TapUntil("Return", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
                                       "marker confirmed"));
 
   person_->ChooseMenu(kFile, 4);  // Quit: its sign is the end of the program

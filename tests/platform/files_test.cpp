@@ -49,7 +49,8 @@ TEST(FileSize, IsWritableFileAsksPermissionWithoutWritingOrWaiting) {
   WriteBytesToFile(file, Bytes("kept"));
   ASSERT_EQ(mkfifo((temp.path() + "pipe").c_str(), 0600), 0);
   const auto openDescriptors = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
   };
   const auto descriptorsBefore = openDescriptors();
   EXPECT_TRUE(IsWritableFile(temp.path() + "PREFS.INI"));
