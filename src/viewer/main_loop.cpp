@@ -45,6 +45,16 @@ void HandleOneWindowEvent(ProgramContext& ctx) {
   if (ctx.gui().TerminationRequested()) ctx.SetQuitFlag();
 }
 
+// A box or requester has closed since the last look (a menu command's, a loader's, one that a key
+// opened): the key that answered it is still down and must not act in the mode underneath when
+// it is let go.
+void SetAsideKeysThatAnsweredABox(ProgramContext& ctx) {
+  const uint64_t closed = ctx.gui().ModalsClosed();
+  if (closed == ctx.loop.ModalsClosedSeen) return;
+  ctx.loop.ModalsClosedSeen = closed;
+  ctx.input().IgnoreKeysDownNow();
+}
+
 }  // namespace
 
 void RunMainLoopPass(ProgramContext& ctx) {
@@ -54,7 +64,9 @@ void RunMainLoopPass(ProgramContext& ctx) {
   ctx.Streaming().FreePendingUnloadChunk();
   HandleOneWindowEvent(ctx);
   HandleMousePress(ctx);
+  SetAsideKeysThatAnsweredABox(ctx);
   if (ctx.input().ExamineKeyboard()) HandleMouseAndKeys(ctx);
+  SetAsideKeysThatAnsweredABox(ctx);
   ctx.nav.ResetPassMovement();
 
   platform::Engine3D& engine = ctx.engine();

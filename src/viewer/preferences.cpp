@@ -57,7 +57,10 @@ bool ReadStartupPreferences(world::Settings& settings, const PreferenceSources& 
   if (platform::FileSize(sources.prefsPath) == -1) platform::PreferenceFile::Create(sources.prefsPath);
   settings.SteamAppsDir = SteamAppsDirFromRegistry(sources.environment);
 
-  // Reading needs no write access: a read-only file still starts the program.
+  // The file is written back at every restart of the streaming and at the end: one that can
+  // never be written ends the program here, not in the middle of a session. Held by another
+  // reader for the moment, it is read all the same.
+  if (!platform::IsWritableFile(sources.prefsPath)) return ShowPreferencesError(gui);
   std::optional<platform::PreferenceFile> file = platform::PreferenceFile::OpenForReading(sources.prefsPath);
   if (!file) return ShowPreferencesError(gui);
 

@@ -26,8 +26,8 @@ std::string SteamAppsDirFromRegistry(const platform::Environment& environment);
 
 // The start-up reading of the preferences: creates an empty preference file when there is none,
 // takes the Steam library from the registry, then reads the keys into the settings (the stored
-// "SteamAppsDir" only when the registry gave none). When the file cannot be opened, shows the
-// "FileSystem Error" message and returns false: the program then ends.
+// "SteamAppsDir" only when the registry gave none). When the file cannot be opened, or could never
+// be written back, shows the "FileSystem Error" message and returns false: the program then ends.
 bool ReadStartupPreferences(world::Settings& settings, const PreferenceSources& sources, platform::Gui& gui);
 
 // Writes the ten preference keys in their order. When the file cannot be opened or written,

@@ -78,6 +78,7 @@ struct MainLoopState {
   int PreviewGeometry = 0;
   int PreviewLastType = -1;
   int64_t PreviewLastCustomId = -1;
+  uint64_t ModalsClosedSeen = 0;  // the GUI's count of closed boxes and requesters at the last pass
 };
 
 }  // namespace orelens::viewer

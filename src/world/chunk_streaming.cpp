@@ -1,5 +1,6 @@
 #include "world/chunk_streaming.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -69,6 +70,14 @@ void ChunkStreaming::StartChunkLoaderThreads() {
 
 bool ChunkStreaming::LoaderRunning(int slot) const {
   return loaders_[slot] && loaders_[slot]->Running();
+}
+
+int64_t ChunkStreaming::LongestLoaderLockWaitMs() const {
+  int64_t longest = -1;
+  for (const auto& loader : loaders_) {
+    if (loader) longest = std::max(longest, loader->LockWaitMs());
+  }
+  return longest;
 }
 
 void ChunkStreaming::StopChunkLoaders(int timeoutMs) {

@@ -103,6 +103,9 @@ class ChunkStreaming {
 
   LoaderSlot& Slot(int slot) { return slots_[slot]; }
   bool LoaderRunning(int slot) const;
+  // How long the loader that has waited longest for the lock on the world's database (the game
+  // holding it) has been waiting in its present wait; -1 while none waits. Main thread.
+  int64_t LongestLoaderLockWaitMs() const;
   std::mutex& LoadedChunkMapMutex() { return *services_.loadedChunkMapMutex; }
   std::mutex& LoaderSyncMutex() { return *services_.loaderSyncMutex; }
   // Guarded by LoadedChunkMapMutex.

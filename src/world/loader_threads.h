@@ -38,6 +38,8 @@ class LoaderThread {
   bool Running() const { return running_.load(); }
   // Any thread: the loader is to end; a wait for the world's database it is in ends now.
   void RequestStop() { stopWatch_.stopRequested = true; }
+  // How long the loader has been waiting for the world's database lock; -1 while it does not wait.
+  int64_t LockWaitMs() const { return stopWatch_.lockWaitMs.load(); }
   // Called by the stopper. Waits for the thread to leave any shared section; afterwards the
   // thread never enters one again.
   void Revoke();
@@ -48,8 +50,13 @@ class LoaderThread {
  private:
   // Keeps the loader waiting for a locked database only until it is told to stop.
   struct StopWatch : DatabaseWaitObserver {
-    bool KeepWaiting(const DatabaseWait&) override { return !stopRequested.load(); }
+    bool KeepWaiting(const DatabaseWait& wait) override {
+      lockWaitMs = wait.waitedMs;
+      return !stopRequested.load();
+    }
+    void WaitEnded() override { lockWaitMs = -1; }
     std::atomic<bool> stopRequested{false};  // atomic: set by the stopper, read by the loader
+    std::atomic<int64_t> lockWaitMs{-1};     // atomic: written by the loader, read by the main thread
   };
 
   struct PickedChunk {

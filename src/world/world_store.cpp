@@ -1,7 +1,6 @@
 #include "world/world_store.h"
 
 #include <cmath>
-#include <limits>
 
 namespace orelens::world {
 
@@ -11,10 +10,8 @@ int32_t SnapToChunkOrigin(float v) {
   double nearest = quotient > 0 ? std::floor(quotient + 0.5) : std::ceil(quotient - 0.5);
   double origin = nearest * 16.0 - 8.0;
   if (exact - origin > 15.5) origin += 16.0;
-  constexpr double kLowest = std::numeric_limits<int32_t>::min() + 8.0;
-  constexpr double kHighest = std::numeric_limits<int32_t>::max() - 15.0;
-  if (!(origin >= kLowest)) origin = kLowest;  // also catches NaN
-  if (origin > kHighest) origin = kHighest;
+  if (!(origin >= -kOutermostChunkOrigin)) origin = -kOutermostChunkOrigin;  // also catches NaN
+  if (origin > kOutermostChunkOrigin) origin = kOutermostChunkOrigin;
   return static_cast<int32_t>(origin);
 }
 

@@ -14,9 +14,14 @@ struct ChunkLocation {
   int32_t chunkId = -1;  // -1 when the world lists no chunk at that origin
 };
 
+// The outermost chunk origins of the grid: 16k − 8 with the neighbours' origins, 16 further out,
+// still within the int32 range.
+inline constexpr int32_t kOutermostChunkOrigin = 16 * 134217727 - 8;
+
 // The origin (16k − 8) of the chunk that holds coordinate v on one horizontal axis: v / 16
 // rounded with halves away from zero, times 16, minus 8, then moved up one chunk when v lies
-// more than 15.5 beyond it. Origins beyond the int32 range are clamped.
+// more than 15.5 beyond it. Origins beyond ±kOutermostChunkOrigin, and the origin of a NaN,
+// are the outermost origin on their side.
 int32_t SnapToChunkOrigin(float v);
 
 // The world's chunk list and the two locks the world's threads share. LoadedChunkMapMutex is

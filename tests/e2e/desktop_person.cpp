@@ -150,6 +150,45 @@ void DesktopPerson::Tap(const std::string& keys, std::chrono::milliseconds hold)
   desktop_.Run("xdotool keydown " + keys + " sleep " + seconds + " keyup " + keys);
 }
 
+bool DesktopPerson::TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
+                             const std::string& name) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    Tap(keys);
+    if (SeeWithin(20s, sign, name)) return true;
+  }
+  return false;
+}
+
+bool DesktopPerson::LookUpFrom(const Screenshot& before, std::chrono::milliseconds limit) {
+  PointAt(640, 500);
+  std::this_thread::sleep_for(300ms);
+  desktop_.Run("xdotool mousedown 1");
+  const bool turned = SeeWithin(
+      limit,
+      [&](const Screenshot& shot) {
+        desktop_.Run("xdotool mousemove_relative -- 0 -40");
+        return ViewDifference(before, shot) > 8.0;
+      },
+      "look");
+  desktop_.Run("xdotool mouseup 1");
+  return turned;
+}
+
+bool DesktopPerson::SeeHud(HudSign sign, const std::string& name, std::chrono::milliseconds limit) {
+  return SeeWithin(
+      limit, [sign](const Screenshot& shot) { return ReadHud(shot) == sign; }, name);
+}
+
+bool DesktopPerson::SeeOverlayAfterStart() {
+  return SeeWithin(
+      90s,
+      [](const Screenshot& shot) {
+        const HudSign sign = ReadHud(shot);
+        return sign == HudSign::kStartHint || sign == HudSign::kBrowse;
+      },
+      "start");
+}
+
 void DesktopPerson::KeyDown(const std::string& keys) {
   desktop_.Run("xdotool keydown " + keys);
 }

@@ -69,6 +69,20 @@ class DesktopPerson {
   void Tap(const std::string& keys, std::chrono::milliseconds hold = std::chrono::milliseconds(300));
   void KeyDown(const std::string& keys);
   void KeyUp(const std::string& keys);
+  // Keys that act when they are let go, tapped again (should a pass have missed them) until the
+  // sign shows; false when it never does.
+  bool TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
+                const std::string& name);
+
+  // Drags the view upwards from the middle of the screen until it differs from `before`; false
+  // when it has not within the limit.
+  bool LookUpFrom(const Screenshot& before, std::chrono::milliseconds limit);
+
+  // The overlay says this within the limit.
+  bool SeeHud(HudSign sign, const std::string& name, std::chrono::milliseconds limit);
+  // The overlay of a program just started: the start hint, or, once the main loop has refreshed
+  // it (every half second), the browsing lines.
+  bool SeeOverlayAfterStart();
 
   // A menu item: its title, and the item row (and for a sub-menu, the sub-menu's row and pop-up).
   // Each step waits for the pop-up it opened before the next click.

@@ -154,31 +154,11 @@ class RealWindowTest : public ::testing::Test {
     program_ = std::make_unique<RunningProgram>(folder_.root, &desktop_);
     person_ = std::make_unique<DesktopPerson>(desktop_, *program_, artefacts_);
     ASSERT_FALSE(program_->WaitForMainWindow(60s).empty()) << "the main window never showed";
-    ASSERT_TRUE(person_->SeeWithin(
-        90s,
-        [](const Screenshot& shot) {
-          const HudSign sign = ReadHud(shot);
-          return sign == HudSign::kStartHint || sign == HudSign::kBrowse;
-        },
-        "start"))
-        << "no overlay on the screen\n"
-        << person_->Stacks();
+    ASSERT_TRUE(person_->SeeOverlayAfterStart()) << "no overlay on the screen\n" << person_->Stacks();
   }
 
   bool SeeHud(HudSign sign, const std::string& name, std::chrono::milliseconds limit = 15s) {
-    return person_->SeeWithin(
-        limit, [sign](const Screenshot& shot) { return ReadHud(shot) == sign; }, name);
-  }
-
-  // A key that acts when it is let go: tapped again, should a pass have missed it, until the
-  // sign shows.
-  bool TapUntil(const std::string& keys, const std::function<bool(const Screenshot&)>& sign,
-                const std::string& name) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      person_->Tap(keys);
-      if (person_->SeeWithin(20s, sign, name)) return true;
-    }
-    return false;
+    return person_->SeeHud(sign, name, limit);
   }
 
   // Waits for a box and answers it with Return. The box is told by where its title bar lies, so
@@ -195,7 +175,7 @@ class RealWindowTest : public ::testing::Test {
             name)) {
       return false;
     }
-    return TapUntil(
+    return person_->TapUntil(
         "Return", [&](const Screenshot& shot) { return DesktopPerson::ModalTitleRow(shot) != titleRow; },
         name);
   }
@@ -203,12 +183,8 @@ class RealWindowTest : public ::testing::Test {
   // Types the file name into the open requester and confirms it with Return.
   bool TypeIntoRequester(const std::string& text, const std::string& name) {
     if (!person_->SeeWithin(20s, DesktopPerson::RequesterShown, name)) return false;
-    // A click into the name field first: the requesters do not yet open with the keyboard
-    // focus there. Once they do, this click (and the pause after it) can go.
-    person_->Click(530, 592);
-    std::this_thread::sleep_for(300ms);
-    person_->Type(text);
-    return TapUntil(
+    person_->Type(text);  // the requester opens with the keyboard in its name field
+    return person_->TapUntil(
         "Return", [](const Screenshot& shot) { return !DesktopPerson::RequesterShown(shot); }, name);
   }
 
@@ -327,19 +303,7 @@ class RealWindowTest : public ::testing::Test {
   // Capture and look: a drag in the view turns the camera, here up to the sky. The view must be
   // still first (chunk loading paused).
   bool LookUp() {
-    const Screenshot still = SettledView("still");
-    person_->PointAt(640, 500);
-    std::this_thread::sleep_for(300ms);
-    desktop_.Run("xdotool mousedown 1");
-    const bool turned = person_->SeeWithin(
-        20s,
-        [&](const Screenshot& shot) {
-          desktop_.Run("xdotool mousemove_relative -- 0 -40");
-          return DesktopPerson::ViewDifference(still, shot) > 8.0;
-        },
-        "look");
-    desktop_.Run("xdotool mouseup 1");
-    return turned;
+    return person_->LookUpFrom(SettledView("still"), 20s);
   }
 
   bool PrefsSay(const std::string& key, const std::string& value) {
@@ -512,13 +476,13 @@ TEST_F(RealWindowTest, WorldsPlayerPositionAndSchematicDisplay) {
   person_->Keep("start");
 
   // ---- P pauses and resumes chunk loading; Escape in browse mode does nothing.
-  STEP("pause", TapUntil("p", HudShowsPaused, "paused"));
+  STEP("pause", person_->TapUntil("p", HudShowsPaused, "paused"));
   person_->Tap("Escape");  // nothing to leave: still browsing, still paused
   STEP("escape in browse mode", HudShowsPaused(person_->Shoot("escape")));
 
   // ---- Capture and look: a drag in the view turns the camera (loading paused: a still view).
   STEP("look around", LookUp());
-  STEP("resume loading", TapUntil(
+  STEP("resume loading", person_->TapUntil(
                              "p", [](const Screenshot& shot) { return !HudShowsPaused(shot); }, "resumed"));
   STEP("browse overlay", SeeHud(HudSign::kBrowse, "browse"));
 
@@ -660,7 +624,8 @@ TEST_F(RealWindowTest, SaveBoxMarkersAndHelpDisplay) {
   // ---- Save Schematic Cube: Return opens the save requester; the file appears.
   STEP("save schematic cube", person_->ChooseMenu(kFile, 1));
   STEP("save box mode", SeeHud(HudSign::kBoxSelection, "save-box"));
-  STEP("return opens the requester", TapUntil("Return", DesktopPerson::RequesterShown, "save-requester"));
+  STEP("return opens the requester",
+       person_->TapUntil("Return", DesktopPerson::RequesterShown, "save-requester"));
   STEP("name typed", TypeIntoRequester("walk-box", "save-requester"));
   STEP("schematic saved",
        DesktopPerson::WithinTime(20s, [&] { return fs::exists(folder_.root / "walk-box.kvSch"); }));
@@ -670,7 +635,7 @@ TEST_F(RealWindowTest, SaveBoxMarkersAndHelpDisplay) {
   STEP("save schematic cube again", person_->ChooseMenu(kFile, 1));
   STEP("save box mode again", SeeHud(HudSign::kBoxSelection, "save-box"));
   STEP("escape",
-       TapUntil(
+       person_->TapUntil(
            "Escape", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; }, "escape"));
 
   // ---- Markers, counted in a box that names the number: none, then the one chunk under the
@@ -687,7 +652,7 @@ TEST_F(RealWindowTest, SaveBoxMarkersAndHelpDisplay) {
   STEP("marker not placed by the old Return",
        ReadHud(person_->Shoot("marker-held")) == HudSign::kBoxSelection);
   STEP("confirm the marker",
-       TapUntil(
+       person_->TapUntil(
            "Return", [](const Screenshot& shot) { return ReadHud(shot) == HudSign::kBrowse; },
            "marker-confirmed"));
   STEP("count marked chunks", person_->ChooseSubMenu(kFile, 2, kClearChunks, 3));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/unprivileged_child.h"
 #include "fixtures/world_writer.h"
 #include "platform/files/byte_reader.h"
 #include "platform/files/directory_listing.h"
@@ -41,6 +42,30 @@ TEST(FileSize, GivesSizeOrMissingOrFolder) {
   EXPECT_EQ(FileSize(temp.path() + "none"), -1);
   EXPECT_EQ(FileSize(temp.path()), -2);
   EXPECT_EQ(FileSize(""), -1);
+}
+
+TEST(FileSize, IsWritableFileAsksPermissionWithoutWritingOrWaiting) {
+  TempFolder temp;
+  const std::string file = temp.path() + "prefs.ini";
+  WriteBytesToFile(file, Bytes("kept"));
+  ASSERT_EQ(mkfifo((temp.path() + "pipe").c_str(), 0600), 0);
+  const auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto descriptorsBefore = openDescriptors();
+  EXPECT_TRUE(IsWritableFile(temp.path() + "PREFS.INI"));
+  EXPECT_EQ(openDescriptors(), descriptorsBefore);  // the file was let go again
+  EXPECT_FALSE(IsWritableFile(""));
+  EXPECT_FALSE(IsWritableFile(temp.path() + "none"));
+  EXPECT_FALSE(IsWritableFile(temp.path()));
+  EXPECT_FALSE(IsWritableFile(temp.path() + "pipe"));  // nobody reads it: answered at once
+  EXPECT_EQ(ReadFileBytes(file), Bytes("kept"));
+  EXPECT_FALSE(std::filesystem::exists(temp.path() + "none"));
+
+  fixtures::HandToUnprivilegedUser(temp.path());
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+  EXPECT_EQ(fixtures::RunUnprivileged([&] { return IsWritableFile(file) ? 1 : 0; }), 0);
 }
 
 TEST(DirectoryListing, MatchesPatternsWithoutRegardToCase) {

@@ -2,8 +2,9 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <atomic>
+#include <cmath>
+#include <filesystem>
 #include <future>
 #include <thread>
 #include <vector>
@@ -305,6 +306,119 @@ TEST_F(GuiDisplayTest, EmptyLinesAndEmptyTextsAreDrawnDisplay) {
   EXPECT_GT(inkInRow(top), 0.6) << "first line missing";
   EXPECT_LT(inkInRow(top + lineHeight + 2), 0.4) << "the empty lines hold text";
   EXPECT_GT(inkInRow(top + 3 * lineHeight), 0.6) << "fourth line not three lines down";
+}
+
+// A kept-above window (the About window) where a menu drops down: the menu comes up in front of
+// it and takes the click on its item.
+TEST_F(GuiDisplayTest, AMenuOpensInFrontOfAKeptAboveWindowDisplay) {
+  ASSERT_EQ(gui_->OpenWindow(20, 0, 0, 600, 350, "About", {false, true, true, false}), 20);
+  for (int i = 0; i < 5; ++i) Pass();
+  ASSERT_TRUE(ClickControl("File"));
+  ASSERT_TRUE(ClickControl("Load Schematic"));
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        Pass();
+        return MenuEventArrived(0);
+      },
+      10))
+      << "the click went to the window behind the menu";
+}
+
+// A file requester takes typing at once: a name typed without a click into its field, then Return,
+// is the answer.
+TEST_F(GuiDisplayTest, ARequesterTakesTypingInItsNameFieldAtOnceDisplay) {
+  const std::filesystem::path folder = std::filesystem::path(ORELENS_BINARY_DIR) / "gui_display_requester";
+  std::filesystem::create_directories(folder);
+  bool typed = false;
+  int framesWithRequester = 0;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  gui_->SetSceneRedraw([&] {
+    ClearToBlue();
+    framesWithRequester = gui_->FindDrawnControl("Cancel") ? framesWithRequester + 1 : 0;
+    if (framesWithRequester > 5 && !typed) {
+      Shell("xdotool type --delay 30 box1; xdotool key Return");
+      typed = true;
+    } else if (std::chrono::steady_clock::now() > giveUp) {
+      gui_->RequestTermination();  // the requester then answers "", and the test fails
+    }
+  });
+  const std::string answer =
+      gui_->SaveFileRequester("Save Schematic", folder.string(), "Schematic Files (*.KvSch)|*.KvSch", 0);
+  EXPECT_TRUE(typed);
+  EXPECT_EQ(answer, (folder / "box1").string());
+  EXPECT_EQ(gui_->ModalsClosed(), 1u);
+}
+
+// Before the main window exists (a message of the start-up), a box has a window of its own: the
+// keyboard answers it as any box, a request to end the program ends it, and the main window
+// opens and draws as usual after it.
+TEST(GuiBoxWithoutMainWindowTest, AnsweredByReturnEndedByATerminationRequestDisplay) {
+  PrivateXServer server;
+  ASSERT_TRUE(server.Running()) << "Xvfb could not be started";
+  SdlGui gui;
+  ASSERT_TRUE(gui.HasDisplay());
+  // The box's window, found by its title; false when it does not show within the time.
+  const auto boxWindow = [](std::string& id) {
+    return PumpUntil([&] {
+      id = Shell("xdotool search --onlyvisible --name '^No current World$' 2>/dev/null | head -n1");
+      return !id.empty();
+    });
+  };
+  const std::string title = "No current World";
+  const std::string text = "There ist no current world selected. Please select a world from the list.";
+  // A box that nothing can end would hold the test for good: it fails instead.
+  const auto failIfStillWaiting = [](const std::atomic<bool>& returned) {
+    for (int i = 0; i < 400 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (returned) return;
+    std::fprintf(stderr, "the box still waits after the request to end the program\n");
+    std::_Exit(1);
+  };
+
+  // A person: Return, again now and then should one be missed; after some seconds, the end.
+  std::atomic<bool> answered{false};
+  std::thread person([&] {
+    std::string id;
+    if (boxWindow(id)) {
+      for (int presses = 0; presses < 10 && !answered; ++presses) {
+        Shell("timeout 10 xdotool windowfocus --sync " + id + "; xdotool key Return");
+        for (int i = 0; i < 20 && !answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    }
+    if (answered) return;
+    gui.RequestTermination();  // the box then answers No and the test fails
+    failIfStillWaiting(answered);
+  });
+  EXPECT_EQ(gui.MessageBox(title, text, MessageBoxButtons::kYesNo), MessageBoxAnswer::kYes);
+  answered = true;
+  person.join();
+  EXPECT_EQ(gui.ModalsClosed(), 1u);
+  EXPECT_TRUE(Shell("xdotool search --onlyvisible --name '^No current World$' 2>/dev/null").empty());
+
+  // The program is asked to end while the box waits for a person.
+  std::atomic<bool> ended{false};
+  std::thread ender([&] {
+    std::string id;
+    boxWindow(id);
+    gui.RequestTermination();
+    failIfStillWaiting(ended);
+  });
+  EXPECT_EQ(gui.MessageBox(title, text, MessageBoxButtons::kYesNo), MessageBoxAnswer::kNo);
+  ended = true;
+  ender.join();
+
+  ASSERT_TRUE(gui.OpenMainWindow(500, 500, "Orelens", {true, false, false, true}));
+  SDL_GLContext context = SDL_GL_CreateContext(gui.NativeWindow());
+  ASSERT_NE(context, nullptr) << SDL_GetError();
+  gui.CreateMenuBar(0, 0);
+  gui.MenuTitle("File");
+  gui.MenuItem(0, "Load Schematic");
+  EXPECT_TRUE(PumpUntil([&] {
+    gui.WindowEventNoWait();
+    gui.DrawGuiLayer();
+    SDL_GL_SwapWindow(gui.NativeWindow());
+    return gui.FindDrawnControl("File").has_value();
+  }));
+  SDL_GL_DeleteContext(context);
 }
 
 }  // namespace

@@ -74,6 +74,12 @@ TEST(KeyboardStateTest, AKeyHeldAcrossPassesIsReleasedOnlyWhenLetGo) {
   keyboard.Examine(Held({}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
 
+  // A release not asked for yet is forgotten with a lost keyboard.
+  keyboard.Examine(Held({DIK_RETURN}));
+  keyboard.Examine(Held({}));
+  keyboard.Clear();
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+
   // A kept release does not outlive a lost keyboard either.
   keyboard.Examine(Held({DIK_P}));
   keyboard.Examine(Held({}));
@@ -81,6 +87,45 @@ TEST(KeyboardStateTest, AKeyHeldAcrossPassesIsReleasedOnlyWhenLetGo) {
   keyboard.Clear();
   keyboard.Examine(Held({}));
   EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+}
+
+// A box closed on Return's press: that Return neither holds nor releases in the passes after it,
+// and neither does a key that was held before the box; each counts again from its next press.
+TEST(KeyboardStateTest, KeysDownWhenABoxClosesDoNothingUntilLetGo) {
+  KeyboardState keyboard;
+  keyboard.Examine(Held({DIK_W, DIK_P}));  // flying, P held, when the box opens
+  keyboard.IgnoreUntilReleased(Held({DIK_RETURN, DIK_W}));  // P let go while the box was up
+  keyboard.Examine(Held({DIK_RETURN, DIK_W}));
+  EXPECT_FALSE(keyboard.KeyDown(DIK_RETURN));
+  EXPECT_FALSE(keyboard.KeyDown(DIK_W));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+
+  keyboard.Examine(Held({DIK_W}));  // Return let go
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
+  EXPECT_FALSE(keyboard.KeyDown(DIK_W));
+  keyboard.Examine(Held({DIK_RETURN}));  // W let go, Return pressed anew
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_W));
+  EXPECT_TRUE(keyboard.KeyDown(DIK_RETURN));
+  keyboard.Examine(Held({DIK_W}));
+  EXPECT_TRUE(keyboard.KeyReleased(DIK_RETURN));
+  EXPECT_TRUE(keyboard.KeyDown(DIK_W));
+
+  // A release of the pass the box closed in, and one kept for the next pass, went to the box too.
+  keyboard.Examine(Held({DIK_ESCAPE, DIK_P}));
+  keyboard.Examine(Held({}));
+  keyboard.KeepReleaseForNextPass(DIK_P);
+  keyboard.IgnoreUntilReleased(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_ESCAPE));
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_P));
+
+  // Losing the keyboard meanwhile does not end the setting aside of a key still down.
+  keyboard.IgnoreUntilReleased(Held({DIK_RETURN}));
+  keyboard.Clear();
+  keyboard.Examine(Held({DIK_RETURN}));
+  EXPECT_FALSE(keyboard.KeyDown(DIK_RETURN));
+  keyboard.Examine(Held({}));
+  EXPECT_FALSE(keyboard.KeyReleased(DIK_RETURN));
 }
 
 TEST(KeyboardStateTest, OutOfRangeCodesAreNeverHeld) {
@@ -103,6 +148,19 @@ TEST(ScriptedInputTest, KeyboardNotAcquiredReadsNothing) {
   input.SetKeyboardAcquired(true);
   ASSERT_TRUE(input.ExamineKeyboard());
   EXPECT_FALSE(input.KeyReleased(DIK_W));  // the release happened while the keyboard was lost
+}
+
+TEST(ScriptedInputTest, KeysDownNowAreSetAsideUntilLetGo) {
+  ScriptedInput input;
+  input.HoldKey(DIK_RETURN);
+  input.IgnoreKeysDownNow();
+  input.HoldKey(DIK_S);  // pressed after the box closed: counts
+  ASSERT_TRUE(input.ExamineKeyboard());
+  EXPECT_FALSE(input.KeyDown(DIK_RETURN));
+  EXPECT_TRUE(input.KeyDown(DIK_S));
+  input.LiftKey(DIK_RETURN);
+  ASSERT_TRUE(input.ExamineKeyboard());
+  EXPECT_FALSE(input.KeyReleased(DIK_RETURN));
 }
 
 TEST(ScriptedInputTest, MouseMovementCountsOnlyWhileCaptured) {

@@ -32,8 +32,8 @@ TEST(PreferenceFile, WritesByteOrderMarkAndKeysInFirstWrittenOrder) {
 TEST(PreferenceFile, ReadsKeysWithoutCaseTrimsValuesAndParsesIntegers) {
   TempFolder temp;
   std::string path = temp.path() + "prefs.ini";
-  WriteBytesToFile(path, Bytes("\xEF\xBB\xBF\r\n  savedir =  \t/a b/ \t\r\nViewDistance = far\nShadows=2\r\n"
-                               "; comment = 1\r\n[Group]\r\nnoequals\r\n"));
+  WriteBytesToFile(path, Bytes("\xEF\xBB\xBF\r\n  savedir =  \t/a b/ \t\r\nViewDistance = far\nShadows=2\r\n\r\n"
+                               "; comment = 1\r\n[Group]\r\n \t\r\nnoequals\r\n\r\n"));
   auto file = PreferenceFile::Open(path);
   ASSERT_TRUE(file);
   EXPECT_EQ(file->ReadString("SaveDir", "default"), "/a b/");
@@ -41,12 +41,19 @@ TEST(PreferenceFile, ReadsKeysWithoutCaseTrimsValuesAndParsesIntegers) {
   EXPECT_EQ(file->ReadInteger("SHADOWS", 0), 2);
   EXPECT_EQ(file->ReadInteger("Missing", 150), 150);
   EXPECT_EQ(file->ReadString("; comment", "none"), "none");
-  // Writing keeps the lines that are not keys and the keys already there.
+  // Writing keeps the lines that are not keys, empty ones included, and the keys already there.
   file->WriteInteger("Shadows", 1);
   ASSERT_TRUE(file->Close());
-  EXPECT_EQ(Text(ReadFileBytes(path)),
-            "\xEF\xBB\xBF\r\nsavedir = /a b/\r\nViewDistance = far\r\nShadows = 1\r\n; comment = 1\r\n[Group]\r\n"
-            "noequals\r\n");
+  const std::string written = "\xEF\xBB\xBF\r\nsavedir = /a b/\r\nViewDistance = far\r\nShadows = 1\r\n\r\n"
+                              "; comment = 1\r\n[Group]\r\n \t\r\nnoequals\r\n\r\n";
+  EXPECT_EQ(Text(ReadFileBytes(path)), written);
+  // Read and written again, the program's own file stays as it is: the line break after the
+  // byte-order mark is the mark's, not an empty line.
+  auto again = PreferenceFile::Open(path);
+  ASSERT_TRUE(again);
+  again->WriteInteger("Shadows", 1);
+  ASSERT_TRUE(again->Close());
+  EXPECT_EQ(Text(ReadFileBytes(path)), written);
 }
 
 TEST(PreferenceFile, IntegersAreDecimalDigitsOnly) {

@@ -87,10 +87,16 @@ TEST_F(NavigationTest, BrowsingDragTurnsTheCameraAndThePointerReturnsOnRelease) 
   EXPECT_EQ(rig.input.Warps().back(), std::make_pair(200, 150));
 }
 
-TEST_F(NavigationTest, PressOnTheFirstPixelRowDoesNotCapture) {
-  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(0, 150)));
+TEST_F(NavigationTest, PressOnTheFirstPixelRowOrColumnDoesNotCapture) {
+  for (const auto& at : {std::make_pair(0, 150), std::make_pair(150, 0), std::make_pair(-1, -1)}) {
+    rig.input.QueuePass(PassWith().LeftButton(true).Pointer(at));
+    rig.Pass();
+    EXPECT_FALSE(rig.input.IsCaptured()) << at.first << "," << at.second;
+    Release();
+  }
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(1, 1)));
   rig.Pass();
-  EXPECT_FALSE(rig.input.IsCaptured());
+  EXPECT_TRUE(rig.input.IsCaptured());
 }
 
 TEST_F(NavigationTest, HeldSideFaceMovesTheBoxInWholeStepsAndDropsTheRemainder) {
@@ -116,6 +122,82 @@ TEST_F(NavigationTest, HeldSideFaceMovesTheBoxInWholeStepsAndDropsTheRemainder) 
   rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
   rig.Pass();
   EXPECT_FLOAT_EQ(NodeX(), x + 0.5f);  // along the held face's normal, away from it
+}
+
+// A held +Z face: a horizontal drag moves the box along X, the wheel along Z.
+TEST_F(NavigationTest, AHeldZFaceMovesTheBoxAlongX) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  engine().PBO_MoveCamera2(0, NodeX(), NodeY(), NodeZ() + 4.0f, 0);
+  engine().PBO_CameraLookAt(0, NodeX(), NodeY(), NodeZ());
+  PressAtCentre();
+  EXPECT_EQ(rig.ctx().nav.DragAxisX, 0);
+  EXPECT_EQ(rig.ctx().nav.DragAxisZ, 1);
+  const float x = NodeX(), z = NodeZ();
+  DragBy(120, 0);
+  EXPECT_FLOAT_EQ(NodeX(), x + 1.0f);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
+  rig.Pass();
+  EXPECT_FLOAT_EQ(NodeZ(), z - 0.5f);
+}
+
+// Slow drags move the box too: the counts of several passes gather until they make a whole
+// step. A press on nothing starts the next drag of a face from zero again.
+TEST_F(NavigationTest, SmallMovesGatherIntoStepsUntilAPressOnNothing) {
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  ASSERT_EQ(rig.ctx().nav.DragSpeed, 50);
+  const float z = NodeZ();
+  DragBy(20, 0);
+  DragBy(20, 0);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
+  DragBy(20, 0);  // 60 counts: one step, the rest dropped
+  EXPECT_FLOAT_EQ(NodeZ(), z + 0.5f);
+  DragBy(50, 0);  // a step takes more than DragSpeed counts
+  EXPECT_FLOAT_EQ(NodeZ(), z + 0.5f);
+  DragBy(1, 0);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  const float y = NodeY();
+  DragBy(0, -50);
+  EXPECT_FLOAT_EQ(NodeY(), y);
+  DragBy(0, -1);
+  EXPECT_FLOAT_EQ(NodeY(), y + 0.5f);
+  DragBy(40, 0);  // 40 counts left over
+  Release();
+
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(5, 5)));  // beside the box
+  rig.Pass();
+  EXPECT_EQ(rig.ctx().nav.PickedEntity, 0);
+  const glm::vec3 camera(engine().PBO_CameraX(0), engine().PBO_CameraY(0), engine().PBO_CameraZ(0));
+  DragBy(100, 0);  // shifts the camera: the face held before is let go
+  const glm::vec3 shifted(engine().PBO_CameraX(0), engine().PBO_CameraY(0), engine().PBO_CameraZ(0));
+  EXPECT_GT(glm::length(shifted - camera), 10.0f);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  Release();
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  ASSERT_GT(rig.ctx().nav.PickedEntity, 0);
+  ASSERT_EQ(rig.ctx().nav.DragSpeed, 50);
+  DragBy(20, 0);  // 20, not 60: no step
+  DragBy(30, 0);  // 50 counts from zero: no step yet either
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.0f);
+  DragBy(1, 0);
+  EXPECT_FLOAT_EQ(NodeZ(), z + 1.5f);
+}
+
+// While browsing, a drag turns the camera even when it starts on the box (shown here, as no
+// menu command leaves it shown in browse mode).
+TEST_F(NavigationTest, ABrowsingPressOnTheBoxTurnsTheCamera) {
+  HideSelectionCube(engine(), 0);
+  LookAtMinusXFace(4.0f);
+  PressAtCentre();
+  EXPECT_GT(rig.ctx().nav.PickedEntity, 0);
+  EXPECT_EQ(rig.ctx().nav.DragAxisX, 0);
+  const float direction = engine().PBO_CameraDirectionZ(0), z = NodeZ();
+  DragBy(100, 0);
+  EXPECT_GT(std::fabs(engine().PBO_CameraDirectionZ(0) - direction), 0.3f);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
 }
 
 TEST_F(NavigationTest, ShiftDragResizesWithinOneTo255Steps) {
@@ -262,12 +344,14 @@ TEST_F(NavigationTest, ShiftWheelResizesAlongTheHeldFacesNormal) {
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
   LookAtMinusXFace(4.0f);
   PressAtCentre();
-  const float x = NodeX();
+  const float x = NodeX(), y = NodeY(), z = NodeZ();
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(1));
   rig.Pass();
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 4.01f);
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).z, 3.01f);
   EXPECT_FLOAT_EQ(NodeX(), x + 0.25f);  // the -X face stays where it was
+  EXPECT_FLOAT_EQ(NodeY(), y);
+  EXPECT_FLOAT_EQ(NodeZ(), z);
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_LSHIFT}).LeftButton(true).Wheel(-3));
   rig.Pass();
   EXPECT_FLOAT_EQ(SelectionCubeSize(engine()).x, 1.01f);
@@ -327,6 +411,39 @@ TEST_F(NavigationTest, TheSaveBoxKeepsTheCameraFromComingNearerThanFiveUnits) {
   rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_W}));
   rig.Pass();
   EXPECT_NEAR(engine().PBO_CameraX(0), x, 1e-3);  // 3.40 would round to 3: moved back
+
+  // At Shift speed from 5.4 units: one step to 4.4 (5 is not nearer than 5), then no further.
+  LookAtMinusXFace(5.4f);
+  const float far = engine().PBO_CameraX(0);
+  ExpectStep(CameraStep(rig, {platform::DIK_W, platform::DIK_LSHIFT}), {1.0f, 0, 0}, "Shift+W at 5.4");
+  ExpectStep(CameraStep(rig, {platform::DIK_W, platform::DIK_LSHIFT}), {0, 0, 0}, "Shift+W at 4.4");
+  // The wheel, with the button held beside the box, is held back the same way; away it goes.
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(5, 5)));
+  rig.Pass();
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(-1));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraX(0), far + 1.0f, 1e-3);
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(2));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraX(0), far - 1.0f, 1e-3);
+  Release();
+
+  // Facing away from the box, backwards is towards it: held back too, at Shift speed and by the wheel.
+  LookAtMinusXFace(4.4f);
+  engine().PBO_CameraLookAt(0, NodeX() - 20, NodeY(), NodeZ());
+  ExpectStep(CameraStep(rig, {platform::DIK_S, platform::DIK_LSHIFT}), {0, 0, 0}, "Shift+S towards the box");
+  const float near = engine().PBO_CameraX(0);
+  rig.input.QueuePass(PassWith().LeftButton(true).Pointer(std::make_pair(5, 5)));
+  rig.Pass();
+  rig.input.QueuePass(PassWith().LeftButton(true).Wheel(1));
+  rig.Pass();
+  EXPECT_NEAR(engine().PBO_CameraX(0), near, 1e-3);
+  Release();
+
+  // Browsing, nothing holds the camera back from where the (hidden) box stands.
+  Tap({platform::DIK_ESCAPE});
+  LookAtMinusXFace(3.55f);
+  ExpectStep(CameraStep(rig, {platform::DIK_W}), {0.15f, 0, 0}, "W while browsing");
 }
 
 TEST_F(NavigationTest, EscapeLeavesTheModeAndPTogglesLoading) {
@@ -342,6 +459,36 @@ TEST_F(NavigationTest, EscapeLeavesTheModeAndPTogglesLoading) {
   EXPECT_FALSE(rig.ctx().ChunkLoadingPaused());  // P's release reported one pass later
 }
 
+// Return in the insertion mode moves the preview to where the box now stands; Escape leaves the
+// mode and drops the preview, giving the shadows back.
+TEST_F(NavigationTest, ReturnMovesThePreviewToTheBoxAndEscapeDropsIt) {
+  HandleMenuEvent(rig.ctx(), kMenuShadowsSimple);
+  const std::string file = rig.workingFolder + "slab.kvSch";
+  fixtures::WriteSchematicFile(file, fixtures::SchematicSpec::Filled(2, 5, 3, 1));  // x 2, z 5, height 3
+  rig.gui.QueueFileAnswer(file);
+  HandleMenuEvent(rig.ctx(), kMenuLoadSchematic);
+  ASSERT_EQ(rig.ctx().nav.InteractionMode, kModeInsertSchematic);
+  rig.Pass();
+  ASSERT_TRUE(engine().PBO_IsStaticGeometry(rig.ctx().loop.PreviewGeometry));
+  EXPECT_EQ(engine().GetScene().world.shadows.mode, 0);  // off while the preview shows
+
+  engine().PBO_MoveNode2(1001, 1.5f, 2.0f, -3.5f, 1);  // as a drag would
+  Tap({platform::DIK_RETURN});
+  const auto& placement = rig.ctx().InsertPlacement();
+  EXPECT_FLOAT_EQ(placement.originX, NodeX() - 0.25f);
+  EXPECT_FLOAT_EQ(placement.originY, NodeY() - 0.5f);
+  EXPECT_FLOAT_EQ(placement.originZ, NodeZ() - 1.0f);
+  EXPECT_EQ(rig.ctx().loop.PreviewRebuildPending, 1);  // built anew there on the next pass
+  rig.Pass();
+  EXPECT_EQ(rig.ctx().loop.PreviewRebuildPending, 0);
+
+  Tap({platform::DIK_ESCAPE});
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+  EXPECT_FALSE(engine().PBO_IsStaticGeometry(rig.ctx().loop.PreviewGeometry));
+  EXPECT_EQ(engine().GetScene().world.shadows.mode, 1);
+  EXPECT_TRUE(engine().GetScene().entities.Find(1003)->hidden);
+}
+
 TEST_F(NavigationTest, AReturnLetGoWhileNobodyAsksIsNotKeptForLater) {
   // Return released in browse mode (as after the Enter that confirms a file requester).
   Tap({platform::DIK_RETURN});
@@ -351,6 +498,8 @@ TEST_F(NavigationTest, AReturnLetGoWhileNobodyAsksIsNotKeptForLater) {
   EXPECT_TRUE(rig.ctx().nav.MarkerList.empty());
   Tap({platform::DIK_RETURN});
   EXPECT_EQ(rig.ctx().nav.MarkerList.size(), 1u);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);  // a confirmed marker ends the mode
+  EXPECT_TRUE(engine().GetScene().entities.Find(1003)->hidden);
 
   // Return held while the mode is left with Escape, let go in browse mode.
   HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
@@ -364,6 +513,73 @@ TEST_F(NavigationTest, AReturnLetGoWhileNobodyAsksIsNotKeptForLater) {
   rig.Pass(3);
   EXPECT_EQ(rig.gui.Requesters().size(), requesters) << "a stale Return opened the save requester";
   EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+}
+
+// A box acts on a key's press, so the key that answered it is still down when it closes; let go
+// in the mode underneath, it must not act there. Here the count box of "Delete all marked chunks"
+// closes in a pass with Return down, held on for a pass as a real keypress is.
+TEST_F(NavigationTest, AReturnThatAnsweredABoxDoesNotActInTheModeUnderneath) {
+  using platform::DIK_RETURN;
+  const auto answerCountBoxWithReturn = [&] {
+    rig.gui.QueueMenuEvent(kMenuCountMarkedChunks);
+    rig.input.QueuePass(PassWith().KeysHeld({DIK_RETURN}));
+    rig.input.QueuePass(PassWith().KeysHeld({DIK_RETURN}));
+    rig.input.QueuePass(PassWith());
+    rig.Pass(3);
+    ASSERT_EQ(rig.LastMessage().title, "AffectedChunk");
+  };
+  // W held as the box comes up and through it: the camera stands still from the box's pass on,
+  // until W is pressed anew.
+  rig.gui.QueueNoEvent();
+  rig.gui.QueueMenuEvent(kMenuCountMarkedChunks);
+  const float x = engine().PBO_CameraX(0);
+  for (int pass = 0; pass < 3; ++pass) rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_W}));
+  rig.Pass(3);
+  EXPECT_NEAR(engine().PBO_CameraX(0), x + 0.15f, 1e-4) << "W flew on after the box";
+  ExpectStep(CameraStep(rig, {}), {0, 0, 0}, "W let go");
+  ExpectStep(CameraStep(rig, {platform::DIK_W}), {0.15f, 0, 0}, "W pressed anew");
+
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  answerCountBoxWithReturn();
+  EXPECT_TRUE(rig.gui.Requesters().empty()) << "the save requester opened by itself";
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  rig.gui.QueueFileAnswer("");
+  Tap({DIK_RETURN});  // pressed anew, Return is the mode's again
+  EXPECT_EQ(rig.gui.Requesters().size(), 1u);
+
+  HandleMenuEvent(rig.ctx(), kMenuAddMarker);
+  answerCountBoxWithReturn();
+  EXPECT_TRUE(rig.ctx().nav.MarkerList.empty()) << "the marker was placed by the box's Return";
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeMarker);
+  Tap({DIK_RETURN});
+  EXPECT_EQ(rig.ctx().nav.MarkerList.size(), 1u);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
+}
+
+// The save requester, opened by Return in the save-box mode and cancelled with Escape: the
+// Escape, still down when the requester has gone, does not leave the mode when it is let go.
+TEST_F(NavigationTest, AnEscapeThatCancelledTheSaveRequesterKeepsTheMode) {
+  using platform::DIK_ESCAPE;
+  HandleMenuEvent(rig.ctx(), kMenuSaveSchematicCube);
+  rig.input.QueuePass(PassWith().KeysHeld({platform::DIK_RETURN}));
+  rig.Pass();
+  // Return let go: the save drops the pending events (the second poll of the pass) and opens the
+  // requester, which the person cancels with Escape.
+  int polls = 0;
+  rig.gui.SetPollHook([&](platform::ScriptedGui&) {
+    if (++polls == 2) rig.input.HoldKey(DIK_ESCAPE);
+  });
+  rig.input.QueuePass(PassWith());
+  rig.Pass();
+  rig.gui.SetPollHook(nullptr);
+  ASSERT_EQ(rig.gui.Requesters().size(), 1u);
+  rig.input.QueuePass(PassWith().KeysHeld({DIK_ESCAPE}));
+  rig.input.QueuePass(PassWith());
+  rig.Pass(2);
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeSaveBox);
+  EXPECT_FALSE(engine().GetScene().entities.Find(1003)->hidden);
+  Tap({DIK_ESCAPE});
+  EXPECT_EQ(rig.ctx().nav.InteractionMode, kModeBrowse);
 }
 
 TEST_F(NavigationTest, SaveLoadPlaceAndInjectASchematic) {

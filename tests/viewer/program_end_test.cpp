@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "fixtures/bounded_wait.h"
+#include "fixtures/world_writer.h"
 #include "viewer/menu_commands.h"
 #include "viewer/menu_ids.h"
 #include "viewer/program_main.h"
@@ -63,8 +65,8 @@ TEST(StreamingStopThreaded, ShutdownWhileTheGameHoldsTheDatabaseEndsEveryLoader)
   sqlite3_open((rig.saveFolder + "Alpha/chunkdata.sqlite").c_str(), &game);
   ASSERT_EQ(sqlite3_exec(game, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   ASSERT_TRUE(rig.Start());
-  ASSERT_TRUE(WaitFor([&] { return LoadedChunkCount(rig) > 0; }));  // a loader has taken a chunk
-  std::this_thread::sleep_for(200ms);  // and is well into its wait for the lock
+  // A loader has taken a chunk and is well into its wait for the lock, by its own clock.
+  ASSERT_TRUE(WaitFor([&] { return rig.ctx().Streaming().LongestLoaderLockWaitMs() >= 200; }));
   const auto abandoned = rig.ctx().Streaming().AbandonedLoadersRunning();
   const auto start = std::chrono::steady_clock::now();
   ShutDown(rig.ctx());
@@ -99,10 +101,38 @@ TEST(ProgramEndTest, AnAbandonedLoaderEndsTheProcessAtOnceWithExitCodeZero) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// The call ends the process itself when it must, with the exit code 0 a test run also ends with:
+// it runs in a child, which tells by its own exit code that the call came back.
 TEST(ProgramEndTest, WithoutAbandonedLoadersTheProgramEndsNormally) {
-  std::atomic<int> none{0};
-  EndProcessIfLoadersRemain(none, 0);
-  SUCCEED();  // still here
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atomic<int> none{0};
+        EndProcessIfLoadersRemain(none, 0);
+        std::_Exit(7);  // came back, so the program goes on to its normal end
+      },
+      ::testing::ExitedWithCode(7), "");
+}
+
+// One loader still running is enough to end the process, and what the program had written but
+// not yet handed to the system reaches its file first.
+TEST(ProgramEndTest, OneLoaderStillRunningEndsTheProcessWithItsOutputWritten) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string output = ORELENS_BINARY_DIR "/program_end_output.txt";
+  std::remove(output.c_str());
+  EXPECT_EXIT(
+      {
+        std::FILE* file = std::fopen(output.c_str(), "w");
+        if (file == nullptr || std::setvbuf(file, nullptr, _IOFBF, 4096) != 0) std::_Exit(2);
+        std::fputs("the last line", file);
+        std::atomic<int> one{1};
+        EndProcessIfLoadersRemain(one, 0);
+        std::_Exit(7);  // came back although a loader still runs
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::vector<uint8_t> written = fixtures::ReadFileBytes(output);
+  EXPECT_EQ(std::string(written.begin(), written.end()), "the last line");
+  std::remove(output.c_str());
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <glm/glm.hpp>
 
 #include "app/subsystem_wiring.h"
+#include "fixtures/unprivileged_child.h"
 #include "platform/engine3d/scene.h"
 #include "platform/files/file.h"
 #include "viewer/menu_ids.h"
+#include "viewer/preferences.h"
 #include "viewer/program_main.h"
 #include "viewer/viewer_test_rig.h"
 
@@ -186,12 +187,12 @@ TEST(ProgramStartTest, NarrowRenderHeightStartsOffWhateverItWas) {
   ShutDown(rig.ctx());
 }
 
-TEST(ProgramStartTest, PreferencesThatCannotBeWrittenStillStartTheProgram) {
+TEST(ProgramStartTest, PreferencesHeldByAReaderStillStartTheProgram) {
   ViewerRig rig;
   rig.MakeWorld("Alpha", 4);
   rig.WritePreferences("Alpha", {"ViewDistance = 300"});
   {
-    // Another program holds the file open for reading, so it cannot be opened for writing.
+    // Another program holds the file open for reading, so it cannot be opened for writing now.
     platform::File reader = platform::File::Open(rig.workingFolder + "prefs.ini", platform::FileMode::kRead);
     ASSERT_TRUE(reader.IsOpen());
     ASSERT_TRUE(rig.StartPaused());
@@ -203,14 +204,33 @@ TEST(ProgramStartTest, PreferencesThatCannotBeWrittenStillStartTheProgram) {
   EXPECT_EQ(rig.messages(), "");
 }
 
-TEST(ProgramStartTest, ReadOnlyPreferencesFileStillStartsTheProgram) {
-  if (geteuid() == 0) GTEST_SKIP() << "file permissions do not hold back root";
-  ViewerRig rig;
-  rig.MakeWorld("Alpha", 4);
-  rig.WritePreferences("Alpha");
-  fs::permissions(rig.workingFolder + "prefs.ini", fs::perms::owner_read);
-  EXPECT_TRUE(rig.StartPaused());
-  EXPECT_EQ(rig.ctx().settings.CurrentWorldName, "Alpha");
+// A prefs.ini the user may read but not write, or none in a folder the user cannot write to: the
+// start says so and ends before the window opens, instead of starting a session that would end
+// at its first save (a world switch, a view option that restarts the streaming).
+TEST(ProgramStartTest, PreferencesThatCanNeverBeWrittenEndTheStartWithTheFileSystemError) {
+  for (const bool fileThere : {true, false}) {
+    SCOPED_TRACE(fileThere ? "read-only prefs.ini" : "no prefs.ini in a read-only folder");
+    ViewerRig rig;
+    rig.MakeWorld("Alpha", 4);
+    const std::string prefs = rig.workingFolder + "prefs.ini";
+    if (fileThere) rig.WritePreferences("Alpha");
+    const auto before = fixtures::ReadFileBytes(prefs);
+    fixtures::HandToUnprivilegedUser(rig.temp.path());
+    if (fileThere) fs::permissions(prefs, fs::perms::owner_read);
+    else fs::permissions(rig.workingFolder, fs::perms::owner_read | fs::perms::owner_exec);
+    // The child tells by its exit code what went wrong.
+    const int result = fixtures::RunUnprivileged([&] {
+      if (rig.Start()) return 1;
+      if (rig.messages() != std::string(kPreferencesErrorTitle) + "|" + std::string(kPreferencesErrorText) + "\n")
+        return 2;
+      if (rig.gui.IsWindow(0)) return 3;
+      return 0;
+    });
+    EXPECT_EQ(result, 0) << "1: the program started; 2: not the one message expected; 3: the window opened";
+    EXPECT_EQ(fixtures::ReadFileBytes(prefs), before);
+    EXPECT_EQ(fs::exists(prefs), fileThere);
+    fs::permissions(rig.workingFolder, fs::perms::owner_all);
+  }
 }
 
 // A termination signal ends the program as Quit does, also from inside the About window's wait

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <thread>
 
@@ -26,11 +27,28 @@ TEST(ChunkLocation, EveryCoordinateLiesInItsChunk) {
   }
 }
 
+// Coordinates whose chunk an int32 origin cannot hold, and those that are no number, get the
+// outermost chunk on their side: an origin on the grid whose neighbours' origins still fit.
 TEST(ChunkLocation, HugeAndInvalidCoordinatesStayInRange) {
-  SnapToChunkOrigin(std::numeric_limits<float>::max());
-  SnapToChunkOrigin(-std::numeric_limits<float>::max());
-  SnapToChunkOrigin(std::numeric_limits<float>::infinity());
-  SnapToChunkOrigin(std::nanf(""));
+  constexpr int64_t kOutermost = 2147483624;  // 16 * 134217727 - 8; + 16 still fits an int32
+  const float huge = std::numeric_limits<float>::max(), infinite = std::numeric_limits<float>::infinity();
+  const std::pair<float, int64_t> cases[] = {
+      {huge, kOutermost},         {infinite, kOutermost},         {2147483648.0f, kOutermost},
+      {-huge, -kOutermost},       {-infinite, -kOutermost},       {-2147483648.0f, -kOutermost},
+      {2147483392.0f, 2147483384}, {-2147483392.0f, -2147483400},  // the floats next to the limits
+  };
+  for (auto [v, origin] : cases) EXPECT_EQ(SnapToChunkOrigin(v), origin) << v;
+  const int64_t ofNaN = SnapToChunkOrigin(std::nanf(""));
+  EXPECT_EQ((ofNaN + 8) % 16, 0);
+  EXPECT_LE(std::llabs(ofNaN), kOutermost);
+  EXPECT_LE(kOutermost + 16, std::numeric_limits<int32_t>::max());
+
+  WorldStore store;
+  ChunkLocation location;
+  store.LocateChunk(location, huge, -infinite);
+  EXPECT_EQ(location.originX, kOutermost);
+  EXPECT_EQ(location.originZ, -kOutermost);
+  EXPECT_EQ(location.chunkId, -1);
 }
 
 TEST(ChunkLocation, LooksUpTheListedChunkOrMinusOne) {

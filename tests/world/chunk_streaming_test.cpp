@@ -336,10 +336,21 @@ TEST(ChunkStreamingThreaded, UnloaderDropsChunksBeyondTheLimitOneAtATime) {
   }
   EXPECT_TRUE(first == 8 || first == 9);
 
-  streaming.FreePendingUnloadChunk();
-  ASSERT_TRUE(WaitFor([&] { return LoadedCount(rig, streaming) == 1; }));
-  std::this_thread::sleep_for(50ms);
-  streaming.FreePendingUnloadChunk();
+  // The main loop frees the pending chunk on a pass that finds the lock free (it only tries it).
+  const auto freedByTheMainLoop = [&](size_t frees) {
+    return WaitFor([&] {
+      streaming.FreePendingUnloadChunk();
+      return rig.Calls().size() == frees;
+    });
+  };
+  ASSERT_TRUE(freedByTheMainLoop(1));
+  // Only now does the unloader hand over the second far chunk.
+  ASSERT_TRUE(WaitFor([&] {
+    std::lock_guard lock(rig.loadedChunkMapMutex);
+    return streaming.PendingUnloadChunk() == 17 - first;
+  }));
+  EXPECT_EQ(LoadedCount(rig, streaming), 1u);
+  ASSERT_TRUE(freedByTheMainLoop(2));
   EXPECT_EQ(rig.Calls(), (std::vector<std::string>{"free " + std::to_string(first),
                                                    "free " + std::to_string(17 - first)}));
   std::lock_guard lock(rig.loadedChunkMapMutex);

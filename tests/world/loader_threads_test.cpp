@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "fixtures/bounded_wait.h"
 #include "fixtures/chunk_record_writer.h"
 #include "fixtures/database_lock.h"
 #include "fixtures/world_writer.h"
@@ -275,10 +276,9 @@ TEST(LoaderThreadsThreaded, StoppingLoadersDuringALockWaitReturnsPromptly) {
     std::lock_guard lock(rig.store.LoadedChunkMapMutex);
     return streaming.LoadedChunks().contains(ChunkOriginKey(-8, -8));
   };
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  while (!taken() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
-  ASSERT_TRUE(taken());
-  std::this_thread::sleep_for(200ms);  // the loader is now well into its wait for the lock
+  ASSERT_TRUE(fixtures::WaitFor(taken));
+  // The loader is well into its wait for the lock, by its own clock.
+  ASSERT_TRUE(fixtures::WaitFor([&] { return streaming.LongestLoaderLockWaitMs() >= 200; }));
   {
     std::lock_guard lock(rig.store.LoadedChunkMapMutex);
     EXPECT_LT(streaming.LoadedChunks().at(ChunkOriginKey(-8, -8)).retryAtMs, 0)

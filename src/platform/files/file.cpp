@@ -158,6 +158,17 @@ int64_t FileSize(std::string_view path) {
   return info.st_size;
 }
 
+bool IsWritableFile(std::string_view path) {
+  std::string resolved = ResolvePath(path);
+  if (resolved.empty()) return false;
+  // Opened for writing without creating or cutting it; non-blocking, so that a named pipe
+  // nobody reads answers at once.
+  int descriptor = open(resolved.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  close(descriptor);
+  return true;
+}
+
 bool DeleteFile(std::string_view path) {
   std::string resolved = ResolvePath(path);
   return !resolved.empty() && unlink(resolved.c_str()) == 0;

@@ -58,6 +58,11 @@ class File {
 // Size of a file in bytes; -1 when it is missing, -2 when it is a folder.
 int64_t FileSize(std::string_view path);
 
+// True when the file exists and this process may write to it (its permissions and its file
+// system allow it). Whether another opener holds it at this moment is not asked; nothing is
+// written or changed.
+bool IsWritableFile(std::string_view path);
+
 // Deletes a file; false when it could not be deleted.
 bool DeleteFile(std::string_view path);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -98,6 +99,10 @@ class Gui {
                                         std::string_view pattern, int patternIndex) = 0;
   virtual std::string SaveFileRequester(std::string_view title, std::string_view defaultPath,
                                         std::string_view pattern, int patternIndex) = 0;
+  // How many message boxes and file requesters have been on the screen and closed so far. They
+  // act on a key's press, so the key is still down when they close: the main loop looks at this
+  // count and has the keyboard set such keys aside (Input::IgnoreKeysDownNow).
+  virtual uint64_t ModalsClosed() const = 0;
 
   // ---- events ----
   // Takes one pending event without waiting (type kEventNone when there is none).

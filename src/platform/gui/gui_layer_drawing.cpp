@@ -98,6 +98,7 @@ void SdlGui::DrawSecondaryWindows() {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   const float top = static_cast<float>(ClientTop());
   const float titleHeight = ImGui::GetFrameHeight();
+  const bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopup);  // a menu, box or requester
   for (int number : WindowNumbers()) {
     if (number == 0) continue;
     WindowRecord* record = MutableWindow(number);
@@ -122,9 +123,10 @@ void SdlGui::DrawSecondaryWindows() {
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
     const bool visible = ImGui::Begin(label.c_str(), record->style.toolWindow ? nullptr : &keepOpen, flags);
     ImGui::PopStyleVar();
-    // Kept-above windows stay over the other windows, but never over an open message box or
-    // requester: that one must stay on top, or nobody could answer it.
-    if (record->style.keptAbove && modalDepth_ == 0) ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
+    // Kept-above windows stay over the other windows, but never over an open menu, message box or
+    // requester: a person must see what they just opened, and answer a box.
+    if (record->style.keptAbove && modalDepth_ == 0 && !popupOpen)
+      ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
     const ImVec2 position = ImGui::GetWindowPos();
     NoteControlAt(record->title, position, ImVec2(position.x + size.x, position.y + titleHeight));
     record->x = static_cast<int>(position.x);
@@ -266,6 +268,7 @@ void SdlGui::DrawFileRequester() {
   if (enterFolder) browser.Enter(*enterFolder);
 
   ImGui::SetNextItemWidth(-220.0f);
+  if (ImGui::IsWindowAppearing()) ImGui::SetKeyboardFocusHere();  // typing goes to the name at once
   if (ImGui::InputText("##name", &browser.FileName(), ImGuiInputTextFlags_EnterReturnsTrue)) accept = true;
   ImGui::SameLine();
   ImGui::SetNextItemWidth(-1.0f);

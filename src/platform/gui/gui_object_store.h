@@ -83,6 +83,7 @@ class GuiObjectStore : public Gui {
 
   void RequestTermination() override { terminationRequested_ = true; }
   bool TerminationRequested() const override { return terminationRequested_; }
+  uint64_t ModalsClosed() const override { return modalsClosed_; }
 
   // ---- inspection ----
   const WindowRecord* FindWindow(int window) const;
@@ -103,6 +104,8 @@ class GuiObjectStore : public Gui {
   MenuRecord* MenuOfWindow(int window);
   // Hook for implementations that keep a native object per window.
   virtual void OnWindowClosed(int /*window*/) {}
+  // A message box or requester that was shown has closed (any thread).
+  void NoteModalClosed() { ++modalsClosed_; }
 
  private:
   int AddGadget(int number, GadgetRecord gadget);
@@ -118,6 +121,7 @@ class GuiObjectStore : public Gui {
   int buildingMenu_ = -1;      // the menu the builder calls add to
   int nextDynamicNumber_ = kFirstDynamicNumber;
   std::atomic<bool> terminationRequested_{false};
+  std::atomic<uint64_t> modalsClosed_{0};
 };
 
 }  // namespace orelens::platform

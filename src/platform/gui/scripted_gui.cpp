@@ -111,6 +111,7 @@ MessageBoxAnswer ScriptedGui::MessageBox(std::string_view title, std::string_vie
     box.answer = yes ? MessageBoxAnswer::kYes : MessageBoxAnswer::kNo;
   }
   messages_.push_back(box);
+  NoteModalClosed();
   return box.answer;
 }
 
@@ -123,6 +124,7 @@ std::string ScriptedGui::AnswerRequester(bool save, std::string_view title, std:
     fileAnswers_.pop_front();
   }
   requesters_.push_back(requester);
+  NoteModalClosed();
   return requester.answer;
 }
 

@@ -20,6 +20,19 @@ namespace {
 constexpr uint32_t kStaleFrameMs = 250;  // a frame older than this is redrawn by the event calls
 constexpr int kModalFrameMs = 15;        // pause between two frames of a modal loop
 constexpr float kUiFontPixels = 15.0f;
+constexpr int kBoxWindowWidth = 640;  // a box's own window, before the main window exists
+constexpr int kBoxWindowHeight = 240;
+
+// The engine makes an OpenGL 3.3 core context on the window; on X11 the visual (depth and
+// stencil buffers) is fixed when the window is made, so the attributes are set before.
+void RequestOpenGlContext() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+}
 }  // namespace
 
 struct SdlGui::PendingMessageBox {
@@ -71,14 +84,7 @@ SdlGui::~SdlGui() {
 
 bool SdlGui::OpenMainWindow(int innerWidth, int innerHeight, std::string_view title, const WindowStyle& style) {
   if (!videoStarted_ || window_ != nullptr) return false;
-  // The engine makes an OpenGL 3.3 core context on this window; on X11 the visual (depth and
-  // stencil buffers) is fixed when the window is made, so the attributes are set here.
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  RequestOpenGlContext();
 
   int width = std::max(1, innerWidth), height = std::max(1, innerHeight);
   uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
@@ -122,14 +128,18 @@ void SdlGui::MoveWindowTo(int window, int x, int y) {
 void SdlGui::OnWindowClosed(int window) {
   placementPending_.erase(window);
   if (window == 0 && window_ != nullptr) {
-    ImGui::SetCurrentContext(imgui_);
-    if (glBackendReady_ && SDL_GL_GetCurrentContext() != nullptr) ImGui_ImplOpenGL3_Shutdown();
-    glBackendReady_ = false;
-    if (sdlBackendReady_) ImGui_ImplSDL2_Shutdown();
-    sdlBackendReady_ = false;
+    ShutDownGuiBackends();
     SDL_DestroyWindow(window_);
     window_ = nullptr;
   }
+}
+
+void SdlGui::ShutDownGuiBackends() {
+  ImGui::SetCurrentContext(imgui_);
+  if (glBackendReady_ && SDL_GL_GetCurrentContext() != nullptr) ImGui_ImplOpenGL3_Shutdown();
+  glBackendReady_ = false;
+  if (sdlBackendReady_) ImGui_ImplSDL2_Shutdown();
+  sdlBackendReady_ = false;
 }
 
 int SdlGui::WindowInnerWidth(int window) {
@@ -222,7 +232,7 @@ void SdlGui::DrawGuiLayer() {
 
 void SdlGui::DrawFrame() {
   if (!CanDrawFrames()) return;
-  if (sceneRedraw_) {
+  if (sceneRedraw_ && !boxOwnsWindow_) {
     sceneRedraw_();
   } else {
     int width = 0, height = 0;
@@ -293,7 +303,9 @@ void SdlGui::PumpSdlEvents() {
     } else if (event.type == SDL_WINDOWEVENT && window_ != nullptr &&
                event.window.windowID == SDL_GetWindowID(window_) &&
                event.window.event == SDL_WINDOWEVENT_CLOSE) {
-      events_.push_back({kEventCloseWindow, 0, -1});
+      // Closing a box's own window answers the box, as Escape does; it does not end the program.
+      if (boxOwnsWindow_ && messageBox_) messageBox_->answer = HarmlessAnswer(messageBox_->buttons);
+      else events_.push_back({kEventCloseWindow, 0, -1});
     }
   }
 }
@@ -377,7 +389,40 @@ void SdlGui::AnswerWorkerMessageBoxesLocked() {
 MessageBoxAnswer SdlGui::MainThreadMessageBox(std::string_view title, std::string_view text,
                                               MessageBoxButtons buttons) {
   if (TerminationRequested()) return HarmlessAnswer(buttons);
-  if (!CanDrawFrames() || messageBox_ || requester_) return NativeMessageBox(title, text, buttons);
+  MessageBoxAnswer answer;
+  if (window_ == nullptr && videoStarted_) answer = MessageBoxInItsOwnWindow(title, text, buttons);
+  else if (!CanDrawFrames() || messageBox_ || requester_) answer = NativeMessageBox(title, text, buttons);
+  else answer = MessageBoxOverTheView(title, text, buttons);
+  NoteModalClosed();
+  return answer;
+}
+
+MessageBoxAnswer SdlGui::MessageBoxInItsOwnWindow(std::string_view title, std::string_view text,
+                                                  MessageBoxButtons buttons) {
+  RequestOpenGlContext();
+  const std::string caption(title);
+  SDL_Window* window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        kBoxWindowWidth, kBoxWindowHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+  SDL_GLContext context = window != nullptr ? SDL_GL_CreateContext(window) : nullptr;
+  if (context == nullptr) {
+    if (window != nullptr) SDL_DestroyWindow(window);
+    return NativeMessageBox(title, text, buttons);
+  }
+  window_ = window;
+  boxOwnsWindow_ = true;
+  ImGui::SetCurrentContext(imgui_);
+  sdlBackendReady_ = ImGui_ImplSDL2_InitForOpenGL(window_, context);
+  const MessageBoxAnswer answer = MessageBoxOverTheView(title, text, buttons);
+  ShutDownGuiBackends();
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  boxOwnsWindow_ = false;
+  return answer;
+}
+
+MessageBoxAnswer SdlGui::MessageBoxOverTheView(std::string_view title, std::string_view text,
+                                               MessageBoxButtons buttons) {
   messageBox_ = ActiveMessageBox{std::string(title), DisplayText(text), buttons, std::nullopt};
   ++modalDepth_;
   while (!messageBox_->answer && !TerminationRequested()) {
@@ -438,6 +483,7 @@ std::string SdlGui::RunFileRequester(bool save, std::string_view title, std::str
   std::string answer = requester_->answer.value_or(std::string());
   requester_.reset();
   DrawFrame();
+  NoteModalClosed();
   return answer;
 }
 

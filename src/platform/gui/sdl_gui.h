@@ -108,9 +108,17 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
   void RepaintIfStale();
   void WaitForInputOrTimeout(int milliseconds);
   MessageBoxAnswer MainThreadMessageBox(std::string_view title, std::string_view text, MessageBoxButtons buttons);
+  // Before the main window exists (a start-up message) or after it has gone, a box gets a window
+  // of its own and is drawn as over the main window: the same keys answer it, and it ends when
+  // the program is asked to end, as every other box does.
+  MessageBoxAnswer MessageBoxInItsOwnWindow(std::string_view title, std::string_view text,
+                                            MessageBoxButtons buttons);
+  MessageBoxAnswer MessageBoxOverTheView(std::string_view title, std::string_view text, MessageBoxButtons buttons);
+  // Only where no window can be drawn into: SDL's own box, which nothing else can end.
   MessageBoxAnswer NativeMessageBox(std::string_view title, std::string_view text, MessageBoxButtons buttons);
   std::string RunFileRequester(bool save, std::string_view title, std::string_view defaultPath,
                                std::string_view pattern, int patternIndex);
+  void ShutDownGuiBackends();  // ImGui's SDL and OpenGL parts, with the window's context current
   void RebuildFontsIfChanged();
   float MenuBarHeight() const;
 
@@ -126,7 +134,8 @@ class SdlGui : public GuiObjectStore, public ScreenHost {
 
   const std::thread::id guiThread_;
   bool videoStarted_ = false;
-  SDL_Window* window_ = nullptr;
+  SDL_Window* window_ = nullptr;  // the main window, or the window of a box shown without it
+  bool boxOwnsWindow_ = false;    // window_ is a box's own window
   ImGuiContext* imgui_ = nullptr;
   bool sdlBackendReady_ = false;
   bool glBackendReady_ = false;

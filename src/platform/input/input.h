@@ -36,6 +36,9 @@ class Input {
   virtual bool KeyReleased(int dik) = 0;
   // Hands a release of this pass, not looked at here, on to the next pass.
   virtual void KeepReleaseForNextPass(int dik) = 0;
+  // A message box or requester has just closed: the keys down now count as neither held nor
+  // released until they have been let go (KeyboardState::IgnoreUntilReleased).
+  virtual void IgnoreKeysDownNow() = 0;
 
   // Captures (exclusive: hidden cursor, relative movement) or releases the mouse.
   virtual void CaptureMouse(bool captured) = 0;

@@ -2,10 +2,19 @@
 
 namespace orelens::platform {
 
-void KeyboardState::Examine(const Keys& held) {
+void KeyboardState::Examine(const Keys& down) {
+  ignored_ &= down;  // a key let go counts again from its next press
+  const Keys held = down & ~ignored_;
   released_ = (held_ | kept_) & ~held;
   kept_.reset();
   held_ = held;
+}
+
+void KeyboardState::IgnoreUntilReleased(const Keys& downNow) {
+  ignored_ |= downNow;
+  held_.reset();
+  released_.reset();
+  kept_.reset();
 }
 
 void KeyboardState::Clear() {

@@ -55,6 +55,7 @@ class ScriptedInput : public Input {
   bool KeyDown(int dik) override { return keyboard_.KeyDown(dik); }
   bool KeyReleased(int dik) override { return keyboard_.KeyReleased(dik); }
   void KeepReleaseForNextPass(int dik) override { keyboard_.KeepReleaseForNextPass(dik); }
+  void IgnoreKeysDownNow() override { keyboard_.IgnoreUntilReleased(liveKeys_); }
   void CaptureMouse(bool captured) override;
   bool ExamineMouse() override;
   int MouseDeltaX() override { return deltaX_; }

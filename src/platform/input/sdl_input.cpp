@@ -55,17 +55,21 @@ bool SdlInput::ExamineKeyboard() {
     keyboard_.Clear();
     return false;
   }
+  keyboard_.Examine(KeysDownNow());
+  return true;
+}
+
+KeyboardState::Keys SdlInput::KeysDownNow() {
   SDL_PumpEvents();
   int count = 0;
   const Uint8* sdlKeys = SDL_GetKeyboardState(&count);
-  KeyboardState::Keys held;
+  KeyboardState::Keys down;
   for (int scancode = 0; scancode < count; ++scancode) {
     if (sdlKeys[scancode] == 0) continue;
     const int dik = DikFromSdlScancode(static_cast<SDL_Scancode>(scancode));
-    if (dik > 0) held.set(dik);
+    if (dik > 0) down.set(dik);
   }
-  keyboard_.Examine(held);
-  return true;
+  return down;
 }
 
 void SdlInput::CaptureMouse(bool captured) {

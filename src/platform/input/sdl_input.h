@@ -27,6 +27,7 @@ class SdlInput : public Input {
   bool KeyDown(int dik) override { return keyboard_.KeyDown(dik); }
   bool KeyReleased(int dik) override { return keyboard_.KeyReleased(dik); }
   void KeepReleaseForNextPass(int dik) override { keyboard_.KeepReleaseForNextPass(dik); }
+  void IgnoreKeysDownNow() override { keyboard_.IgnoreUntilReleased(KeysDownNow()); }
 
   void CaptureMouse(bool captured) override;
   bool ExamineMouse() override;
@@ -42,6 +43,8 @@ class SdlInput : public Input {
  private:
   static int WatchEvent(void* self, SDL_Event* event);
   bool ClientPointer(int& x, int& y);
+  // The keys SDL holds down after taking the pending events, as DIK codes.
+  KeyboardState::Keys KeysDownNow();
 
   SdlGui& gui_;
   KeyboardState keyboard_;

@@ -50,7 +50,11 @@ std::optional<PreferenceFile> PreferenceFile::OpenWith(std::string_view path, Fi
   std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   PreferenceFile preferences(std::move(file));
   if (content.starts_with(kByteOrderMark)) {
-    preferences.Parse(content.substr(kByteOrderMark.size()));
+    std::string_view text = content.substr(kByteOrderMark.size());
+    // The mark stands on a line of its own: that line break is the mark's, not an empty line.
+    if (text.starts_with("\r\n")) text.remove_prefix(2);
+    else if (text.starts_with('\n')) text.remove_prefix(1);
+    preferences.Parse(text);
   } else {
     preferences.Parse(Latin1ToUtf8(content));
   }
@@ -92,8 +96,8 @@ void PreferenceFile::Parse(std::string_view content) {
     bool isKeyLine = !inGroup && !key.empty() && key[0] != ';' && key[0] != '[';
     if (isKeyLine) {
       lines_.push_back({std::string(key), std::string(Trim(line.substr(equals + 1)))});
-    } else if (!Trim(line).empty()) {
-      lines_.push_back({std::string(), std::string(line)});
+    } else {
+      lines_.push_back({std::string(), std::string(line)});  // comments and empty lines are kept too
     }
   }
 }

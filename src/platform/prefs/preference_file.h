@@ -14,7 +14,8 @@ namespace orelens::platform {
 // A preference file: "key = value" lines at the top level; lines from a "[Group]" line on belong
 // to that group and are kept as they are, but never read as keys. Written as UTF-8 with a byte-order
 // mark and "\r\n" line ends, one line per key in the order the keys were first written (keys
-// already in the file keep their place; lines that are not keys are kept as they were).
+// already in the file keep their place; lines that are not keys, empty ones included, are kept as
+// they were).
 // Read with keys matched without regard to case and values trimmed of blanks and tabs; a file
 // without the byte-order mark is read as ISO-8859-1. Changes reach the disk on Close() or when
 // the object goes.
