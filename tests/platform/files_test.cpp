@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/unprivileged_child.h"
+#include "fixtures/child_process.h"
 #include "fixtures/world_writer.h"
 #include "platform/files/byte_reader.h"
 #include "platform/files/directory_listing.h"
@@ -65,7 +65,9 @@ TEST(FileSize, IsWritableFileAsksPermissionWithoutWritingOrWaiting) {
 
   fixtures::HandToUnprivilegedUser(temp.path());
   std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-  EXPECT_EQ(fixtures::RunUnprivileged([&] { return IsWritableFile(file) ? 1 : 0; }), 0);
+  EXPECT_EQ(fixtures::RunInChild([&] { return std::string(IsWritableFile(file) ? "writable" : "not writable"); },
+                                 fixtures::DropPrivileges),
+            "not writable");
 }
 
 TEST(DirectoryListing, MatchesPatternsWithoutRegardToCase) {

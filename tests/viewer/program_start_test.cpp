@@ -4,7 +4,7 @@
 #include <glm/glm.hpp>
 
 #include "app/subsystem_wiring.h"
-#include "fixtures/unprivileged_child.h"
+#include "fixtures/child_process.h"
 #include "platform/engine3d/scene.h"
 #include "platform/files/file.h"
 #include "viewer/menu_ids.h"
@@ -218,15 +218,16 @@ TEST(ProgramStartTest, PreferencesThatCanNeverBeWrittenEndTheStartWithTheFileSys
     fixtures::HandToUnprivilegedUser(rig.temp.path());
     if (fileThere) fs::permissions(prefs, fs::perms::owner_read);
     else fs::permissions(rig.workingFolder, fs::perms::owner_read | fs::perms::owner_exec);
-    // The child tells by its exit code what went wrong.
-    const int result = fixtures::RunUnprivileged([&] {
-      if (rig.Start()) return 1;
-      if (rig.messages() != std::string(kPreferencesErrorTitle) + "|" + std::string(kPreferencesErrorText) + "\n")
-        return 2;
-      if (rig.gui.IsWindow(0)) return 3;
-      return 0;
-    });
-    EXPECT_EQ(result, 0) << "1: the program started; 2: not the one message expected; 3: the window opened";
+    const std::optional<std::string> wrong = fixtures::RunInChild(
+        [&]() -> std::string {
+          if (rig.Start()) return "the program started";
+          if (rig.messages() != std::string(kPreferencesErrorTitle) + "|" + std::string(kPreferencesErrorText) + "\n")
+            return "not the one message expected: " + rig.messages();
+          if (rig.gui.IsWindow(0)) return "the window opened";
+          return "";
+        },
+        fixtures::DropPrivileges);
+    EXPECT_EQ(wrong, std::optional<std::string>("")) << "no answer: the child could not drop its privileges or hung";
     EXPECT_EQ(fixtures::ReadFileBytes(prefs), before);
     EXPECT_EQ(fs::exists(prefs), fileThere);
     fs::permissions(rig.workingFolder, fs::perms::owner_all);
