@@ -75,10 +75,12 @@ void ChunkMesher::OpenBandGeometry(int band) {
 
 // What the entities that band faces are copied from carry now, for the faces that wait.
 void ChunkMesher::NoteTemplateMaterials() {
-  for (int entity = 0; entity < kCrossedQuadEntity; ++entity) {
-    entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
-    entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
-  }
+  for (int entity = 0; entity < kCrossedQuadEntity; ++entity) NoteTemplateMaterial(entity);
+}
+
+void ChunkMesher::NoteTemplateMaterial(int entity) {
+  entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
+  entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
 }
 
 const BlockRecord* ChunkMesher::NextRecord(int slot, int band, const world::HeightBandLists& faceLists) {
@@ -198,10 +200,7 @@ void ChunkMesher::PlaceRecord(const BlockRecord& record, int32_t originX, int32_
 
 void ChunkMesher::SetTemplateMaterial(int entity, int material) {
   engine_.PBO_SetEntityMaterial(entity, engine_.PBO_MaterialID(material));
-  if (bandMerging_) {
-    entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
-    entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
-  }
+  if (bandMerging_) NoteTemplateMaterial(entity);
 }
 
 void ChunkMesher::ApplyBlockTypeMaterials(uint8_t type) {

@@ -94,6 +94,7 @@ class ChunkMesher {
   void OpenBandGeometry(int band);
   void LookUpTemplateEntities();
   void NoteTemplateMaterials();
+  void NoteTemplateMaterial(int entity);
 
   platform::Engine3D& engine_;
   const BlockDefinitionTable& definitions_;
