@@ -3,8 +3,32 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orelens::viewer {
+namespace {
+
+// A bit for each of a line's 32 cells whose slot is `slot` (stale slots of empty cells included).
+uint64_t CellsWithSlot(const uint16_t* lineSlots, uint16_t slot) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(slot));
+  uint64_t cells = 0;
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lineSlots + quarter * 8));
+    const __m128i equal = _mm_packs_epi16(_mm_cmpeq_epi16(eight, wanted), _mm_setzero_si128());
+    cells |= static_cast<uint64_t>(_mm_movemask_epi8(equal) & 0xFF) << (quarter * 8);
+  }
+  return cells;
+#else
+  uint64_t cells = 0;
+  for (int cell = 0; cell < 32; ++cell) cells |= static_cast<uint64_t>(lineSlots[cell] == slot) << cell;
+  return cells;
+#endif
+}
+
+}  // namespace
 
 BandFaceGrid::BandFaceGrid() : lines_(size_t{6} * kPlanes * kLines), slots_(lines_.size() * kLineCells) {}
 
@@ -21,15 +45,15 @@ void BandFaceGrid::Clear() {
   recentMaterials_.fill({});
 }
 
-int BandFaceGrid::NoteMaterial(int material) {
-  auto known = slotOf_.find(material);
+int BandFaceGrid::NoteMaterial(MaterialKey key) {
+  auto known = slotOf_.find(key);
   if (known == slotOf_.end()) {
     if (materials_.size() == kMaxMaterials) return -1;
-    known = slotOf_.emplace(material, static_cast<int>(materials_.size())).first;
-    materials_.push_back(material);
+    known = slotOf_.emplace(key, static_cast<int>(materials_.size())).first;
+    materials_.push_back(key);
     if (placeOf_.size() < materials_.size()) placeOf_.push_back(-1);
   }
-  recentMaterials_[RecentIndex(material)] = {material, known->second};
+  recentMaterials_[RecentIndex(key)] = {key, known->second};
   return known->second;
 }
 
@@ -78,9 +102,11 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
   shown_.clear();
   for (int line = 0; line < lineCount; ++line) {
     const uint16_t* lineSlots = slots + static_cast<size_t>(line) * kLineCells;
-    for (uint64_t cells = stored[line]; cells != 0; cells &= cells - 1) {
-      const int cell = std::countr_zero(cells);
-      const uint16_t slot = lineSlots[cell];
+    // A material at a time: a line mostly shows one or two.
+    for (uint64_t cells = stored[line]; cells != 0;) {
+      const uint16_t slot = lineSlots[std::countr_zero(cells)];
+      const uint64_t same = CellsWithSlot(lineSlots, slot) & cells;
+      cells &= ~same;
       int& place = placeOf_[slot];
       if (place < 0) {
         place = static_cast<int>(shown_.size());
@@ -90,16 +116,17 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
       Shown& shown = shown_[static_cast<size_t>(place)];
       PlaneBits& shownCells = cellsOf_[static_cast<size_t>(place)];
       while (shown.endLine <= line) shownCells[static_cast<size_t>(shown.endLine++)] = 0;
-      shownCells[static_cast<size_t>(line)] |= uint64_t{1} << cell;
-      shown.cellsUsed |= uint64_t{1} << cell;
+      shownCells[static_cast<size_t>(line)] |= same;
+      shown.cellsUsed |= same;
     }
     stored[line] = 0;
   }
 
-  auto take = [&](const Run& run, int material) {
+  auto take = [&](const Run& run, MaterialKey key) {
     Rectangle rectangle;
     rectangle.face = face;
-    rectangle.material = material;
+    rectangle.material = static_cast<int>(static_cast<uint32_t>(key));
+    rectangle.layout = static_cast<int>(key >> 32);
     if (level) {
       rectangle.height = plane;
       rectangle.row = run.line, rectangle.rows = run.lines;

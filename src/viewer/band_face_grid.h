@@ -14,21 +14,24 @@ namespace orelens::viewer {
 
 class BandFaceGrid {
  public:
-  // `cols` x `heights` x `rows` cells from (col, height, row): copies of face `face`.
+  // `cols` x `heights` x `rows` cells from (col, height, row): copies of face `face`, drawn in
+  // the layout its faces were put with.
   struct Rectangle {
     int face = 0;
     int col = 0, height = 0, row = 0;
     int cols = 1, heights = 1, rows = 1;
     int material = 0;
+    int layout = 0;
   };
 
   BandFaceGrid();
 
   // Face 0..5 in face-mask order (top, bottom, -X, +X, +Z, -Z) of the cell at col and row 0..31
-  // and height 0..49 within the band, showing `material` (nonzero). A cell holds one face per
+  // and height 0..49 within the band, showing `material` (nonzero) in `layout` (0..255, the
+  // caller's: faces of different layouts never share a rectangle). A cell holds one face per
   // direction: false, and nothing put, when it holds one already (or when the band holds
-  // 65,535 materials and this one is new).
-  bool Put(int face, int col, int row, int height, int material) {
+  // 65,535 material and layout pairs and this one is new).
+  bool Put(int face, int col, int row, int height, int material, int layout = 0) {
     const bool level = face < 2;
     const int plane = level ? height : face < 4 ? col : row;
     const size_t line = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines +
@@ -36,8 +39,9 @@ class BandFaceGrid {
     const int cell = face == 2 || face == 3 ? row : col;
     const uint64_t bit = uint64_t{1} << cell;
     if ((lines_[line] & bit) != 0) return false;
-    const KnownMaterial& known = recentMaterials_[RecentIndex(material)];
-    const int slot = known.material == material ? known.slot : NoteMaterial(material);
+    const MaterialKey key = KeyOf(material, layout);
+    const KnownMaterial& known = recentMaterials_[RecentIndex(key)];
+    const int slot = known.key == key ? known.slot : NoteMaterial(key);
     if (slot < 0) return false;
     lines_[line] |= bit;
     slots_[line * kLineCells + static_cast<size_t>(cell)] = static_cast<uint16_t>(slot);
@@ -57,20 +61,25 @@ class BandFaceGrid {
   static constexpr int kPlanes = 50, kLines = 50, kLineCells = 32;
   static constexpr size_t kMaxMaterials = 0xFFFF;
   static constexpr size_t kRecentMaterials = 64;
-  static size_t RecentIndex(int material) {
-    const auto bits = static_cast<uint32_t>(material);
+  // A material in a layout, as the grid tells them apart.
+  using MaterialKey = uint64_t;
+  static MaterialKey KeyOf(int material, int layout) {
+    return static_cast<uint32_t>(material) | static_cast<MaterialKey>(static_cast<uint8_t>(layout)) << 32;
+  }
+  static size_t RecentIndex(MaterialKey key) {
+    const auto bits = static_cast<uint32_t>(key) ^ static_cast<uint32_t>(key >> 29);
     return (bits ^ (bits >> 6) ^ (bits >> 24)) % kRecentMaterials;
   }
   using PlaneBits = std::array<uint64_t, kLines>;  // a bit per cell of each line
   struct KnownMaterial {
-    int material = 0;  // 0: none
+    MaterialKey key = 0;  // 0: none
     int slot = 0;
   };
   struct Run {  // a rectangle in a plane as stored: from (line, cell), `cells` along and `lines` across
     int line, cell, cells, lines;
   };
 
-  int NoteMaterial(int material);  // its slot, -1 when there is no room for another
+  int NoteMaterial(MaterialKey key);  // its slot, -1 when there is no room for another
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
   // Rectangles over the cells of `free` (which it empties) in lines `line` up to `endLine`,
   // appended to `runs`; stops once it has made `limit`. Returns how many it made.
@@ -79,10 +88,10 @@ class BandFaceGrid {
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
   std::vector<uint16_t> slots_;              // per direction, plane, line and cell: its material's slot
-  // The band's materials by slot; a material is looked up in the map only when it is not the
-  // one last seen at its place in recentMaterials_.
-  std::vector<int> materials_;
-  std::unordered_map<int, int> slotOf_;
+  // The band's materials in their layouts by slot; one is looked up in the map only when it is
+  // not the one last seen at its place in recentMaterials_.
+  std::vector<MaterialKey> materials_;
+  std::unordered_map<MaterialKey, int> slotOf_;
   std::array<KnownMaterial, kRecentMaterials> recentMaterials_{};
   // Taking a plane: the cells of each material it shows, in the order the materials first come.
   struct Shown {
