@@ -17,7 +17,7 @@ constexpr int64_t kTimeSliceMs = 15;
 // The clock is read every this many steps of a call (and right after drawing a placeholder
 // texture): reading it costs more than placing a typical record, and this many records take a
 // few microseconds, so a slice overruns by far less than a millisecond.
-constexpr int kStepsPerClockRead = 16;
+constexpr int kStepsPerClockRead = 64;
 constexpr float kGeometrySizeX = 32.0f;
 constexpr float kGeometrySizeY = 50.0f;
 constexpr float kGeometrySizeZ = 32.0f;
