@@ -28,6 +28,20 @@ uint64_t CellsWithSlot(const uint16_t* lineSlots, uint16_t slot) {
 #endif
 }
 
+// Bit c of row r becomes bit r of row c, in a few dozen word operations per row pair: halves,
+// then quarters and so on, of each row are swapped with those of the row that far away.
+void TransposeBits(std::array<uint64_t, 64>& rows) {
+  uint64_t lowHalves = 0x00000000FFFFFFFFu;
+  for (int distance = 32; distance != 0; distance >>= 1, lowHalves ^= lowHalves << distance) {
+    for (int low = 0; low < 64; low = ((low | distance) + 1) & ~distance) {
+      const int high = low | distance;
+      const uint64_t swapped = ((rows[low] >> distance) ^ rows[high]) & lowHalves;
+      rows[low] ^= swapped << distance;
+      rows[high] ^= swapped;
+    }
+  }
+}
+
 }  // namespace
 
 BandFaceGrid::BandFaceGrid() : lines_(size_t{6} * kPlanes * kLines), slots_(lines_.size() * kLineCells) {}
@@ -71,7 +85,7 @@ bool BandFaceGrid::TakeNextPlane(std::vector<Rectangle>& rectangles) {
 
 // From the first free cell on: along its line as far as the cells are free, then over the next
 // lines while the whole stretch is free.
-int BandFaceGrid::Sweep(PlaneBits& free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs) {
+int BandFaceGrid::Sweep(std::span<uint64_t> free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs) {
   int made = 0;
   for (; line < endLine; ++line) {
     while (free[line] != 0) {
@@ -153,10 +167,16 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     const std::vector<Run>* runs = &runsAlong_;
     if (along > 2) {  // cells that one rectangle covers make one run along: two are not beaten
       const int firstCell = std::countr_zero(shown.cellsUsed), endCell = 64 - std::countl_zero(shown.cellsUsed);
-      std::fill(across_.begin() + firstCell, across_.begin() + endCell, uint64_t{0});
-      for (int line = shown.firstLine; line < shown.endLine; ++line)
-        for (uint64_t lineCells = cells[static_cast<size_t>(line)]; lineCells != 0; lineCells &= lineCells - 1)
-          across_[static_cast<size_t>(std::countr_zero(lineCells))] |= uint64_t{1} << line;
+      if ((shown.endLine - shown.firstLine) * (endCell - firstCell) > kCellsWorthATranspose) {
+        std::fill(across_.begin(), across_.end(), uint64_t{0});
+        std::copy(cells.begin() + shown.firstLine, cells.begin() + shown.endLine, across_.begin() + shown.firstLine);
+        TransposeBits(across_);
+      } else {
+        std::fill(across_.begin() + firstCell, across_.begin() + endCell, uint64_t{0});
+        for (int line = shown.firstLine; line < shown.endLine; ++line)
+          for (uint64_t lineCells = cells[static_cast<size_t>(line)]; lineCells != 0; lineCells &= lineCells - 1)
+            across_[static_cast<size_t>(std::countr_zero(lineCells))] |= uint64_t{1} << line;
+      }
       runsAcross_.clear();
       if (Sweep(across_, firstCell, endCell, true, along, runsAcross_) < along) runs = &runsAcross_;
     }

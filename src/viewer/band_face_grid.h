@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +33,18 @@ class BandFaceGrid {
   // direction: false, and nothing put, when it holds one already (or when the band holds
   // 65,535 material and layout pairs and this one is new).
   bool Put(int face, int col, int row, int height, int material, int layout = 0) {
+    const int slot = SlotOf(material, layout);
+    return slot >= 0 && PutInSlot(face, col, row, height, slot);
+  }
+  // The slot of `material` in `layout` until the grid is emptied, -1 when the band holds 65,535
+  // material and layout pairs and this one is new; a caller that puts many faces of one material
+  // looks it up once and puts them with PutInSlot.
+  int SlotOf(int material, int layout = 0) {
+    const MaterialKey key = KeyOf(material, layout);
+    const KnownMaterial& known = recentMaterials_[RecentIndex(key)];
+    return known.key == key ? known.slot : NoteMaterial(key);
+  }
+  bool PutInSlot(int face, int col, int row, int height, int slot) {
     const bool level = face < 2;
     const int plane = level ? height : face < 4 ? col : row;
     const size_t line = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines +
@@ -39,10 +52,6 @@ class BandFaceGrid {
     const int cell = face == 2 || face == 3 ? row : col;
     const uint64_t bit = uint64_t{1} << cell;
     if ((lines_[line] & bit) != 0) return false;
-    const MaterialKey key = KeyOf(material, layout);
-    const KnownMaterial& known = recentMaterials_[RecentIndex(key)];
-    const int slot = known.key == key ? known.slot : NoteMaterial(key);
-    if (slot < 0) return false;
     lines_[line] |= bit;
     slots_[line * kLineCells + static_cast<size_t>(cell)] = static_cast<uint16_t>(slot);
     touchedPlanes_[face] |= uint64_t{1} << plane;
@@ -83,7 +92,7 @@ class BandFaceGrid {
   void TakePlane(int face, int plane, std::vector<Rectangle>& rectangles);
   // Rectangles over the cells of `free` (which it empties) in lines `line` up to `endLine`,
   // appended to `runs`; stops once it has made `limit`. Returns how many it made.
-  static int Sweep(PlaneBits& free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs);
+  static int Sweep(std::span<uint64_t> free, int line, int endLine, bool turned, int limit, std::vector<Run>& runs);
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
@@ -102,7 +111,11 @@ class BandFaceGrid {
   std::vector<int> placeOf_;  // by slot: where in shown_ and cellsOf_, -1 not in the plane
   std::vector<Shown> shown_;
   std::vector<PlaneBits> cellsOf_;  // valid from the first to the end line of its material
-  PlaneBits free_{}, across_{};
+  PlaneBits free_{};
+  // The cells of a material turned: a bit per line in a word per cell. Turned a bit at a time,
+  // or, where they spread over more than this many cells, all 64 x 64 bits at once.
+  static constexpr int kCellsWorthATranspose = 256;
+  std::array<uint64_t, 64> across_{};
   std::vector<Run> runsAlong_, runsAcross_;
 };
 

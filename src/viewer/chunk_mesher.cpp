@@ -99,6 +99,8 @@ void ChunkMesher::OpenBandGeometry(int band) {
   bandFirstHeight_ = band * world::kHeightBandSize;
   bandGrid_.Clear();
   slabGrid_.Clear();
+  static_assert(std::tuple_size_v<decltype(gridSlots_)> == kLayoutCount);
+  for (auto& slots : gridSlots_) slots.fill(kSlotNotLookedUp);
   blendedFaces_.clear();
   blendedSorted_ = false;
   if (bandMerging_) NoteTemplateMaterials();
@@ -112,6 +114,8 @@ void ChunkMesher::NoteTemplateMaterials() {
 void ChunkMesher::NoteTemplateMaterial(int entity) {
   entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
   entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
+  entityWaits_[entity] = !entityBlended_[entity] && entityMaterials_[entity] != 0;
+  for (auto& slots : gridSlots_) slots[static_cast<size_t>(entity)] = kSlotNotLookedUp;
 }
 
 const BlockRecord* ChunkMesher::NextRecord(int slot, int band, const world::HeightBandLists& faceLists) {
@@ -290,9 +294,11 @@ void ChunkMesher::AddCellFaces(const BlockRecord& record, Position cell, int lay
   for (unsigned shown = record.faceMask & kCubeFaceBits; shown != 0; shown &= shown - 1) {
     const int face = std::countr_zero(shown);
     const int entity = shape.entities[static_cast<size_t>(face)];
-    if (bandMerging_ && !entityBlended_[entity] && entityMaterials_[entity] != 0 &&
-        grid.Put(face, record.col, record.row, record.height - bandFirstHeight_, entityMaterials_[entity], layout))
-      continue;
+    if (bandMerging_ && entityWaits_[entity]) {
+      int& slot = gridSlots_[static_cast<size_t>(layout)][static_cast<size_t>(entity)];
+      if (slot == kSlotNotLookedUp) slot = grid.SlotOf(entityMaterials_[entity], layout);
+      if (slot >= 0 && grid.PutInSlot(face, record.col, record.row, record.height - bandFirstHeight_, slot)) continue;
+    }
     AddBandFace(entity, record, layout == kWholeCell ? face : -1, at, shape.scaleX, shape.scaleZ);
   }
 }

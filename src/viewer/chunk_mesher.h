@@ -133,6 +133,10 @@ class ChunkMesher {
   int bandFirstHeight_ = 0;
   std::array<int, 17> entityMaterials_{};  // the material handle each template entity carries
   std::array<bool, 17> entityBlended_{};
+  std::array<bool, 17> entityWaits_{};  // its faces wait in a grid: opaque, with a material
+  // The grid slot of each template entity's material by layout, looked up at its first face.
+  static constexpr int kSlotNotLookedUp = -2;
+  std::array<std::array<int, 17>, 7> gridSlots_{};
   BandFaceGrid bandGrid_;
   BandFaceGrid slabGrid_;  // the chunk-border slabs, which share their cells with the edge blocks
   std::vector<WaitingFace> blendedFaces_;
