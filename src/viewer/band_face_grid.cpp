@@ -3,30 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace orelens::viewer {
 namespace {
-
-// A bit for each of a line's 32 cells whose slot is `slot` (stale slots of empty cells included).
-uint64_t CellsWithSlot(const uint16_t* lineSlots, uint16_t slot) {
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi16(static_cast<short>(slot));
-  uint64_t cells = 0;
-  for (int quarter = 0; quarter < 4; ++quarter) {
-    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lineSlots + quarter * 8));
-    const __m128i equal = _mm_packs_epi16(_mm_cmpeq_epi16(eight, wanted), _mm_setzero_si128());
-    cells |= static_cast<uint64_t>(_mm_movemask_epi8(equal) & 0xFF) << (quarter * 8);
-  }
-  return cells;
-#else
-  uint64_t cells = 0;
-  for (int cell = 0; cell < 32; ++cell) cells |= static_cast<uint64_t>(lineSlots[cell] == slot) << cell;
-  return cells;
-#endif
-}
 
 // Bit c of row r becomes bit r of row c, in a few dozen word operations per row pair: halves,
 // then quarters and so on, of each row are swapped with those of the row that far away.
@@ -44,13 +23,14 @@ void TransposeBits(std::array<uint64_t, 64>& rows) {
 
 }  // namespace
 
-BandFaceGrid::BandFaceGrid() : lines_(size_t{6} * kPlanes * kLines), slots_(lines_.size() * kLineCells) {}
+BandFaceGrid::BandFaceGrid() : lines_(size_t{6} * kPlanes * kLines), planeFaces_(size_t{6} * kPlanes) {}
 
 void BandFaceGrid::Clear() {
   for (int face = 0; face < 6; ++face) {
     for (uint64_t planes = touchedPlanes_[face]; planes != 0; planes &= planes - 1) {
       const size_t plane = static_cast<size_t>(face) * kPlanes + static_cast<size_t>(std::countr_zero(planes));
       std::fill_n(lines_.begin() + static_cast<std::ptrdiff_t>(plane * kLines), kLines, uint64_t{0});
+      planeFaces_[plane].clear();
     }
     touchedPlanes_[face] = 0;
   }
@@ -111,30 +91,26 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
   const bool level = face < 2, alongRows = face == 2 || face == 3;
   const int lineCount = level ? kLineCells : kLines;
   const size_t firstLine = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines;
-  uint64_t* stored = lines_.data() + firstLine;
-  const uint16_t* slots = slots_.data() + firstLine * kLineCells;
+  std::fill_n(lines_.begin() + static_cast<std::ptrdiff_t>(firstLine), lineCount, uint64_t{0});
+  std::vector<uint32_t>& faces = planeFaces_[firstLine / kLines];
   shown_.clear();
-  for (int line = 0; line < lineCount; ++line) {
-    const uint16_t* lineSlots = slots + static_cast<size_t>(line) * kLineCells;
-    // A material at a time: a line mostly shows one or two.
-    for (uint64_t cells = stored[line]; cells != 0;) {
-      const uint16_t slot = lineSlots[std::countr_zero(cells)];
-      const uint64_t same = CellsWithSlot(lineSlots, slot) & cells;
-      cells &= ~same;
-      int& place = placeOf_[slot];
-      if (place < 0) {
-        place = static_cast<int>(shown_.size());
-        shown_.push_back({slot, line, line, 0});
-        if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
-      }
-      Shown& shown = shown_[static_cast<size_t>(place)];
-      PlaneBits& shownCells = cellsOf_[static_cast<size_t>(place)];
-      while (shown.endLine <= line) shownCells[static_cast<size_t>(shown.endLine++)] = 0;
-      shownCells[static_cast<size_t>(line)] |= same;
-      shown.cellsUsed |= same;
+  for (const uint32_t packed : faces) {
+    const auto slot = static_cast<uint16_t>(packed);
+    const int line = static_cast<int>(packed >> 16 & 0xFF), cell = static_cast<int>(packed >> 24);
+    int& place = placeOf_[slot];
+    if (place < 0) {
+      place = static_cast<int>(shown_.size());
+      shown_.push_back({slot, line, line + 1, 0});
+      if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
+      cellsOf_[static_cast<size_t>(place)].fill(0);
     }
-    stored[line] = 0;
+    Shown& shown = shown_[static_cast<size_t>(place)];
+    shown.firstLine = std::min(shown.firstLine, line);
+    shown.endLine = std::max(shown.endLine, line + 1);
+    cellsOf_[static_cast<size_t>(place)][static_cast<size_t>(line)] |= uint64_t{1} << cell;
+    shown.cellsUsed |= uint64_t{1} << cell;
   }
+  faces.clear();
 
   auto take = [&](const Run& run, MaterialKey key) {
     Rectangle rectangle;

@@ -44,16 +44,18 @@ class BandFaceGrid {
     const KnownMaterial& known = recentMaterials_[RecentIndex(key)];
     return known.key == key ? known.slot : NoteMaterial(key);
   }
-  bool PutInSlot(int face, int col, int row, int height, int slot) {
+  [[gnu::always_inline]] bool PutInSlot(int face, int col, int row, int height, int slot) {
     const bool level = face < 2;
     const int plane = level ? height : face < 4 ? col : row;
-    const size_t line = (static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane)) * kLines +
-                        static_cast<size_t>(level ? row : height);
+    const size_t planeIndex = static_cast<size_t>(face) * kPlanes + static_cast<size_t>(plane);
+    const int line = level ? row : height;
     const int cell = face == 2 || face == 3 ? row : col;
     const uint64_t bit = uint64_t{1} << cell;
-    if ((lines_[line] & bit) != 0) return false;
-    lines_[line] |= bit;
-    slots_[line * kLineCells + static_cast<size_t>(cell)] = static_cast<uint16_t>(slot);
+    uint64_t& stored = lines_[planeIndex * kLines + static_cast<size_t>(line)];
+    if ((stored & bit) != 0) return false;
+    stored |= bit;
+    planeFaces_[planeIndex].push_back(static_cast<uint32_t>(slot) | static_cast<uint32_t>(line) << 16 |
+                                      static_cast<uint32_t>(cell) << 24);
     touchedPlanes_[face] |= uint64_t{1} << plane;
     return true;
   }
@@ -96,7 +98,9 @@ class BandFaceGrid {
 
   std::array<uint64_t, 6> touchedPlanes_{};  // per direction, a bit per plane
   std::vector<uint64_t> lines_;              // per direction, plane and line: a bit per cell (32)
-  std::vector<uint16_t> slots_;              // per direction, plane, line and cell: its material's slot
+  // Per direction and plane, its faces in the order put: slot, line << 16 and cell << 24. A band's
+  // faces are written one after another this way, not spread over a grid of every cell.
+  std::vector<std::vector<uint32_t>> planeFaces_;
   // The band's materials in their layouts by slot; one is looked up in the map only when it is
   // not the one last seen at its place in recentMaterials_.
   std::vector<MaterialKey> materials_;

@@ -287,8 +287,6 @@ void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position cell) {
 // The record's shown faces in `layout`. Merging, the opaque ones wait in the band's grids.
 void ChunkMesher::AddCellFaces(const BlockRecord& record, Position cell, int layout) {
   const FaceLayoutShape& shape = kFaceLayouts[static_cast<size_t>(layout)];
-  const Position at{PlacedAt(cell.x, shape.narrowX, shape.slabShiftX), cell.y,
-                    PlacedAt(cell.z, shape.narrowZ, shape.slabShiftZ)};
   BandFaceGrid& grid = shape.slab ? slabGrid_ : bandGrid_;
   // Only the faces shown: a test of each of the six bits is mispredicted often.
   for (unsigned shown = record.faceMask & kCubeFaceBits; shown != 0; shown &= shown - 1) {
@@ -299,6 +297,8 @@ void ChunkMesher::AddCellFaces(const BlockRecord& record, Position cell, int lay
       if (slot == kSlotNotLookedUp) slot = grid.SlotOf(entityMaterials_[entity], layout);
       if (slot >= 0 && grid.PutInSlot(face, record.col, record.row, record.height - bandFirstHeight_, slot)) continue;
     }
+    const Position at{PlacedAt(cell.x, shape.narrowX, shape.slabShiftX), cell.y,
+                      PlacedAt(cell.z, shape.narrowZ, shape.slabShiftZ)};
     AddBandFace(entity, record, layout == kWholeCell ? face : -1, at, shape.scaleX, shape.scaleZ);
   }
 }
