@@ -94,21 +94,31 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
   std::fill_n(lines_.begin() + static_cast<std::ptrdiff_t>(firstLine), lineCount, uint64_t{0});
   std::vector<uint32_t>& faces = planeFaces_[firstLine / kLines];
   shown_.clear();
-  for (const uint32_t packed : faces) {
-    const auto slot = static_cast<uint16_t>(packed);
-    const int line = static_cast<int>(packed >> 16 & 0xFF), cell = static_cast<int>(packed >> 24);
+  // Faces of one material mostly come one after another: a run of them at a time.
+  for (size_t next = 0; next < faces.size();) {
+    const auto slot = static_cast<uint16_t>(faces[next]);
     int& place = placeOf_[slot];
     if (place < 0) {
       place = static_cast<int>(shown_.size());
-      shown_.push_back({slot, line, line + 1, 0});
+      shown_.push_back({slot, kLines, 0, 0});
       if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
       cellsOf_[static_cast<size_t>(place)].fill(0);
     }
     Shown& shown = shown_[static_cast<size_t>(place)];
-    shown.firstLine = std::min(shown.firstLine, line);
-    shown.endLine = std::max(shown.endLine, line + 1);
-    cellsOf_[static_cast<size_t>(place)][static_cast<size_t>(line)] |= uint64_t{1} << cell;
-    shown.cellsUsed |= uint64_t{1} << cell;
+    PlaneBits& cells = cellsOf_[static_cast<size_t>(place)];
+    int firstLine = shown.firstLine, endLine = shown.endLine;
+    uint64_t cellsUsed = shown.cellsUsed;
+    for (; next < faces.size() && static_cast<uint16_t>(faces[next]) == slot; ++next) {
+      const int line = static_cast<int>(faces[next] >> 16 & 0xFF);
+      const uint64_t bit = uint64_t{1} << (faces[next] >> 24);
+      cells[static_cast<size_t>(line)] |= bit;
+      cellsUsed |= bit;
+      firstLine = std::min(firstLine, line);
+      endLine = std::max(endLine, line + 1);
+    }
+    shown.firstLine = firstLine;
+    shown.endLine = endLine;
+    shown.cellsUsed = cellsUsed;
   }
   faces.clear();
 
