@@ -100,13 +100,14 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     int& place = placeOf_[slot];
     if (place < 0) {
       place = static_cast<int>(shown_.size());
-      shown_.push_back({slot, kLines, 0, 0});
+      shown_.push_back({slot, kLines, 0, 0, 0});
       if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
       cellsOf_[static_cast<size_t>(place)].fill(0);
     }
     Shown& shown = shown_[static_cast<size_t>(place)];
     PlaneBits& cells = cellsOf_[static_cast<size_t>(place)];
     int firstLine = shown.firstLine, endLine = shown.endLine;
+    const size_t runStart = next;
     uint64_t cellsUsed = shown.cellsUsed;
     for (; next < faces.size() && static_cast<uint16_t>(faces[next]) == slot; ++next) {
       const int line = static_cast<int>(faces[next] >> 16 & 0xFF);
@@ -119,6 +120,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     shown.firstLine = firstLine;
     shown.endLine = endLine;
     shown.cellsUsed = cellsUsed;
+    shown.cellCount += static_cast<int>(next - runStart);
   }
   faces.clear();
 
@@ -153,7 +155,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     const std::vector<Run>* runs = &runsAlong_;
     if (along > 2) {  // cells that one rectangle covers make one run along: two are not beaten
       const int firstCell = std::countr_zero(shown.cellsUsed), endCell = 64 - std::countl_zero(shown.cellsUsed);
-      if ((shown.endLine - shown.firstLine) * (endCell - firstCell) > kCellsWorthATranspose) {
+      if (shown.cellCount > kCellsWorthATranspose) {
         std::fill(across_.begin(), across_.end(), uint64_t{0});
         std::copy(cells.begin() + shown.firstLine, cells.begin() + shown.endLine, across_.begin() + shown.firstLine);
         TransposeBits(across_);

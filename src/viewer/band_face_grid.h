@@ -111,14 +111,15 @@ class BandFaceGrid {
     uint16_t slot;
     int firstLine, endLine;  // the lines that hold its cells
     uint64_t cellsUsed;      // the cells it holds in any line
+    int cellCount;
   };
   std::vector<int> placeOf_;  // by slot: where in shown_ and cellsOf_, -1 not in the plane
   std::vector<Shown> shown_;
   std::vector<PlaneBits> cellsOf_;  // valid from the first to the end line of its material
   PlaneBits free_{};
   // The cells of a material turned: a bit per line in a word per cell. Turned a bit at a time,
-  // or, where they spread over more than this many cells, all 64 x 64 bits at once.
-  static constexpr int kCellsWorthATranspose = 256;
+  // or, for more than this many cells, all 64 x 64 bits at once.
+  static constexpr int kCellsWorthATranspose = 192;
   std::array<uint64_t, 64> across_{};
   std::vector<Run> runsAlong_, runsAcross_;
 };

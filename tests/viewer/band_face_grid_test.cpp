@@ -50,6 +50,18 @@ TEST(BandFaceGrid, EachMaterialTakesTheWayWithFewerRectangles) {
       {0, 7, 0, 2, 5, 3, 1, 1}, {0, 7, 1, 1, 5, 1, 1, 1}, {0, 9, 11, 11, 5, 1, 1, 1}, {0, 9, 12, 10, 5, 1, 3, 1}};
   EXPECT_EQ(got, expected);
   EXPECT_TRUE(TakeAll(grid).empty());
+
+  // A whole plane of such Ts, 352 faces of one material: 264 rectangles along, 176 across.
+  std::map<Cell, std::pair<int, int>> put;
+  for (int col = 0; col < 32; ++col)
+    for (int row = 0; row < 32; ++row)
+      if ((row % 3 == 0 && col % 4 == 1) || (row % 3 == 1 && col % 4 < 3)) {
+        ASSERT_TRUE(grid.Put(0, col, row, 5, 7));
+        put[{0, col, row, 5}] = {7, 0};
+      }
+  taken = TakeAll(grid);
+  EXPECT_EQ(taken.size(), 176u);
+  EXPECT_EQ(CellsOf(taken), put);
 }
 
 TEST(BandFaceGrid, EveryFaceShowsTheMaterialAndLayoutItWasPutWith) {
