@@ -101,8 +101,8 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
 // A flat rectangle (TileShape) whose normals stay as packed: its four corners written straight
 // into place, those on the high side where the last of `copies` has them, the texture stepping on
 // by a whole repeat per copy.
-[[gnu::always_inline]] inline void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, glm::vec3 position, glm::vec3 scale,
-                glm::vec3 step, glm::ivec3 copies) {
+[[gnu::always_inline]] inline void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh,
+                                              glm::vec3 position, glm::vec3 scale, glm::vec3 step, glm::ivec3 copies) {
   const glm::vec3 far = position + glm::vec3(copies - 1) * step;
   const glm::vec3 repeats(copies - 1);
   const auto base = static_cast<uint32_t>(batch.vertices.size());
