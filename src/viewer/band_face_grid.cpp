@@ -21,6 +21,23 @@ void TransposeBits(std::array<uint64_t, 64>& rows) {
   }
 }
 
+// The fewest rectangles that can cover the cells of lines `line` up to `endLine`: the one that
+// covers a cell with none before it across the lines starts at that line, and one rectangle can
+// cover such cells only within a single stretch of its line.
+int FewestRectangles(std::span<const uint64_t> cells, int line, int endLine) {
+  int fewest = 0;
+  uint64_t before = 0;
+  for (; line < endLine; before = cells[line], ++line) {
+    for (uint64_t rest = cells[line]; rest != 0;) {
+      const int first = std::countr_zero(rest);
+      const uint64_t stretch = rest & ~(rest + (uint64_t{1} << first));  // the first stretch of rest
+      if ((stretch & ~before) != 0) ++fewest;
+      rest &= ~stretch;
+    }
+  }
+  return fewest;
+}
+
 }  // namespace
 
 BandFaceGrid::BandFaceGrid() : lines_(size_t{6} * kPlanes * kLines), planeFaces_(size_t{6} * kPlanes) {}
@@ -153,7 +170,9 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     const int along =
         Sweep(free_, shown.firstLine, shown.endLine, false, std::numeric_limits<int>::max(), runsAlong_);
     const std::vector<Run>* runs = &runsAlong_;
-    if (along > 2) {  // cells that one rectangle covers make one run along: two are not beaten
+    // Cells that one rectangle covers make one run along, so two are not beaten; nor is a count
+    // that no cover of the cells goes below.
+    if (along > 2 && FewestRectangles(cells, shown.firstLine, shown.endLine) < along) {
       const int firstCell = std::countr_zero(shown.cellsUsed), endCell = 64 - std::countl_zero(shown.cellsUsed);
       if (shown.cellCount > kCellsWorthATranspose) {
         std::fill(across_.begin(), across_.end(), uint64_t{0});
