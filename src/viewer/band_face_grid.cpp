@@ -118,8 +118,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
     if (place < 0) {
       place = static_cast<int>(shown_.size());
       shown_.push_back({slot, kLines, 0, 0, 0});
-      if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();
-      cellsOf_[static_cast<size_t>(place)].fill(0);
+      if (cellsOf_.size() < shown_.size()) cellsOf_.emplace_back();  // zeroed; emptied again below
     }
     Shown& shown = shown_[static_cast<size_t>(place)];
     PlaneBits& cells = cellsOf_[static_cast<size_t>(place)];
@@ -164,7 +163,12 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
   for (size_t place = 0; place < shown_.size(); ++place) {
     const Shown& shown = shown_[place];
     placeOf_[shown.slot] = -1;
-    const PlaneBits& cells = cellsOf_[place];
+    PlaneBits& cells = cellsOf_[place];
+    if (shown.cellCount == 1) {  // nothing to sweep
+      take(Run{shown.firstLine, std::countr_zero(shown.cellsUsed), 1, 1}, materials_[shown.slot]);
+      cells[static_cast<size_t>(shown.firstLine)] = 0;
+      continue;
+    }
     std::copy(cells.begin() + shown.firstLine, cells.begin() + shown.endLine, free_.begin() + shown.firstLine);
     runsAlong_.clear();
     const int along =
@@ -188,6 +192,7 @@ void BandFaceGrid::TakePlane(int face, int plane, std::vector<Rectangle>& rectan
       if (Sweep(across_, firstCell, endCell, true, along, runsAcross_) < along) runs = &runsAcross_;
     }
     for (const Run& run : *runs) take(run, materials_[shown.slot]);
+    std::fill(cells.begin() + shown.firstLine, cells.begin() + shown.endLine, uint64_t{0});
   }
 }
 

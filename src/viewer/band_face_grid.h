@@ -115,7 +115,7 @@ class BandFaceGrid {
   };
   std::vector<int> placeOf_;  // by slot: where in shown_ and cellsOf_, -1 not in the plane
   std::vector<Shown> shown_;
-  std::vector<PlaneBits> cellsOf_;  // valid from the first to the end line of its material
+  std::vector<PlaneBits> cellsOf_;  // all zero but for a plane being taken
   PlaneBits free_{};
   // The cells of a material turned: a bit per line in a word per cell. Turned a bit at a time,
   // or, for more than this many cells, all 64 x 64 bits at once.
