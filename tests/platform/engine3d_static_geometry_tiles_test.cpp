@@ -282,6 +282,9 @@ TEST_F(Tiles, EachTileTakesItsOwnMaterial) {
   const StaticGeometryTile noCopies{0, 0, 0, 1, 1, 1, 0, 1, 1, stone};
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&noMaterial, 1}), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&noCopies, 1}), 0);
+  for (const StaticGeometryTile& none : {StaticGeometryTile{0, 0, 0, 1, 1, 1, 1, 0, 1, stone},
+                                         StaticGeometryTile{0, 0, 0, 1, 1, 1, 1, 1, 0, stone}})
+    EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&none, 1}), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry + 99, tiling->PBO_EntityID(kTop), tiles), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, 999, tiles), 0);
   EXPECT_EQ(Triangles(Tiled()), 6u);

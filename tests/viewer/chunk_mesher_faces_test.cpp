@@ -326,6 +326,18 @@ TEST_F(MesherMerging, ABandCutIntoSlicesMergesAsAWhole) {
 
 }
 
+TEST_F(MesherMerging, SeeThroughFacesThatWaitOverManySlicesAreAllAdded) {
+  // 8,192 glass sides in many planes wait in the order placed; adding them takes more than one
+  // slice of the millisecond-a-reading clock, and each slice goes on where the last stopped.
+  engine->PBO_MaterialBlendingMode(engine->PBO_MaterialID(22), 3);
+  for (int height = 100; height < 104; ++height)
+    for (int row = 0; row < 32; ++row)
+      for (int col = 0; col < 32; ++col) Add(col, row, height, kLayout2, kFacePlusX | kFaceMinusZ);
+  const Meshed asPlaced = MeshAs(false), merged = MeshAs(true);
+  EXPECT_GT(merged.calls, asPlaced.calls);
+  for (int index = 0; index < 17; ++index) EXPECT_EQ(merged.cells[index], asPlaced.cells[index]) << "geometry " << index;
+}
+
 TEST_F(MesherMerging, ABandBuiltAgainHoldsOnlyItsNewFaces) {
   // A chunk given up half-way through a layer of tops (its geometry freed between two calls),
   // then another chunk with four tops in that plane: nothing of the first one shows.
