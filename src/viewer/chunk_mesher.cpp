@@ -17,7 +17,7 @@ constexpr int64_t kTimeSliceMs = 15;
 // The clock is read every this many steps of a call (and right after drawing a placeholder
 // texture): reading it costs more than placing a typical record, and this many records take a
 // few microseconds, so a slice overruns by far less than a millisecond.
-constexpr int kStepsPerClockRead = 16;
+constexpr int kStepsPerClockRead = 64;
 constexpr float kGeometrySizeX = 32.0f;
 constexpr float kGeometrySizeY = 50.0f;
 constexpr float kGeometrySizeZ = 32.0f;
@@ -30,10 +30,40 @@ constexpr std::array<uint8_t, 6> kFaceBits = {world::kFaceTop,   world::kFaceBot
 constexpr unsigned kCubeFaceBits = 0x3F;  // face f is bit f
 static_assert(kFaceBits[0] == 1 && kFaceBits[1] == 2 && kFaceBits[2] == 4 && kFaceBits[3] == 8 &&
               kFaceBits[4] == 16 && kFaceBits[5] == 32);
-// The entities of the chunk-border slabs by face: the slab at the +X edge, then at the +Z edge.
-// Top, bottom and the slab's own long sides show the border material; its ends the block's.
+
+// Where and how wide a cell's faces are drawn. With chunk borders shown, a block at the chunk's
+// +X or +Z edge is drawn 0.9 wide and a thin slab fills the rest, showing the border material as
+// a line along the edge. Faces merge only with faces of their own layout.
+enum FaceLayout : int { kWholeCell, kEdgeX, kEdgeZ, kEdgeCorner, kSlabX, kSlabZ, kSlabZAtCorner, kLayoutCount };
+struct FaceLayoutShape {
+  bool narrowX, narrowZ;  // the block is drawn 0.9 wide along the axis, its centre moved in by 0.025
+  float slabShiftX, slabShiftZ;  // a slab stands 0.25 on from the narrowed block's centre
+  float scaleX, scaleZ;
+  std::array<int, 6> entities;  // by face
+  bool slab;
+};
+// The slab entities by face: top, bottom and the ends show the border material, the long sides
+// the block's.
+constexpr std::array<int, 6> kFaceTemplateEntities = {10, 11, 12, 13, 14, 15};
 constexpr std::array<int, 6> kBorderSlabEntitiesX = {0, 1, 12, 13, 4, 5};
 constexpr std::array<int, 6> kBorderSlabEntitiesZ = {0, 1, 2, 3, 14, 15};
+constexpr std::array<FaceLayoutShape, kLayoutCount> kFaceLayouts = {{
+    {false, false, 0.0f, 0.0f, 1.0f, 1.0f, kFaceTemplateEntities, false},   // kWholeCell
+    {true, false, 0.0f, 0.0f, 0.9f, 1.0f, kFaceTemplateEntities, false},    // kEdgeX
+    {false, true, 0.0f, 0.0f, 1.0f, 0.9f, kFaceTemplateEntities, false},    // kEdgeZ
+    {true, true, 0.0f, 0.0f, 0.9f, 0.9f, kFaceTemplateEntities, false},     // kEdgeCorner
+    {true, false, 0.25f, 0.0f, 0.1f, 1.0f, kBorderSlabEntitiesX, true},     // kSlabX (the corner's too)
+    {false, true, 0.0f, 0.25f, 1.0f, 0.1f, kBorderSlabEntitiesZ, true},     // kSlabZ
+    {true, true, 0.0f, 0.25f, 1.0f, 0.1f, kBorderSlabEntitiesZ, true},      // kSlabZAtCorner
+}};
+static_assert(kFaceTemplateEntities[0] == kFirstFaceTemplateEntity);
+
+// Where a face of the cell whose corner stands at `cell` is placed in `layout`.
+constexpr float PlacedAt(float cell, bool narrow, float slabShift) {
+  if (narrow) cell -= 0.025f;
+  if (slabShift != 0.0f) cell += slabShift;
+  return cell;
+}
 }  // namespace
 
 ChunkMesher::ChunkMesher(platform::Engine3D& engine, const BlockDefinitionTable& definitions,
@@ -68,6 +98,9 @@ void ChunkMesher::OpenBandGeometry(int band) {
   bandMerging_ = faceMerging_;
   bandFirstHeight_ = band * world::kHeightBandSize;
   bandGrid_.Clear();
+  slabGrid_.Clear();
+  static_assert(std::tuple_size_v<decltype(gridSlots_)> == kLayoutCount);
+  for (auto& slots : gridSlots_) slots.fill(kSlotNotLookedUp);
   blendedFaces_.clear();
   blendedSorted_ = false;
   if (bandMerging_) NoteTemplateMaterials();
@@ -81,6 +114,8 @@ void ChunkMesher::NoteTemplateMaterials() {
 void ChunkMesher::NoteTemplateMaterial(int entity) {
   entityMaterials_[entity] = engine_.EntityMaterial(entityHandles_[entity]);
   entityBlended_[entity] = engine_.IsMaterialBlended(entityMaterials_[entity]);
+  entityWaits_[entity] = !entityBlended_[entity] && entityMaterials_[entity] != 0;
+  for (auto& slots : gridSlots_) slots[static_cast<size_t>(entity)] = kSlotNotLookedUp;
 }
 
 const BlockRecord* ChunkMesher::NextRecord(int slot, int band, const world::HeightBandLists& faceLists) {
@@ -232,47 +267,43 @@ void ChunkMesher::ApplyCustomBlockMaterials(int32_t customId) {
   meshLastType_ = kCustomBlockType;
 }
 
-void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position at) {
-  float scaleX = 1.0f;
-  float scaleZ = 1.0f;
+void ChunkMesher::AddCubeFaces(const BlockRecord& record, Position cell) {
   const bool wholeBlock = (record.faceMask & world::kFaceWholeBlock) != 0;
-  if (settings_.VisibleChunkBorders != 0 && !wholeBlock) {
-    // A block at the chunk's +X or +Z edge is drawn 0.9 wide and a thin slab fills the rest,
-    // showing the border material as a line along the edge.
-    if (record.col == world::kChunkColumns - 1) {
-      scaleX = 0.9f;
-      at.x -= 0.025f;
-      for (int face = 0; face < 6; ++face)
-        if (record.faceMask & kFaceBits[face])
-          AddBandFace(kBorderSlabEntitiesX[face], record, -1, {at.x + 0.25f, at.y, at.z}, 0.1f, 1.0f);
-    }
-    if (record.row == world::kChunkRows - 1) {
-      scaleZ = 0.9f;
-      at.z -= 0.025f;
-      for (int face = 0; face < 6; ++face)
-        if (record.faceMask & kFaceBits[face])
-          AddBandFace(kBorderSlabEntitiesZ[face], record, -1, {at.x, at.y, at.z + 0.25f}, 1.0f, 0.1f);
-    }
-  }
   if (wholeBlock) {
-    engine_.PBO_AddStaticGeometryEntity2(meshExtraGeometry_, entityHandles_[kCrossedQuadEntity], at.x, at.y,
-                                         at.z, scaleX, 1.0f, scaleZ);
+    engine_.PBO_AddStaticGeometryEntity2(meshExtraGeometry_, entityHandles_[kCrossedQuadEntity], cell.x, cell.y,
+                                         cell.z, 1.0f, 1.0f, 1.0f);
     return;
   }
-  const bool wholeFaces = scaleX == 1.0f && scaleZ == 1.0f;
+  FaceLayout layout = kWholeCell;
+  if (settings_.VisibleChunkBorders != 0) {
+    const bool edgeX = record.col == world::kChunkColumns - 1, edgeZ = record.row == world::kChunkRows - 1;
+    if (edgeX) AddCellFaces(record, cell, kSlabX);
+    if (edgeZ) AddCellFaces(record, cell, edgeX ? kSlabZAtCorner : kSlabZ);
+    layout = edgeX ? (edgeZ ? kEdgeCorner : kEdgeX) : (edgeZ ? kEdgeZ : kWholeCell);
+  }
+  AddCellFaces(record, cell, layout);
+}
+
+// The record's shown faces in `layout`. Merging, the opaque ones wait in the band's grids.
+void ChunkMesher::AddCellFaces(const BlockRecord& record, Position cell, int layout) {
+  const FaceLayoutShape& shape = kFaceLayouts[static_cast<size_t>(layout)];
+  BandFaceGrid& grid = shape.slab ? slabGrid_ : bandGrid_;
   // Only the faces shown: a test of each of the six bits is mispredicted often.
   for (unsigned shown = record.faceMask & kCubeFaceBits; shown != 0; shown &= shown - 1) {
     const int face = std::countr_zero(shown);
-    const int entity = kFirstFaceTemplateEntity + face;
-    // Merging, an opaque whole face waits in the grid.
-    if (bandMerging_ && wholeFaces && !entityBlended_[entity] && entityMaterials_[entity] != 0 &&
-        bandGrid_.Put(face, record.col, record.row, record.height - bandFirstHeight_, entityMaterials_[entity]))
-      continue;
-    AddBandFace(entity, record, wholeFaces ? face : -1, at, scaleX, scaleZ);
+    const int entity = shape.entities[static_cast<size_t>(face)];
+    if (bandMerging_ && entityWaits_[entity]) {
+      int& slot = gridSlots_[static_cast<size_t>(layout)][static_cast<size_t>(entity)];
+      if (slot == kSlotNotLookedUp) slot = grid.SlotOf(entityMaterials_[entity], layout);
+      if (slot >= 0 && grid.PutInSlot(face, record.col, record.row, record.height - bandFirstHeight_, slot)) continue;
+    }
+    const Position at{PlacedAt(cell.x, shape.narrowX, shape.slabShiftX), cell.y,
+                      PlacedAt(cell.z, shape.narrowZ, shape.slabShiftZ)};
+    AddBandFace(entity, record, layout == kWholeCell ? face : -1, at, shape.scaleX, shape.scaleZ);
   }
 }
 
-// A face for the open band geometry that does not wait in the grid: added at once, or (merging,
+// A face for the open band geometry that does not wait in a grid: added at once, or (merging,
 // a blended material) left to wait for the band's build in the order placed. `face`: which face
 // of the record's cell it is, or -1 for a face that never merges.
 void ChunkMesher::AddBandFace(int entity, const BlockRecord& record, int face, Position at, float scaleX,
@@ -331,15 +362,8 @@ bool ChunkMesher::AddMergedFaces(int32_t originX, int32_t originZ, int64_t start
     }
   }
   size_t rectanglesUntilClockRead = kFacesPerClockRead;
-  while (bandGrid_.TakeNextPlane(rectangles_)) {
-    tiles_.clear();
-    for (const BandFaceGrid::Rectangle& r : rectangles_)
-      tiles_.push_back({.x = static_cast<float>(originX) + static_cast<float>(r.col) * 0.5f,
-                        .y = static_cast<float>(bandFirstHeight_ + r.height) * 0.5f,
-                        .z = static_cast<float>(originZ) + static_cast<float>(r.row) * 0.5f,
-                        .copiesX = r.cols, .copiesY = r.heights, .copiesZ = r.rows,
-                        .materialHandle = r.material});
-    engine_.AddStaticGeometryTiles(meshGeometry_, entityHandles_[kFirstFaceTemplateEntity + rectangles_[0].face], tiles_);
+  while (bandGrid_.TakeNextPlane(rectangles_) || slabGrid_.TakeNextPlane(rectangles_)) {
+    AddRectangles(originX, originZ);
     // Most planes hold a few rectangles: the clock is read once some hundred have been added.
     if (rectangles_.size() < rectanglesUntilClockRead) {
       rectanglesUntilClockRead -= rectangles_.size();
@@ -351,6 +375,32 @@ bool ChunkMesher::AddMergedFaces(int32_t originX, int32_t originZ, int64_t start
   blendedFaces_.clear();
   blendedSorted_ = false;
   return true;
+}
+
+// A plane's rectangles (all facing one way) into the band geometry, in runs of one entity: the
+// grid hands those of one material and layout one after another.
+void ChunkMesher::AddRectangles(int32_t originX, int32_t originZ) {
+  int runEntity = -1;
+  auto addRun = [&] {
+    if (!tiles_.empty()) engine_.AddStaticGeometryTiles(meshGeometry_, entityHandles_[runEntity], tiles_);
+    tiles_.clear();
+  };
+  for (const BandFaceGrid::Rectangle& r : rectangles_) {
+    const FaceLayoutShape& shape = kFaceLayouts[static_cast<size_t>(r.layout)];
+    const int entity = shape.entities[static_cast<size_t>(r.face)];
+    if (entity != runEntity) {
+      addRun();
+      runEntity = entity;
+    }
+    tiles_.push_back(
+        {.x = PlacedAt(static_cast<float>(originX) + static_cast<float>(r.col) * 0.5f, shape.narrowX, shape.slabShiftX),
+         .y = static_cast<float>(bandFirstHeight_ + r.height) * 0.5f,
+         .z = PlacedAt(static_cast<float>(originZ) + static_cast<float>(r.row) * 0.5f, shape.narrowZ, shape.slabShiftZ),
+         .scaleX = shape.scaleX, .scaleZ = shape.scaleZ,
+         .copiesX = r.cols, .copiesY = r.heights, .copiesZ = r.rows,
+         .materialHandle = r.material});
+  }
+  addRun();
 }
 
 void ChunkMesher::AddMeshBlock(const BlockRecord& record, Position at) {

@@ -87,7 +87,9 @@ class ChunkMesher {
   void ApplyBlockTypeMaterials(uint8_t type);
   void ApplyCustomBlockMaterials(int32_t customId);
   void SetTemplateMaterial(int entity, int material);
-  void AddCubeFaces(const world::BlockRecord& record, Position at);
+  void AddCubeFaces(const world::BlockRecord& record, Position cell);
+  void AddCellFaces(const world::BlockRecord& record, Position cell, int layout);
+  void AddRectangles(int32_t originX, int32_t originZ);
   void AddMeshBlock(const world::BlockRecord& record, Position at);
   void AddBandFace(int entity, const world::BlockRecord& record, int face, Position at, float scaleX, float scaleZ);
   bool AddMergedFaces(int32_t originX, int32_t originZ, int64_t start);
@@ -116,7 +118,7 @@ class ChunkMesher {
   ChunkRenderMap chunkRenderMap_;
   std::array<int, 17> entityHandles_{};  // template and border entities 0..16 by number
 
-  // Merging the open band's faces: opaque cube faces wait in the grid; faces of blended materials
+  // Merging the open band's faces: opaque cube faces wait in the grids; faces of blended materials
   // wait in the order they were placed, since the order they are drawn in shows where they
   // overlap; those of a material whose faces all lie in one plane, facing one way, cannot
   // overlap and join the grid when the band is built.
@@ -131,7 +133,12 @@ class ChunkMesher {
   int bandFirstHeight_ = 0;
   std::array<int, 17> entityMaterials_{};  // the material handle each template entity carries
   std::array<bool, 17> entityBlended_{};
+  std::array<bool, 17> entityWaits_{};  // its faces wait in a grid: opaque, with a material
+  // The grid slot of each template entity's material by layout, looked up at its first face.
+  static constexpr int kSlotNotLookedUp = -2;
+  std::array<std::array<int, 17>, 7> gridSlots_{};
   BandFaceGrid bandGrid_;
+  BandFaceGrid slabGrid_;  // the chunk-border slabs, which share their cells with the edge blocks
   std::vector<WaitingFace> blendedFaces_;
   bool blendedSorted_ = false;  // the blended faces are sorted into the grid and the rest
   size_t blendedNext_ = 0;      // the next blended face to add

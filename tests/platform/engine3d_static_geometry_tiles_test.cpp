@@ -282,6 +282,9 @@ TEST_F(Tiles, EachTileTakesItsOwnMaterial) {
   const StaticGeometryTile noCopies{0, 0, 0, 1, 1, 1, 0, 1, 1, stone};
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&noMaterial, 1}), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&noCopies, 1}), 0);
+  for (const StaticGeometryTile& none : {StaticGeometryTile{0, 0, 0, 1, 1, 1, 1, 0, 1, stone},
+                                         StaticGeometryTile{0, 0, 0, 1, 1, 1, 1, 1, 0, stone}})
+    EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), {&none, 1}), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry + 99, tiling->PBO_EntityID(kTop), tiles), 0);
   EXPECT_EQ(tiling->AddStaticGeometryTiles(geometry, 999, tiles), 0);
   EXPECT_EQ(Triangles(Tiled()), 6u);
@@ -294,6 +297,18 @@ TEST_F(Tiles, EachTileTakesItsOwnMaterial) {
   }
   ASSERT_EQ(Tiled().batches.size(), 3u);
   EXPECT_EQ(Triangles(Tiled()), 18u);
+  // Tiles that cannot be written straight (flattened to nothing) between tiles of one material,
+  // each of a material new to the geometry: its batches move, the stone tiles still land in theirs.
+  const int clay = MakeColourMaterial(*tiling, 18, PackRgba(150, 90, 60));
+  const int sand = MakeColourMaterial(*tiling, 19, PackRgba(200, 190, 120));
+  const StaticGeometryTile mixed[] = {{0, 4, 0, 1, 1, 1, 1, 1, 1, stone}, {1, 4, 0, 1, 0, 1, 1, 1, 1, clay},
+                                      {2, 4, 0, 1, 1, 1, 1, 1, 1, stone}, {3, 4, 0, 1, 0, 1, 1, 1, 1, sand},
+                                      {4, 4, 0, 1, 1, 1, 2, 1, 1, stone}};
+  ASSERT_EQ(tiling->AddStaticGeometryTiles(geometry, tiling->PBO_EntityID(kTop), mixed), 1);
+  ASSERT_EQ(Tiled().batches.size(), 5u);
+  EXPECT_EQ(Triangles(Tiled()), 28u);
+  EXPECT_EQ(Tiled().batches[1].materialKey, 1);
+  EXPECT_EQ(Tiled().batches[1].indices.size(), 6u * 6);  // stone: 1 + 2 + 3 tiles
 }
 
 TEST_F(Tiles, AMaterialPastTheBatchLimitGoesOnInABatchOfItsOwn) {

@@ -60,11 +60,12 @@ TEST_F(MesherFixture, BandIsBuiltOnTheCallAfterItsLastRecord) {
   EXPECT_EQ(Entry("7").complete, 1);
 }
 
-// Time passes as records are placed, 20 a millisecond: each call ends once 15 ms have passed,
+// Time passes as records are placed, 80 a millisecond: each call ends once 15 ms have passed,
 // less than a millisecond later.
 TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
-  for (int height = 0; height < 50; ++height)
-    for (int row = 0; row < 31; ++row) Add(2, row, height, kStone, world::kFaceTop);
+  for (int col = 2; col < 5; ++col)
+    for (int height = 0; height < 50; ++height)
+      for (int row = 0; row < 31; ++row) Add(col, row, height, kStone, world::kFaceTop);
   auto recordsPlaced = [this]() -> uint64_t {
     const auto entry = mesher->RenderMap().find("7");
     if (entry == mesher->RenderMap().end() || entry->second.geometries[0] == 0) return 0;
@@ -72,7 +73,7 @@ TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
   };
   // Each reading itself takes a microsecond, so that a call that places nothing still ends.
   size_t readingCount = 0;
-  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 20 + readingCount * 0.001; };
+  auto exactTime = [&] { return 1000.0 + static_cast<double>(recordsPlaced()) / 80 + readingCount * 0.001; };
   std::vector<int64_t> readings;
   clock = [&] {
     ++readingCount;
@@ -87,7 +88,7 @@ TEST_F(MesherFixture, TimeSliceEndsSoonAfterFifteenMilliseconds) {
     EXPECT_LT(exactTime(), readings.front() + 16.0);
   }
   EXPECT_GT(MeshToEnd(), 1);
-  EXPECT_EQ(recordsPlaced(), 50u * 31);
+  EXPECT_EQ(recordsPlaced(), 3u * 50 * 31);
 }
 
 // Drawing a placeholder takes long; here each takes 10 ms, so the second one ends the slice.

@@ -22,8 +22,9 @@ static_assert(kTexturedTailBytes == 16);
 // (one more draw call), so that no single add copies and touches more than half a megabyte.
 constexpr size_t kBatchVertexLimit = size_t{1} << 14;
 
-// The batch that takes the material's next faces: its latest one, unless that is full.
-GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
+// The batch that takes the material's next faces: its latest one, unless that is full. It,
+// Extend and AppendTile are written into each caller: a call costs as much as a face's vertices.
+[[gnu::always_inline]] inline GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey) {
   auto open = [materialKey](const GeometryBatch& batch) {
     return batch.materialKey == materialKey && batch.vertices.size() < kBatchVertexLimit;
   };
@@ -44,7 +45,7 @@ GeometryBatch& BatchFor(Scene& scene, StaticGeometry& geometry, int materialKey)
 // `count` elements more at the end of `list`, left unwritten, and the first of them: growing by
 // resize goes through a call that costs more than writing a face's few vertices.
 template <class List>
-auto* Extend(List& list, size_t count) {
+[[gnu::always_inline]] inline auto* Extend(List& list, size_t count) {
   if (list.capacity() - list.size() < count) list.reserve(std::max(list.size() + count, list.capacity() * 2));
   for (size_t i = 0; i < count; ++i) list.emplace_back();  // constructs nothing (UninitialisedAllocator)
   return list.data() + (list.size() - count);
@@ -100,8 +101,8 @@ const std::vector<GeometryVertex>& PackedVertices(Mesh& mesh) {
 // A flat rectangle (TileShape) whose normals stay as packed: its four corners written straight
 // into place, those on the high side where the last of `copies` has them, the texture stepping on
 // by a whole repeat per copy.
-void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh, glm::vec3 position, glm::vec3 scale,
-                glm::vec3 step, glm::ivec3 copies) {
+[[gnu::always_inline]] inline void AppendTile(StaticGeometry& target, GeometryBatch& batch, const Mesh& mesh,
+                                              glm::vec3 position, glm::vec3 scale, glm::vec3 step, glm::ivec3 copies) {
   const glm::vec3 far = position + glm::vec3(copies - 1) * step;
   const glm::vec3 repeats(copies - 1);
   const auto base = static_cast<uint32_t>(batch.vertices.size());
@@ -188,13 +189,37 @@ int Engine3D::AddStaticGeometryTiles(int geometry, int entityHandle, std::span<c
   if (!target || !entity) return 0;
   Mesh* mesh = scene_->meshes.FindKey(entity->meshKey);
   if (!mesh || !mesh->finished) return 0;
+  const bool empty = mesh->vertices.empty() || mesh->indices.empty();
+  if (!empty) PackedVertices(*mesh);
+  // Runs of tiles of one material go on into one batch, looked up once: a flat rectangle's
+  // tiles, unturned and scaled up, are written straight in.
+  const bool flat = mesh->tile.tileable && mesh->normalsAxisAligned;
+  const glm::vec3 meshSize = mesh->packedMax - mesh->packedMin;
+  const uint64_t facesPerCopy = mesh->indices.size() / 3;
+  int runMaterialKey = object_ref::kInvalidKey;
+  GeometryBatch* runBatch = nullptr;
   for (const StaticGeometryTile& tile : tiles) {
     const int materialKey = object_ref::KeyOf(tile.materialHandle);
-    if (!scene_->materials.FindKey(materialKey) || tile.copiesX < 1 || tile.copiesY < 1 || tile.copiesZ < 1) return 0;
-    AddCopies(*target, *mesh, {.position = {tile.x, tile.y, tile.z},
-                               .scale = {tile.scaleX, tile.scaleY, tile.scaleZ},
-                               .materialKey = materialKey,
-                               .copies = {tile.copiesX, tile.copiesY, tile.copiesZ}});
+    if (materialKey != runMaterialKey && !scene_->materials.FindKey(materialKey)) return 0;
+    if (tile.copiesX < 1 || tile.copiesY < 1 || tile.copiesZ < 1) return 0;
+    if (empty) continue;
+    const glm::vec3 position(tile.x, tile.y, tile.z), scale(tile.scaleX, tile.scaleY, tile.scaleZ);
+    const glm::ivec3 copies(tile.copiesX, tile.copiesY, tile.copiesZ);
+    const glm::vec3 step = meshSize * scale;
+    const bool straight = flat && scale.x > 0.0f && scale.y > 0.0f && scale.z > 0.0f &&
+                          (copies.x == 1 || step.x > 0.0f) && (copies.y == 1 || step.y > 0.0f) &&
+                          (copies.z == 1 || step.z > 0.0f);
+    if (!straight) {
+      AddCopies(*target, *mesh, {.position = position, .scale = scale, .materialKey = materialKey, .copies = copies});
+      runMaterialKey = object_ref::kInvalidKey;  // it may have added a batch, moving the others
+      continue;
+    }
+    if (materialKey != runMaterialKey || runBatch->vertices.size() >= kBatchVertexLimit) {
+      runBatch = &BatchFor(*scene_, *target, materialKey);
+      runMaterialKey = materialKey;
+    }
+    AppendTile(*target, *runBatch, *mesh, position, scale, step, copies);
+    target->faceCount += facesPerCopy * static_cast<uint64_t>(copies.x) * copies.y * copies.z;
   }
   return 1;
 }
